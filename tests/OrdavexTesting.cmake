@@ -1,0 +1,101 @@
+# ordavex_add_test(<name>
+#     SOURCES <files...> [LIBS <targets...>]
+#     [MAIN gtest|core|gui]   gtest_main (default), or a main that creates a
+#                             QCoreApplication / QApplication first
+#     [GUI]                   needs a real X server with GL: runs under its own Xvfb
+#     [SLOW]                  large data; label "slow" so it is quick to skip
+#     [TESTDATA]              needs the generated media fixtures
+#     [TIMEOUT <seconds>])
+# Each test gets its own HOME and XDG folders in the build tree (settings never
+# touch the developer's), UTC as time zone, and ORDAVEX_TESTDATA / FFMPEG /
+# FFPROBE in its environment. Without GUI it runs on the offscreen platform.
+function(ordavex_add_test name)
+  cmake_parse_arguments(T "GUI;SLOW;TESTDATA" "MAIN;TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  if(NOT ORDAVEX_TESTS)
+    return()  # the fuzz and bench builds carry only their own targets
+  endif()
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} ordavex_testsupport GTest::gtest)
+  if(NOT T_MAIN OR T_MAIN STREQUAL "gtest")
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+  elseif(T_MAIN STREQUAL "core")
+    target_link_libraries(${name} PRIVATE ordavex_testmain_core)
+  elseif(T_MAIN STREQUAL "gui")
+    target_link_libraries(${name} PRIVATE ordavex_testmain_gui)
+  else()
+    message(FATAL_ERROR "ordavex_add_test: unknown MAIN ${T_MAIN}")
+  endif()
+
+  set(command $<TARGET_FILE:${name}>)
+  set(labels unit)
+  if(T_GUI)
+    set(command bash ${PROJECT_SOURCE_DIR}/scripts/with-xvfb.sh ${command})
+    set(labels gui)
+  endif()
+  if(T_SLOW)
+    list(APPEND labels slow)
+  endif()
+  add_test(NAME ${name} COMMAND ${command})
+
+  set(home ${CMAKE_BINARY_DIR}/test-home/${name})
+  file(MAKE_DIRECTORY ${home}/config ${home}/data ${home}/cache ${home}/runtime)
+  set(env
+    HOME=${home}
+    XDG_CONFIG_HOME=${home}/config
+    XDG_DATA_HOME=${home}/data
+    XDG_CACHE_HOME=${home}/cache
+    XDG_RUNTIME_DIR=${home}/runtime
+    TZ=UTC
+    LC_ALL=C.UTF-8
+    ORDAVEX_TESTDATA=${CMAKE_BINARY_DIR}/testdata
+    ORDAVEX_SOURCE_DIR=${PROJECT_SOURCE_DIR}
+    FFMPEG=${FFMPEG_EXECUTABLE}
+    FFPROBE=${FFPROBE_EXECUTABLE}
+    QTWEBENGINE_DISABLE_SANDBOX=1
+    QT_LOGGING_RULES=qt.qpa.*=false)
+  if(NOT T_GUI)
+    list(APPEND env QT_QPA_PLATFORM=offscreen)
+  endif()
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES LABELS "${labels}" ENVIRONMENT "${env}"
+                       TIMEOUT ${T_TIMEOUT})
+  if(T_TESTDATA)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED ordavex_testdata)
+  endif()
+endfunction()
+
+# ordavex_add_fuzzer(<name> SOURCES <files...> LIBS <targets...> [CORPUS <dir>])
+# Built only in the fuzz preset; each target also runs as a short test there.
+function(ordavex_add_fuzzer name)
+  cmake_parse_arguments(F "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(NOT ORDAVEX_FUZZ)
+    return()
+  endif()
+  add_executable(${name} ${F_SOURCES})
+  target_link_libraries(${name} PRIVATE ${F_LIBS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set(corpus ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
+  file(MAKE_DIRECTORY ${corpus})
+  set(args -max_total_time=30 -rss_limit_mb=2048 ${corpus})
+  if(F_CORPUS)
+    list(APPEND args ${F_CORPUS})
+  endif()
+  add_test(NAME ${name} COMMAND ${name} ${args})
+  set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 300
+                       FIXTURES_REQUIRED ordavex_testdata
+                       ENVIRONMENT "ORDAVEX_TESTDATA=${CMAKE_BINARY_DIR}/testdata")
+endfunction()
+
+# ordavex_add_benchmark(<name> SOURCES <files...> LIBS <targets...>)
+# Built only in the bench preset; run by hand, figures go to docs/benchmarks.md.
+function(ordavex_add_benchmark name)
+  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  if(NOT ORDAVEX_BENCH)
+    return()
+  endif()
+  find_package(benchmark REQUIRED)
+  add_executable(${name} ${B_SOURCES})
+  target_link_libraries(${name} PRIVATE ${B_LIBS} ordavex_testsupport benchmark::benchmark)
+endfunction()

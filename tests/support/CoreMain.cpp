@@ -1,0 +1,10 @@
+// gtest main for tests that need a Qt event loop but no widgets.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,10 @@
+// gtest main for widget tests (offscreen or under Xvfb).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

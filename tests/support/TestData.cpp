@@ -1,0 +1,43 @@
+#include "TestData.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+namespace testsupport {
+
+namespace {
+
+std::string envOr(const char* name, const char* fallback) {
+    const char* value = std::getenv(name);
+    if (value && *value)
+        return value;
+    if (fallback)
+        return fallback;
+    throw std::runtime_error(std::string("environment variable not set: ") + name);
+}
+
+}  // namespace
+
+std::string testDataDir() {
+    return envOr("ORDAVEX_TESTDATA", nullptr);
+}
+
+std::string testDataFile(const std::string& name) {
+    std::filesystem::path path = std::filesystem::path(testDataDir()) / name;
+    return std::filesystem::exists(path) ? path.string() : std::string();
+}
+
+std::string sourceDir() {
+    return envOr("ORDAVEX_SOURCE_DIR", nullptr);
+}
+
+std::string ffmpegPath() {
+    return envOr("FFMPEG", "ffmpeg");
+}
+
+std::string ffprobePath() {
+    return envOr("FFPROBE", "ffprobe");
+}
+
+}  // namespace testsupport

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+
+namespace testsupport {
+
+// Folder of the generated fixtures (ORDAVEX_TESTDATA); tests fail loudly
+// when it is not set rather than reading the working folder.
+std::string testDataDir();
+
+// Path of one generated fixture; empty when the file does not exist.
+std::string testDataFile(const std::string& name);
+
+// Folder of the source tree (ORDAVEX_SOURCE_DIR), for scripts.
+std::string sourceDir();
+
+// Paths of the ffmpeg tools, from the FFMPEG / FFPROBE variables or PATH.
+std::string ffmpegPath();
+std::string ffprobePath();
+
+}  // namespace testsupport
