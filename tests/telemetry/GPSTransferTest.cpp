@@ -1,0 +1,148 @@
+// Map coordinate conversions: the published reference point, the edges of
+// the conversion area, the inverses and the map-type choice.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "telemetry/GPSTransfer.h"
+#include "telemetry/MapType.h"
+
+namespace {
+
+const GPSTransfer kTransfer;
+
+void expectNear(LatLon actual, LatLon expected, double tolerance) {
+    EXPECT_NEAR(actual.lat, expected.lat, tolerance);
+    EXPECT_NEAR(actual.lon, expected.lon, tolerance);
+}
+
+bool moved(LatLon a, LatLon b) {
+    return a.lat != b.lat || a.lon != b.lon;
+}
+
+}  // namespace
+
+TEST(GPSTransfer, BeijingShiftsNorthAndEastByTheKnownOffset) {
+    const LatLon gcj = kTransfer.WGS84_To_GCJ02(39.9, 116.4);
+    expectNear(gcj, {39.901404, 116.406243}, 1e-6);
+    // Roughly 160 m north and 530 m east at this latitude.
+    EXPECT_NEAR((gcj.lat - 39.9) * 111320.0, 160.0, 10.0);
+    EXPECT_NEAR((gcj.lon - 116.4) * 111320.0 * std::cos(39.9 * M_PI / 180.0), 530.0, 15.0);
+}
+
+TEST(GPSTransfer, TransformAndWgsToGcjAgree) {
+    const LatLon a = kTransfer.transform(22.5, 113.9);
+    const LatLon b = kTransfer.WGS84_To_GCJ02(22.5, 113.9);
+    EXPECT_EQ(a.lat, b.lat);
+    EXPECT_EQ(a.lon, b.lon);
+}
+
+struct AreaCase {
+    const char* name;
+    double lat;
+    double lon;
+    bool inside;
+};
+
+class ConversionArea : public ::testing::TestWithParam<AreaCase> {};
+
+TEST_P(ConversionArea, InsideIsConvertedOutsideIsKept) {
+    const AreaCase& c = GetParam();
+    EXPECT_EQ(kTransfer.outOfChina(c.lat, c.lon), !c.inside);
+    const LatLon gcj = kTransfer.WGS84_To_GCJ02(c.lat, c.lon);
+    EXPECT_EQ(moved(gcj, {c.lat, c.lon}), c.inside);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Edges, ConversionArea,
+    ::testing::Values(
+        AreaCase{"Paris", 48.85, 2.35, false}, AreaCase{"Sydney", -33.9, 151.2, false},
+        AreaCase{"WestEdge", 30.0, 72.004, true}, AreaCase{"EastEdge", 30.0, 137.8347, true},
+        AreaCase{"SouthEdge", 0.8293, 110.0, true}, AreaCase{"NorthEdge", 55.8271, 110.0, true},
+        AreaCase{"PastWestEdge", 30.0, std::nextafter(72.004, 0.0), false},
+        AreaCase{"PastEastEdge", 30.0, std::nextafter(137.8347, 200.0), false},
+        AreaCase{"PastSouthEdge", std::nextafter(0.8293, 0.0), 110.0, false},
+        AreaCase{"PastNorthEdge", std::nextafter(55.8271, 90.0), 110.0, false}),
+    [](const ::testing::TestParamInfo<AreaCase>& info) { return std::string(info.param.name); });
+
+TEST(GPSTransfer, ExactInverseRecoversBeijing) {
+    const LatLon gcj = kTransfer.WGS84_To_GCJ02(39.9, 116.4);
+    expectNear(kTransfer.GCJ02_To_WGS84_exact(gcj.lat, gcj.lon), {39.9, 116.4}, 1e-6);
+}
+
+TEST(GPSTransfer, ApproximateInverseIsCloseInsideAndIdentityOutside) {
+    const LatLon gcj = kTransfer.WGS84_To_GCJ02(39.9, 116.4);
+    // One step of the inverse leaves an error of the order of the offset's slope.
+    expectNear(kTransfer.GCJ02_To_WGS84(gcj.lat, gcj.lon), {39.9, 116.4}, 1e-4);
+    expectNear(kTransfer.GCJ02_To_WGS84(48.85, 2.35), {48.85, 2.35}, 0.0);
+    expectNear(kTransfer.GCJ02_To_WGS84_exact(-33.9, 151.2), {-33.9, 151.2}, 0.0);
+}
+
+// The bisection must undo the forward conversion anywhere in the area, not
+// only near the reference point: walk a grid that keeps off the edges so that
+// the shifted point stays inside too. Each coordinate is halved on its own
+// sign, and the slight coupling between them can cost a few 1e-6 degrees.
+TEST(GPSTransfer, ExactInverseUndoesForwardOverTheArea) {
+    int checked = 0;
+    for (double lat = 1.0; lat <= 55.6; lat += 0.37) {
+        for (double lon = 72.2; lon <= 137.6; lon += 0.53) {
+            const LatLon gcj = kTransfer.WGS84_To_GCJ02(lat, lon);
+            const LatLon back = kTransfer.GCJ02_To_WGS84_exact(gcj.lat, gcj.lon);
+            ASSERT_NEAR(back.lat, lat, 2e-5) << lat << ", " << lon;
+            ASSERT_NEAR(back.lon, lon, 2e-5) << lat << ", " << lon;
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 15000);
+}
+
+// In the north-east corner the offset exceeds 0.01 degrees.
+TEST(GPSTransfer, ExactInverseReachesPastTheLargestOffset) {
+    const LatLon gcj = kTransfer.WGS84_To_GCJ02(55.39, 131.03);
+    ASSERT_GT(gcj.lon - 131.03, 0.01);
+    expectNear(kTransfer.GCJ02_To_WGS84_exact(gcj.lat, gcj.lon), {55.39, 131.03}, 1e-6);
+}
+
+TEST(GPSTransfer, BaiduOfOriginIsTheConstantShift) {
+    expectNear(kTransfer.GCJ02_To_BD09(0.0, 0.0), {0.006, 0.0065}, 1e-15);
+}
+
+TEST(GPSTransfer, BaiduRoundTripsWithinAFewCentimetres) {
+    for (const LatLon p :
+         {LatLon{39.901404, 116.406243}, LatLon{22.5, 113.9}, LatLon{31.23, 121.47}}) {
+        const LatLon bd = kTransfer.GCJ02_To_BD09(p.lat, p.lon);
+        EXPECT_GT(bd.lat - p.lat, 0.005);
+        EXPECT_GT(bd.lon - p.lon, 0.005);
+        expectNear(kTransfer.BD09_To_GCJ02(bd.lat, bd.lon), p, 1e-6);
+    }
+}
+
+struct MapCase {
+    int mapType;
+    LatLon expected;
+};
+
+class MapChoice : public ::testing::TestWithParam<int> {};
+
+TEST_P(MapChoice, NoFixIsDrawnAtTheOrigin) {
+    const LatLon previous{10.0, 20.0};
+    expectNear(kTransfer.toMap(GetParam(), {0.0000005, 116.4}, previous), {0.0, 0.0}, 0.0);
+    expectNear(kTransfer.toMap(GetParam(), {39.9, -0.0000009}, previous), {0.0, 0.0}, 0.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryMapType, MapChoice,
+                         ::testing::Values(0, Google, Baidu, OSMap, Bing, 5));
+
+TEST(GPSTransfer, MapChoiceFollowsTheService) {
+    const LatLon wgs{39.9, 116.4};
+    const LatLon previous{10.0, 20.0};
+    const LatLon gcj = kTransfer.WGS84_To_GCJ02(wgs.lat, wgs.lon);
+    const LatLon bd = kTransfer.GCJ02_To_BD09(gcj.lat, gcj.lon);
+    const MapCase cases[] = {{Google, gcj}, {Bing, gcj},   {Baidu, bd},
+                             {OSMap, wgs},  {0, previous}, {5, previous}};
+    for (const MapCase& c : cases) {
+        expectNear(kTransfer.toMap(c.mapType, wgs, previous), c.expected, 0.0);
+    }
+    // Exactly 1e-6 is a fix.
+    EXPECT_TRUE(moved(kTransfer.toMap(OSMap, {1e-6, 116.4}, previous), {0.0, 0.0}));
+}
