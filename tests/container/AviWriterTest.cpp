@@ -1,0 +1,561 @@
+// The clip writer, judged by ffprobe and ffmpeg: clips made from a fixture's
+// packets must probe with the written codecs, decode without errors and
+// carry the same video packets as their source.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#include "Command.h"
+#include "ProbePackets.h"
+#include "TempDir.h"
+#include "TestData.h"
+#include "container/avienc.h"
+#include "container/aviobuf.h"
+#include "container/mem.h"
+#include "container/riff.h"
+
+using namespace container;
+using namespace containertest;
+using namespace testsupport;
+
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+uint32_t le32(const std::string& d, size_t at) {
+    if (at + 4 > d.size())
+        return 0;
+    return static_cast<uint32_t>(static_cast<uint8_t>(d[at])) |
+           static_cast<uint32_t>(static_cast<uint8_t>(d[at + 1])) << 8 |
+           static_cast<uint32_t>(static_cast<uint8_t>(d[at + 2])) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(d[at + 3])) << 24;
+}
+
+uint16_t le16(const std::string& d, size_t at) {
+    return static_cast<uint16_t>(le32(d.substr(at, 2) + std::string(2, '\0'), 0));
+}
+
+struct Chunk {
+    std::string tag;  // fourcc, or the list type for "LIST" / "RIFF"
+    bool list = false;
+    size_t pos = 0;  // position of the chunk header
+    uint32_t size = 0;
+};
+
+// Every chunk and list of a RIFF file in file order, walking into lists
+// (not into "movi").
+void walkChunks(const std::string& d, size_t from, size_t end, std::vector<Chunk>* out) {
+    while (from + 8 <= end) {
+        Chunk c;
+        c.pos = from;
+        c.size = le32(d, from + 4);
+        std::string id = d.substr(from, 4);
+        c.list = id == "RIFF" || id == "LIST";
+        c.tag = c.list ? d.substr(from + 8, 4) : id;
+        out->push_back(c);
+        const size_t chunk_end = std::min<size_t>(end, from + 8 + c.size + (c.size & 1));
+        if (c.list && c.tag != "movi")
+            walkChunks(d, from + 12, chunk_end, out);
+        from = from + 8 + c.size + (c.size & 1);
+    }
+}
+
+std::vector<Chunk> chunksOf(const std::string& d) {
+    std::vector<Chunk> chunks;
+    walkChunks(d, 0, d.size(), &chunks);
+    return chunks;
+}
+
+std::vector<Chunk> chunksTagged(const std::vector<Chunk>& all, const std::string& tag) {
+    std::vector<Chunk> found;
+    for (const Chunk& c : all) {
+        if (c.tag == tag)
+            found.push_back(c);
+    }
+    return found;
+}
+
+// stdout and stderr of a shell-free command line, merged.
+std::string mergedOutput(const std::vector<std::string>& argv) {
+    std::string line;
+    for (const std::string& a : argv)
+        line += shellQuote(a) + " ";
+    return runCommand({"sh", "-c", line + "2>&1"}).out;
+}
+
+std::string codecNames(const std::string& path) {
+    return ffprobe({"-show_entries", "stream=codec_name", "-of", "csv=p=0"}, path).out;
+}
+
+std::string videoFrameMd5(const std::string& path) {
+    CommandResult r = ffmpeg({"-i", path, "-map", "0:v", "-c", "copy", "-f", "framemd5", "-"});
+    std::string kept;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("#software", 0) != 0)
+            kept += line + "\n";
+    }
+    return kept;
+}
+
+// Codec parameters of one source stream, taken from its header chunks.
+struct SourceStream {
+    std::string type;  // strh type
+    std::string strf;
+    AVRational time_base{0, 1};
+};
+
+std::vector<SourceStream> sourceStreams(const std::string& d, const std::string& path) {
+    std::vector<SourceStream> streams;
+    std::vector<Chunk> chunks = chunksOf(d);
+    for (const Chunk& c : chunks) {
+        if (c.tag == "strh")
+            streams.push_back({d.substr(c.pos + 8, 4), "", {0, 1}});
+        else if (c.tag == "strf" && !streams.empty())
+            streams.back().strf = d.substr(c.pos + 8, c.size);
+    }
+    std::vector<ProbeStream> probed = probeStreams(path);
+    for (size_t i = 0; i < streams.size() && i < probed.size(); i++)
+        streams[i].time_base = {probed[i].time_base_num, probed[i].time_base_den};
+    return streams;
+}
+
+void setExtradata(AVCodecContext* c, const std::string& bytes) {
+    if (bytes.empty())
+        return;
+    c->extradata = static_cast<uint8_t*>(av_mallocz(bytes.size() + 8));
+    std::memcpy(c->extradata, bytes.data(), bytes.size());
+    c->extradata_size = static_cast<int>(bytes.size());
+}
+
+void fillCodec(AVStream* st, const SourceStream& src) {
+    AVCodecContext* c = st->codec;
+    const std::string& f = src.strf;
+    if (src.type == "vids") {
+        c->codec_type = CODEC_TYPE_VIDEO;
+        c->width = static_cast<int>(le32(f, 4));
+        c->height = static_cast<int>(le32(f, 8));
+        c->bits_per_coded_sample = le16(f, 14);
+        c->codec_tag = le32(f, 16);
+        c->codec_id = codec_get_id(codec_bmp_tags, c->codec_tag);
+        c->time_base = src.time_base;
+        if (f.size() > 40)
+            setExtradata(c, f.substr(40));
+    } else if (src.type == "auds") {
+        c->codec_type = CODEC_TYPE_AUDIO;
+        c->codec_tag = le16(f, 0);
+        c->channels = le16(f, 2);
+        c->sample_rate = static_cast<int>(le32(f, 4));
+        c->bit_rate = static_cast<int>(le32(f, 8) * 8);
+        c->block_align = le16(f, 12);
+        c->bits_per_coded_sample = le16(f, 14);
+        c->codec_id = wav_codec_get_id(c->codec_tag, c->bits_per_coded_sample);
+        if (f.size() > 18)
+            setExtradata(c, f.substr(18, std::min<size_t>(le16(f, 16), f.size() - 18)));
+    } else {
+        c->codec_type = CODEC_TYPE_DATA;
+        c->time_base = src.time_base;
+    }
+}
+
+// A writing context with its byte writer; an unfinished clip is aborted.
+class ClipFile {
+public:
+    ClipFile() { ctx_.priv_data = &mux_; }
+    ~ClipFile() {
+        if (ctx_.pb)
+            avi_write_abort(&ctx_);
+        avformat_free_context_avi(&ctx_);
+    }
+    ClipFile(const ClipFile&) = delete;
+    ClipFile& operator=(const ClipFile&) = delete;
+
+    bool open(const std::string& path) {
+        return url_fopen(&ctx_.pb, path.c_str(), URL_WRONLY) == 0;
+    }
+    AVStream* add(int type) {
+        AVStream* st = av_new_stream_avi(&ctx_, static_cast<int>(ctx_.nb_streams));
+        st->codec->codec_type = type;
+        return st;
+    }
+    int write(int stream, int64_t dts, bool key, const std::string& data) {
+        AVPacket pkt{};
+        av_init_packet(&pkt);
+        pkt.stream_index = stream;
+        pkt.dts = dts;
+        pkt.flags = key ? PKT_FLAG_KEY : 0;
+        pkt.data = reinterpret_cast<uint8_t*>(const_cast<char*>(data.data()));
+        pkt.size = static_cast<int>(data.size());
+        return avi_write_packet(&ctx_, &pkt);
+    }
+    // Trailer, then close; the trailer's result.
+    int finish() {
+        int r = avi_write_trailer(&ctx_);
+        url_fclose(ctx_.pb);
+        ctx_.pb = nullptr;
+        return r;
+    }
+    AVFormatContext* ctx() { return &ctx_; }
+    AVIMuxContext* mux() { return &mux_; }
+
+private:
+    AVFormatContext ctx_{};
+    AVIMuxContext mux_{};
+};
+
+// A clip with a 320x240 H.264 video stream at 25 fps and an MS ADPCM stream.
+void addVideoAndAdpcm(ClipFile* clip, int block_align) {
+    AVCodecContext* v = clip->add(CODEC_TYPE_VIDEO)->codec;
+    v->codec_id = CODEC_ID_H264;
+    v->codec_tag = MKTAG('H', '2', '6', '4');
+    v->width = 320;
+    v->height = 240;
+    v->time_base = {1, 25};
+    AVCodecContext* a = clip->add(CODEC_TYPE_AUDIO)->codec;
+    a->codec_id = CODEC_ID_ADPCM_MS;
+    a->codec_tag = 2;
+    a->sample_rate = 8000;
+    a->channels = 1;
+    a->bit_rate = 64000;
+    a->bits_per_coded_sample = 4;
+    a->block_align = block_align;
+}
+
+std::string payload(size_t size, int seed) {
+    std::string s(size, '\0');
+    for (size_t i = 0; i < size; i++)
+        s[i] = static_cast<char>((i * 7 + seed * 13) & 0xFF);
+    return s;
+}
+
+std::string recordingFile(const std::string& prefix) {
+    const std::string dir = testDataDir() + "/recordings";
+    CommandResult r =
+        runCommand({"sh", "-c", "ls " + shellQuote(dir) + " | grep '^" + prefix + "'"});
+    std::string name = r.out.substr(0, r.out.find('\n'));
+    return name.empty() ? "" : dir + "/" + name;
+}
+
+// ---------------------------------------------------------------------------
+
+struct Fixture {
+    const char* name;
+    bool recording;  // in the recordings folder, found by name prefix
+};
+
+class WriterRoundTrip : public ::testing::TestWithParam<Fixture> {};
+
+// Copies every packet of the source (as ffprobe lists them, payloads read
+// straight from the file) into a clip.
+TEST_P(WriterRoundTrip, ClipProbesDecodesAndKeepsTheVideoPackets) {
+    const Fixture& fx = GetParam();
+    const std::string src = fx.recording ? recordingFile(fx.name) : testDataFile(fx.name);
+    ASSERT_FALSE(src.empty()) << fx.name << " was not generated";
+    const std::string bytes = readFile(src);
+    const std::vector<SourceStream> streams = sourceStreams(bytes, src);
+    const std::vector<ProbePacket> packets = probePackets(src);
+    ASSERT_FALSE(packets.empty());
+
+    TempDir dir;
+    const std::string clipPath = dir.file("clip.avi");
+    {
+        ClipFile clip;
+        ASSERT_TRUE(clip.open(clipPath));
+        for (const SourceStream& s : streams)
+            fillCodec(clip.add(CODEC_TYPE_UNKNOWN), s);
+        ASSERT_EQ(avi_write_header(clip.ctx()), 0);
+        for (const ProbePacket& p : packets) {
+            ASSERT_EQ(clip.write(p.stream, p.dts, p.key, bytes.substr(p.pos + 8, p.size)), 0);
+        }
+        ASSERT_EQ(clip.finish(), 0);
+    }
+
+    EXPECT_EQ(codecNames(clipPath), codecNames(src));
+    std::vector<ProbeStream> want = probeStreams(src);
+    std::vector<ProbeStream> got = probeStreams(clipPath);
+    ASSERT_EQ(got.size(), want.size());
+    for (size_t i = 0; i < got.size(); i++) {
+        EXPECT_EQ(got[i].codec_type, want[i].codec_type) << "stream " << i;
+        EXPECT_EQ(got[i].codec_tag, want[i].codec_tag) << "stream " << i;
+        EXPECT_EQ(got[i].sample_rate, want[i].sample_rate) << "stream " << i;
+        EXPECT_EQ(got[i].channels, want[i].channels) << "stream " << i;
+        EXPECT_EQ(got[i].width, want[i].width) << "stream " << i;
+    }
+    EXPECT_EQ(
+        mergedOutput({ffmpegPath(), "-nostdin", "-v", "error", "-i", clipPath, "-f", "null", "-"}),
+        "");
+    EXPECT_EQ(videoFrameMd5(clipPath), videoFrameMd5(src));
+
+    // Every stream keeps its payload sizes and key flags in order.
+    std::vector<ProbePacket> written = probePackets(clipPath);
+    ASSERT_EQ(written.size(), packets.size());
+    for (size_t i = 0; i < packets.size(); i++) {
+        EXPECT_EQ(written[i].stream, packets[i].stream) << i;
+        EXPECT_EQ(written[i].size, packets[i].size) << i;
+        if (streams[packets[i].stream].type == "vids") {
+            EXPECT_EQ(written[i].key, packets[i].key) << i;
+            EXPECT_EQ(written[i].dts, packets[i].dts) << i;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, WriterRoundTrip,
+    ::testing::Values(Fixture{"h264_aac.avi", false}, Fixture{"h264_bframes_aac.avi", false},
+                      Fixture{"hevc_adpcm_ms.avi", false}, Fixture{"h264_adpcm_ima.avi", false},
+                      Fixture{"h264_adts_aac.avi", false}, Fixture{"20230514083000_NM", true},
+                      Fixture{"20230514084500_GS", true}),
+    [](const auto& info) {
+        std::string n = info.param.name;
+        for (char& c : n) {
+            if (!isalnum(static_cast<unsigned char>(c)))
+                c = '_';
+        }
+        return n;
+    });
+
+// 100 video and 40 audio chunks, one of them odd-sized: one RIFF whose idx1
+// lists all 140 chunks in file order with their sizes, and counters that
+// ffprobe reads as the stream lengths.
+TEST(AviWriter, SingleRiffIndexAndCounters) {
+    TempDir dir;
+    const std::string path = dir.file("clip.avi");
+    {
+        ClipFile clip;
+        ASSERT_TRUE(clip.open(path));
+        addVideoAndAdpcm(&clip, 256);
+        ASSERT_EQ(avi_write_header(clip.ctx()), 0);
+        int audio = 0;
+        for (int i = 0; i < 100; i++) {
+            ASSERT_EQ(clip.write(0, i, i % 25 == 0, payload(1000 + i * 3, i)), 0);
+            if (i % 5 == 2 && audio < 40) {
+                ASSERT_EQ(clip.write(1, audio, true, payload(256, audio)), 0);
+                audio++;
+            }
+            if (i % 5 == 4 && audio < 40) {
+                ASSERT_EQ(clip.write(1, audio, true, payload(256, audio)), 0);
+                audio++;
+            }
+        }
+        ASSERT_EQ(audio, 40);
+        ASSERT_EQ(clip.finish(), 0);
+    }
+    const std::string d = readFile(path);
+    const std::vector<Chunk> chunks = chunksOf(d);
+    ASSERT_EQ(chunksTagged(chunks, "AVI ").size(), 1u);
+    EXPECT_TRUE(chunksTagged(chunks, "AVIX").empty());
+    const std::vector<Chunk> idx1 = chunksTagged(chunks, "idx1");
+    ASSERT_EQ(idx1.size(), 1u);
+    ASSERT_EQ(idx1[0].size, 140u * 16);
+    const std::vector<Chunk> movi = chunksTagged(chunks, "movi");
+    ASSERT_EQ(movi.size(), 1u);
+
+    const std::vector<ProbePacket> probed = probePackets(path);
+    ASSERT_EQ(probed.size(), 140u);
+    for (size_t i = 0; i < probed.size(); i++) {
+        const size_t e = idx1[0].pos + 8 + i * 16;
+        EXPECT_EQ(d.substr(e, 4), probed[i].stream == 0 ? "00dc" : "01wb") << i;
+        EXPECT_EQ(le32(d, e + 4) == 0x10, probed[i].key) << i;
+        EXPECT_EQ(le32(d, e + 8) + movi[0].pos + 8, static_cast<uint64_t>(probed[i].pos)) << i;
+        EXPECT_EQ(static_cast<int>(le32(d, e + 12)), probed[i].size) << i;
+        if (i > 0) {  // chunks follow each other, padded to even sizes
+            const ProbePacket& prev = probed[i - 1];
+            EXPECT_EQ(probed[i].pos, prev.pos + 8 + prev.size + (prev.size & 1)) << i;
+        }
+    }
+    std::vector<ProbeStream> streams = probeStreams(path);
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].nb_frames, 100);
+    EXPECT_EQ(streams[1].nb_frames, 40);  // 40 x 256 bytes / sample size 256
+    const std::vector<Chunk> avih = chunksTagged(chunks, "avih");
+    ASSERT_EQ(avih.size(), 1u);
+    EXPECT_EQ(le32(d, avih[0].pos + 8 + 16), 100u);  // total frames
+    EXPECT_EQ(le32(d, avih[0].pos + 8), 40000u);     // microseconds per frame
+}
+
+TEST(AviWriter, InfoTextsAndSoftwareName) {
+    TempDir dir;
+    struct Case {
+        bool bitexact;
+        const char* encoder;
+    } cases[] = {{false, "Lavf52.31.0"}, {true, ""}};
+    for (const Case& c : cases) {
+        const std::string path = dir.file(c.bitexact ? "exact.avi" : "plain.avi");
+        {
+            ClipFile clip;
+            ASSERT_TRUE(clip.open(path));
+            addVideoAndAdpcm(&clip, 256);
+            if (c.bitexact)
+                clip.ctx()->streams[0]->codec->flags |= CODEC_FLAG_BITEXACT;
+            av_metadata_set(&clip.ctx()->metadata, "Title", "Ride home");
+            av_metadata_set(&clip.ctx()->metadata, "Comment", "");
+            av_metadata_set(&clip.ctx()->metadata, "Author", "Cam 1");
+            ASSERT_EQ(avi_write_header(clip.ctx()), 0);
+            ASSERT_EQ(clip.write(0, 0, true, payload(100, 1)), 0);
+            ASSERT_EQ(clip.finish(), 0);
+            av_metadata_free(&clip.ctx()->metadata);
+        }
+        auto tag = [&](const char* key) {
+            std::string out =
+                ffprobe({"-show_entries", std::string("format_tags=") + key, "-of", "csv=p=0"},
+                        path)
+                    .out;
+            return out.substr(0, out.find('\n'));
+        };
+        EXPECT_EQ(tag("title"), "Ride home");
+        EXPECT_EQ(tag("artist"), "Cam 1");
+        EXPECT_EQ(tag("comment"), "");
+        EXPECT_EQ(tag("encoder"), c.encoder);
+        EXPECT_TRUE(chunksTagged(chunksOf(readFile(path)), "ICMT").empty());
+    }
+}
+
+TEST(AviWriter, RejectsWhatItCannotWrite) {
+    TempDir dir;
+    {
+        ClipFile clip;
+        ASSERT_TRUE(clip.open(dir.file("subtitle.avi")));
+        clip.add(CODEC_TYPE_SUBTITLE);
+        EXPECT_EQ(avi_write_header(clip.ctx()), -1);
+    }
+    {
+        ClipFile clip;
+        ASSERT_TRUE(clip.open(dir.file("untagged.avi")));
+        addVideoAndAdpcm(&clip, 256);
+        clip.ctx()->streams[1]->codec->codec_tag = 0;  // no WAVEFORMATEX tag
+        EXPECT_EQ(avi_write_header(clip.ctx()), -1);
+    }
+    {
+        ClipFile clip;
+        ASSERT_TRUE(clip.open(dir.file("packets.avi")));
+        addVideoAndAdpcm(&clip, 256);
+        ASSERT_EQ(avi_write_header(clip.ctx()), 0);
+        EXPECT_EQ(clip.write(2, 0, true, "abc"), -1);
+        EXPECT_EQ(clip.write(-1, 0, true, "abc"), -1);
+        EXPECT_EQ(clip.mux()->packet_count[0], 0);
+        EXPECT_EQ(clip.mux()->packet_count[1], 0);
+    }
+}
+
+// A dts ahead of the chunk count is filled with empty chunks, so the frame
+// keeps its time; an absurd dts fills a bounded number only.
+TEST(AviWriter, TimestampGapsAreFilledWithinBounds) {
+    TempDir dir;
+    const std::string path = dir.file("gap.avi");
+    {
+        ClipFile clip;
+        ASSERT_TRUE(clip.open(path));
+        addVideoAndAdpcm(&clip, 256);
+        ASSERT_EQ(avi_write_header(clip.ctx()), 0);
+        ASSERT_EQ(clip.write(0, 3, true, payload(50, 0)), 0);
+        ASSERT_EQ(clip.write(0, 4, false, payload(50, 1)), 0);
+        ASSERT_EQ(clip.write(0, 10, false, payload(50, 2)), 0);
+        EXPECT_EQ(clip.mux()->packet_count[0], 11);
+        ASSERT_EQ(clip.write(0, INT64_MAX / 2, false, payload(50, 3)), 0);
+        EXPECT_LT(clip.mux()->packet_count[0], 1 << 20);
+        ASSERT_EQ(clip.finish(), 0);
+    }
+    std::vector<ProbePacket> probed = probePackets(path);
+    ASSERT_EQ(probed.size(), 4u);
+    EXPECT_EQ(probed[0].dts, 3);
+    EXPECT_EQ(probed[1].dts, 4);
+    EXPECT_EQ(probed[2].dts, 10);
+    EXPECT_LT(readFile(path).size(), 16u << 20);
+}
+
+// A data stream takes its time base like video, never a rate of 0; without
+// one of its own it keeps the stream's.
+TEST(AviWriter, DataStreamsKeepTheirTimeBase) {
+    TempDir dir;
+    const std::string path = dir.file("data.avi");
+    {
+        ClipFile clip;
+        ASSERT_TRUE(clip.open(path));
+        addVideoAndAdpcm(&clip, 256);
+        AVStream* tenth = clip.add(CODEC_TYPE_DATA);
+        tenth->codec->time_base = {1, 10};
+        AVStream* bare = clip.add(CODEC_TYPE_DATA);
+        bare->codec->time_base = {0, 1};
+        bare->time_base = {1, 1000};
+        ASSERT_EQ(avi_write_header(clip.ctx()), 0);
+        EXPECT_EQ(tenth->time_base.num, 1);
+        EXPECT_EQ(tenth->time_base.den, 10);
+        for (int i = 0; i < 5; i++) {
+            ASSERT_EQ(clip.write(0, i, i == 0, payload(64, i)), 0);
+            ASSERT_EQ(clip.write(2, i, true, payload(21, i)), 0);
+            ASSERT_EQ(clip.write(3, i, true, payload(9, i)), 0);
+        }
+        ASSERT_EQ(clip.finish(), 0);
+    }
+    std::vector<ProbeStream> streams = probeStreams(path);
+    ASSERT_EQ(streams.size(), 4u);
+    EXPECT_EQ(streams[2].time_base_num, 1);
+    EXPECT_EQ(streams[2].time_base_den, 10);
+    EXPECT_EQ(streams[3].time_base_num, 1);
+    EXPECT_EQ(streams[3].time_base_den, 1000);
+    std::vector<ProbePacket> probed = probePackets(path);
+    int data_packets = 0;
+    for (const ProbePacket& p : probed)
+        data_packets += p.stream >= 2;
+    EXPECT_EQ(data_packets, 10);
+}
+
+// A writer that cannot seek writes no indexes and leaves the lengths open;
+// ffprobe still reads every chunk.
+TEST(AviWriter, StreamedOutputHasNoIndex) {
+    TempDir dir;
+    const std::string path = dir.file("streamed.avi");
+    {
+        ClipFile clip;
+        ASSERT_TRUE(clip.open(path));
+        clip.ctx()->pb->is_streamed = 1;
+        addVideoAndAdpcm(&clip, 256);
+        ASSERT_EQ(avi_write_header(clip.ctx()), 0);
+        for (int i = 0; i < 20; i++) {
+            ASSERT_EQ(clip.write(0, i, i % 10 == 0, payload(300 + i, i)), 0);
+            ASSERT_EQ(clip.write(1, i, true, payload(256, i)), 0);
+        }
+        ASSERT_EQ(clip.finish(), 0);
+    }
+    const std::vector<Chunk> chunks = chunksOf(readFile(path));
+    EXPECT_TRUE(chunksTagged(chunks, "idx1").empty());
+    EXPECT_TRUE(chunksTagged(chunks, "indx").empty());
+    EXPECT_TRUE(chunksTagged(chunks, "odml").empty());
+    EXPECT_EQ(probePackets(path).size(), 40u);
+}
+
+TEST(AviWriter, TrailerReportsTheWriteError) {
+    ClipFile clip;
+    ASSERT_TRUE(clip.open("/dev/full"));
+    addVideoAndAdpcm(&clip, 256);
+    ASSERT_EQ(avi_write_header(clip.ctx()), 0);
+    ASSERT_EQ(clip.write(0, 0, true, payload(100000, 0)), 0);
+    EXPECT_LT(clip.finish(), 0);
+}
+
+// Giving up an unfinished clip closes its file and frees its index blocks
+// (the sanitizer build checks the memory).
+TEST(AviWriter, AbortClosesAnUnfinishedClip) {
+    TempDir dir;
+    const std::string path = dir.file("unfinished.avi");
+    ClipFile clip;
+    ASSERT_TRUE(clip.open(path));
+    addVideoAndAdpcm(&clip, 256);
+    ASSERT_EQ(avi_write_header(clip.ctx()), 0);
+    for (int i = 0; i < 30; i++)
+        ASSERT_EQ(clip.write(0, i, i == 0, payload(500, i)), 0);
+    EXPECT_EQ(avi_write_abort(clip.ctx()), 0);
+    EXPECT_EQ(clip.ctx()->pb, nullptr);
+    EXPECT_EQ(clip.mux()->indexes[0].cluster, nullptr);
+    EXPECT_EQ(clip.mux()->indexes[0].ents_allocated, 0);
+    EXPECT_GE(readFile(path).size(), 30u * 508);
+    EXPECT_EQ(avi_write_abort(clip.ctx()), 0);  // a second abort has nothing left to do
+}
+
+}  // namespace

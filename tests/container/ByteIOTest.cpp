@@ -1,0 +1,296 @@
+// The buffered byte stream over an instrumented memory object, a real file
+// and dynamic buffers.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <numeric>
+#include <vector>
+
+#include "TempDir.h"
+#include "container/aviobuf.h"
+#include "container/error.h"
+#include "container/mem.h"
+
+using namespace container;
+using testsupport::TempDir;
+
+namespace {
+
+// A seekable byte object that counts the calls made on it.
+struct MemoryObject {
+    std::vector<uint8_t> bytes;
+    int64_t pos = 0;
+    int reads = 0, seeks = 0, largestRead = 0;
+    int failReadsWith = 0;
+
+    static int read(void* o, uint8_t* buf, int size) {
+        MemoryObject* m = static_cast<MemoryObject*>(o);
+        m->reads++;
+        m->largestRead = std::max(m->largestRead, size);
+        if (m->failReadsWith)
+            return m->failReadsWith;
+        int64_t n = std::min<int64_t>(size, static_cast<int64_t>(m->bytes.size()) - m->pos);
+        if (n <= 0)
+            return 0;
+        std::copy_n(m->bytes.begin() + m->pos, n, buf);
+        m->pos += n;
+        return static_cast<int>(n);
+    }
+    static int write(void* o, uint8_t* buf, int size) {
+        MemoryObject* m = static_cast<MemoryObject*>(o);
+        if (m->failReadsWith)
+            return m->failReadsWith;
+        if (m->bytes.size() < static_cast<size_t>(m->pos + size))
+            m->bytes.resize(static_cast<size_t>(m->pos + size));
+        std::copy_n(buf, size, m->bytes.begin() + m->pos);
+        m->pos += size;
+        return size;
+    }
+    static int64_t seek(void* o, int64_t offset, int whence) {
+        MemoryObject* m = static_cast<MemoryObject*>(o);
+        m->seeks++;
+        if (whence == AVSEEK_SIZE)
+            return -1;
+        if (whence == 2)
+            offset += static_cast<int64_t>(m->bytes.size());
+        else if (whence == 1)
+            offset += m->pos;
+        m->pos = offset;
+        return offset;
+    }
+};
+
+struct Reader {
+    MemoryObject object;
+    std::vector<uint8_t> buffer = std::vector<uint8_t>(IO_BUFFER_SIZE);
+    ByteIOContext ctx{};
+
+    explicit Reader(std::vector<uint8_t> bytes) {
+        object.bytes = std::move(bytes);
+        init_put_byte(&ctx, buffer.data(), IO_BUFFER_SIZE, 0, &object, MemoryObject::read, nullptr,
+                      MemoryObject::seek);
+    }
+};
+
+std::vector<uint8_t> counting(size_t n) {
+    std::vector<uint8_t> v(n);
+    for (size_t i = 0; i < n; ++i)
+        v[i] = static_cast<uint8_t>(i * 7 + i / 256);
+    return v;
+}
+
+TEST(ByteIO, EmptyInput) {
+    Reader r({});
+    EXPECT_EQ(get_byte(&r.ctx), 0);
+    EXPECT_EQ(url_feof(&r.ctx), 1);
+    EXPECT_EQ(url_ferror(&r.ctx), 0);
+    EXPECT_EQ(url_fgetc(&r.ctx), -1);
+    EXPECT_EQ(url_fseek(&r.ctx, 0, 1), 0);
+    EXPECT_EQ(url_feof(&r.ctx), 1) << "a zero relative seek must not clear the end flag";
+    EXPECT_EQ(url_fseek(&r.ctx, 5, 2), AVERROR_INVAL);
+    EXPECT_EQ(url_fseek(nullptr, 0, 0), AVERROR_INVAL);
+    EXPECT_EQ(url_fsize(nullptr), AVERROR_INVAL);
+    EXPECT_EQ(url_feof(nullptr), 0);
+}
+
+TEST(ByteIO, TypedGetters) {
+    Reader r({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06,
+              0x07, 0x08, 0x81, 0x01, 0x05});
+    EXPECT_EQ(get_le32(&r.ctx), 0x04030201u);
+    EXPECT_EQ(get_be32(&r.ctx), 0x05060708u);
+    EXPECT_EQ(get_le64(&r.ctx), UINT64_C(0x0807060504030201));
+    EXPECT_EQ(ff_get_v(&r.ctx), 129u);
+    EXPECT_EQ(get_le16(&r.ctx), 0x05u);  // the second byte is past the end
+    EXPECT_EQ(url_feof(&r.ctx), 1);
+}
+
+TEST(ByteIO, SeekInsideTheBufferMakesNoCall) {
+    Reader r(counting(5000));
+    get_byte(&r.ctx);
+    int seeks = r.object.seeks, reads = r.object.reads;
+    EXPECT_EQ(url_fseek(&r.ctx, 4000, 0), 4000);
+    EXPECT_EQ(get_byte(&r.ctx), counting(5000)[4000]);
+    EXPECT_EQ(url_fseek(&r.ctx, -3990, 1), 11);
+    EXPECT_EQ(url_ftell(&r.ctx), 11);
+    EXPECT_EQ(r.object.seeks, seeks);
+    EXPECT_EQ(r.object.reads, reads);
+}
+
+TEST(ByteIO, LargeReadsBypassTheBuffer) {
+    std::vector<uint8_t> bytes = counting(200000);
+    Reader r(bytes);
+    std::vector<uint8_t> out(100000);
+    EXPECT_EQ(get_buffer(&r.ctx, out.data(), 100000), 100000);
+    EXPECT_EQ(r.object.largestRead, 100000);
+    EXPECT_TRUE(std::equal(out.begin(), out.end(), bytes.begin()));
+    EXPECT_EQ(url_ftell(&r.ctx), 100000);
+    // Seeking back then reading across the refill boundary stays consistent.
+    EXPECT_EQ(url_fseek(&r.ctx, 99990, 0), 99990);
+    EXPECT_EQ(get_buffer(&r.ctx, out.data(), 40000), 40000);
+    EXPECT_TRUE(std::equal(out.begin(), out.begin() + 40000, bytes.begin() + 99990));
+    EXPECT_EQ(get_buffer(&r.ctx, out.data(), 100000), 200000 - 139990);
+    EXPECT_EQ(url_feof(&r.ctx), 1);
+    EXPECT_EQ(get_buffer(&r.ctx, out.data(), 0), 0);
+}
+
+TEST(ByteIO, StringsAndLines) {
+    std::string text = std::string("abcdef") + '\0' + "line one\nline two";
+    Reader r(std::vector<uint8_t>(text.begin(), text.end()));
+    char buf[16];
+    get_strz(&r.ctx, buf, 4);
+    EXPECT_STREQ(buf, "abc");
+    EXPECT_EQ(url_ftell(&r.ctx), 7);
+    EXPECT_STREQ(url_fgets(&r.ctx, buf, sizeof buf), "line one");
+    EXPECT_STREQ(url_fgets(&r.ctx, buf, 5), "line");
+    EXPECT_EQ(url_fgets(&r.ctx, buf, sizeof buf), nullptr);
+}
+
+TEST(ByteIO, ReadErrorsStick) {
+    Reader r(counting(100));
+    r.object.failReadsWith = -5;
+    EXPECT_EQ(get_byte(&r.ctx), 0);
+    EXPECT_EQ(url_ferror(&r.ctx), -5);
+    r.object.failReadsWith = 0;
+    EXPECT_EQ(get_byte(&r.ctx), 0) << "the end stays until a seek";
+    EXPECT_EQ(url_fseek(&r.ctx, 1, 0), 1);
+    EXPECT_EQ(get_byte(&r.ctx), counting(100)[1]);
+    EXPECT_EQ(url_ferror(&r.ctx), -5) << "errors are never cleared";
+}
+
+TEST(ByteIO, ShortForwardSeekOnStreamedInputReadsOn) {
+    Reader r(counting(100000));
+    r.ctx.is_streamed = 1;
+    r.ctx.seek = nullptr;
+    get_byte(&r.ctx);
+    EXPECT_EQ(url_fseek(&r.ctx, 40000, 0), 40000);
+    EXPECT_EQ(get_byte(&r.ctx), counting(100000)[40000]);
+    EXPECT_EQ(url_fseek(&r.ctx, 300000, 0), AVERROR_SPIPE);
+    EXPECT_EQ(url_fseek(&r.ctx, 99000, 0), 99000);
+    EXPECT_EQ(url_fseek(&r.ctx, 100500, 0), AVERROR_SPIPE);
+}
+
+TEST(ByteIO, WritersAndBackwardPatches) {
+    ByteIOContext* s = nullptr;
+    ASSERT_EQ(url_open_dyn_buf(&s), 0);
+    put_tag(s, "RIFF");
+    put_strz(s, nullptr);
+    put_le16(s, 0x0201);
+    put_be16(s, 0x0304);
+    put_le24(s, 0x070605);
+    put_be24(s, 0x08090a);
+    put_le32(s, 0x0e0d0c0b);
+    put_be64(s, UINT64_C(0x0f10111213141516));
+    put_le64(s, UINT64_C(0x1e1d1c1b1a191817));
+    EXPECT_EQ(url_ftell(s), 35);
+    // Patch inside the buffer, then flush without moving forward again.
+    EXPECT_EQ(url_fseek(s, 0, 0), 0);
+    put_tag(s, "LIST");
+    put_flush_packet(s);
+    EXPECT_EQ(url_ftell(s), 4);
+    EXPECT_EQ(url_fseek(s, 35, 0), 35);
+    put_strz(s, "ab");
+    put_flush_packet(s);
+    EXPECT_EQ(url_fsize(s), 38) << "a dynamic buffer answers the size query";
+    EXPECT_EQ(url_ftell(s), 38);
+    put_byte(s, 'z');
+    uint8_t* data = nullptr;
+    ASSERT_EQ(url_close_dyn_buf(s, &data), 39) << "the size query must not move the write position";
+    std::vector<uint8_t> expected = {'L', 'I', 'S', 'T', 0};
+    for (int i = 1; i <= 30; ++i)
+        expected.push_back(static_cast<uint8_t>(i));
+    expected.insert(expected.end(), {'a', 'b', 0, 'z'});
+    EXPECT_EQ(std::vector<uint8_t>(data, data + 39), expected);
+    av_free(data);
+}
+
+TEST(ByteIO, DynamicBufferGapsAreZeroAndPacketsArePrefixed) {
+    ByteIOContext* s = nullptr;
+    ASSERT_EQ(url_open_dyn_buf(&s), 0);
+    put_byte(s, 1);
+    put_flush_packet(s);
+    EXPECT_EQ(url_fseek(s, 5000, 0), 5000);
+    put_byte(s, 2);
+    uint8_t* data = nullptr;
+    ASSERT_EQ(url_close_dyn_buf(s, &data), 5001);
+    EXPECT_EQ(data[0], 1);
+    EXPECT_EQ(std::accumulate(data + 1, data + 5000, 0), 0);
+    EXPECT_EQ(data[5000], 2);
+    av_free(data);
+
+    ASSERT_EQ(url_open_dyn_packet_buf(&s, 0), AVERROR_UNKNOWN);
+    ASSERT_EQ(url_open_dyn_packet_buf(&s, 4), 0);
+    put_buffer(s, reinterpret_cast<const unsigned char*>("abcdef"), 6);
+    ASSERT_EQ(url_close_dyn_buf(s, &data), 14);
+    const uint8_t expected[] = {0, 0, 0, 4, 'a', 'b', 'c', 'd', 0, 0, 0, 2, 'e', 'f'};
+    EXPECT_EQ(std::vector<uint8_t>(data, data + 14), std::vector<uint8_t>(expected, expected + 14));
+    av_free(data);
+}
+
+TEST(ByteIO, WriteErrorsAreRecordedOnce) {
+    MemoryObject object;
+    std::vector<uint8_t> buffer(16);
+    ByteIOContext ctx{};
+    init_put_byte(&ctx, buffer.data(), 16, 1, &object, nullptr, MemoryObject::write,
+                  MemoryObject::seek);
+    object.failReadsWith = -28;
+    for (int i = 0; i < 40; ++i)
+        put_byte(&ctx, i);
+    put_flush_packet(&ctx);
+    EXPECT_EQ(url_ferror(&ctx), -28);
+    EXPECT_EQ(url_ftell(&ctx), 40);
+    EXPECT_TRUE(object.bytes.empty());
+}
+
+TEST(ByteIO, MemoryBlockIsReadableAtOnce) {
+    uint8_t block[] = {'R', 'I', 'F', 'F', 4, 0, 0, 0};
+    ByteIOContext* s = nullptr;
+    ASSERT_EQ(url_open_buf(&s, block, sizeof block, URL_RDONLY), 0);
+    EXPECT_EQ(get_le32(s), 0x46464952u);
+    EXPECT_EQ(get_le32(s), 4u);
+    EXPECT_EQ(get_byte(s), 0);
+    EXPECT_EQ(url_feof(s), 1);
+    EXPECT_EQ(url_fseek(s, 4, 0), 4);
+    EXPECT_EQ(get_le32(s), 4u);
+    EXPECT_EQ(url_close_buf(s), 0);
+    av_free(s);
+}
+
+TEST(ByteIO, FileStreamFlushesOnCloseAndReadsBack) {
+    TempDir dir;
+    std::string path = dir.file("f.bin");
+    ByteIOContext* s = nullptr;
+    ASSERT_EQ(url_fopen(&s, path.c_str(), URL_WRONLY), 0);
+    EXPECT_EQ(s->buffer_size, IO_BUFFER_SIZE);
+    std::vector<uint8_t> bytes = counting(70000);
+    put_buffer(s, bytes.data(), static_cast<int>(bytes.size()));
+    EXPECT_EQ(url_fclose(s), 0);  // no explicit flush: close must not lose the tail
+
+    s = url_open_file(path.c_str(), URL_RDONLY);
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(url_fsize(s), 70000);
+    std::vector<uint8_t> back(70000);
+    EXPECT_EQ(get_buffer(s, back.data(), 70000), 70000);
+    EXPECT_EQ(back, bytes);
+    EXPECT_EQ(url_fseek(s, 69999, 0), 69999);
+    EXPECT_EQ(get_byte(s), bytes.back());
+    EXPECT_EQ(url_fclose(s), 0);
+    EXPECT_EQ(url_open_file(dir.file("none").c_str(), URL_RDONLY), nullptr);
+}
+
+unsigned long sumBytes(unsigned long sum, const uint8_t* buf, unsigned size) {
+    for (unsigned i = 0; i < size; ++i)
+        sum += buf[i];
+    return sum;
+}
+
+TEST(ByteIO, ChecksumCoversReadBytes) {
+    std::vector<uint8_t> bytes = counting(80000);
+    Reader r(bytes);
+    init_checksum(&r.ctx, sumBytes, 0);
+    std::vector<uint8_t> out(70000);
+    get_buffer(&r.ctx, out.data(), 70000);
+    unsigned long expected = std::accumulate(bytes.begin(), bytes.begin() + 70000, 0ul);
+    EXPECT_EQ(get_checksum(&r.ctx), expected);
+}
+
+}  // namespace

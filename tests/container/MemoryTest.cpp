@@ -1,0 +1,87 @@
+// Allocation wrappers and the metadata dictionary.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "container/mem.h"
+#include "container/metadata.h"
+
+using namespace container;
+
+namespace {
+
+TEST(Memory, LimitsAndZeroSizes) {
+    void* p = av_malloc(0);
+    ASSERT_NE(p, nullptr);
+    av_free(p);
+    EXPECT_EQ(av_malloc(0x7fffffe0), nullptr);
+    char* z = static_cast<char*>(av_mallocz(64));
+    ASSERT_NE(z, nullptr);
+    for (int i = 0; i < 64; ++i)
+        EXPECT_EQ(z[i], 0);
+    EXPECT_EQ(av_realloc(z, 0x7ffffff0), nullptr);  // z stays ours
+    av_freep(&z);
+    EXPECT_EQ(z, nullptr);
+    EXPECT_EQ(av_strdup(nullptr), nullptr);
+    char* copy = av_strdup("abc");
+    EXPECT_STREQ(copy, "abc");
+    av_free(copy);
+}
+
+TEST(Memory, FastReallocGrowsWithRoomAndNeverWraps) {
+    unsigned size = 0;
+    void* p = av_fast_realloc(nullptr, &size, 100u);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(size, 100u * 17 / 16 + 32);
+    EXPECT_EQ(av_fast_realloc(p, &size, 50u), p);  // below the capacity: unchanged
+    // A request whose grown size would wrap 32 bits fails instead of shrinking.
+    void* q = av_fast_realloc(p, &size, 0xFFFFFFF0u);
+    EXPECT_EQ(q, nullptr);
+    EXPECT_EQ(size, 0u);
+    q = av_fast_realloc(p, &size, UINT64_C(0x100000010));
+    EXPECT_EQ(q, nullptr);
+    av_free(p);
+}
+
+TEST(Metadata, SetReplaceRemove) {
+    AVMetadata* m = nullptr;
+    EXPECT_EQ(av_metadata_get(m, "Title", nullptr, 0), nullptr);
+    ASSERT_EQ(av_metadata_set(&m, "Title", "one"), 0);
+    ASSERT_EQ(av_metadata_set(&m, "Artist", "two"), 0);
+    ASSERT_EQ(av_metadata_set(&m, "Title", "three"), 0);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->count, 2u);
+    EXPECT_STREQ(av_metadata_get(m, "title", nullptr, 0)->value, "three");
+    EXPECT_EQ(av_metadata_get(m, "title", nullptr, AV_METADATA_MATCH_CASE), nullptr);
+    av_metadata_set(&m, "Title", nullptr);
+    av_metadata_set(&m, "Artist", nullptr);
+    EXPECT_EQ(m, nullptr);
+}
+
+TEST(Metadata, PrefixWalkAndConversion) {
+    AVMetadata* m = nullptr;
+    av_metadata_set(&m, "Title", "t");
+    av_metadata_set(&m, "Tracknumber", "7");
+    av_metadata_set(&m, "Album", "a");
+    int seen = 0;
+    for (AVMetadataTag* t = nullptr; (t = av_metadata_get(m, "", t, AV_METADATA_IGNORE_SUFFIX));)
+        ++seen;
+    EXPECT_EQ(seen, 3);
+    AVMetadataTag* t = av_metadata_get(m, "T", nullptr, AV_METADATA_IGNORE_SUFFIX);
+    ASSERT_NE(t, nullptr);
+    EXPECT_STREQ(t->key, "Title");
+    t = av_metadata_get(m, "T", t, AV_METADATA_IGNORE_SUFFIX);
+    ASSERT_NE(t, nullptr);
+    EXPECT_STREQ(t->key, "Tracknumber");
+
+    const AVMetadataConv riff[] = {{"INAM", "Title"}, {"IPRD", "Album"}, {nullptr, nullptr}};
+    av_metadata_convert(&m, riff, nullptr);
+    ASSERT_NE(m, nullptr);
+    EXPECT_STREQ(m->elems[0].key, "INAM");
+    EXPECT_STREQ(m->elems[1].key, "Tracknumber");
+    EXPECT_STREQ(m->elems[2].key, "IPRD");
+    av_metadata_free(&m);
+    EXPECT_EQ(m, nullptr);
+}
+
+}  // namespace

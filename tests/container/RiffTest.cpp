@@ -1,0 +1,205 @@
+// Codec tag tables and the RIFF stream-format pieces, written then read back.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "container/mem.h"
+#include "container/riff.h"
+
+using namespace container;
+
+namespace {
+
+struct Written {
+    std::vector<uint8_t> bytes;
+};
+
+// Runs fn on a dynamic buffer and returns what it wrote.
+template <typename Fn>
+std::vector<uint8_t> written(Fn fn) {
+    ByteIOContext* pb = nullptr;
+    EXPECT_EQ(url_open_dyn_buf(&pb), 0);
+    fn(pb);
+    uint8_t* data = nullptr;
+    int size = url_close_dyn_buf(pb, &data);
+    std::vector<uint8_t> out(data, data + size);
+    av_free(data);
+    return out;
+}
+
+unsigned le32(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<unsigned>(b[at + 3]) << 24;
+}
+unsigned le16(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | b[at + 1] << 8;
+}
+
+TEST(Riff, TagLookups) {
+    EXPECT_EQ(codec_get_id(codec_bmp_tags, MKTAG('A', 'V', 'C', '1')), CODEC_ID_H264);
+    EXPECT_EQ(codec_get_id(codec_bmp_tags, MKTAG('H', '2', '6', '4')), CODEC_ID_H264);
+    EXPECT_EQ(codec_get_id(codec_bmp_tags, MKTAG('x', 'v', 'i', 'd')), CODEC_ID_MPEG4);
+    EXPECT_EQ(codec_get_id(codec_bmp_tags, 4), CODEC_ID_MPEG4);
+    EXPECT_EQ(codec_get_id(codec_bmp_tags, MKTAG('H', 'E', 'V', 'C')), CODEC_ID_NONE);
+    EXPECT_EQ(codec_get_id(codec_wav_tags, 0x0001), CODEC_ID_PCM_S16LE);
+    EXPECT_EQ(codec_get_id(codec_wav_tags, 0x00ff), CODEC_ID_AAC);
+    EXPECT_EQ(codec_get_id(codec_wav_tags, 0x0002), CODEC_ID_ADPCM_MS);
+    EXPECT_EQ(codec_get_id(codec_wav_tags, 0x5346), CODEC_ID_ADPCM_SWF);
+    EXPECT_EQ(wav_codec_get_id(0x0011, 8), 0x10011);
+    EXPECT_EQ(wav_codec_get_id(0x0011, 4), CODEC_ID_ADPCM_IMA_WAV);
+    const AVCodecTag empty[] = {{CODEC_ID_NONE, 0}};
+    EXPECT_EQ(codec_get_id(empty, 1), CODEC_ID_NONE);
+    EXPECT_EQ(av_get_bits_per_sample(CODEC_ID_ADPCM_MS), 4);
+    EXPECT_EQ(av_get_bits_per_sample(CODEC_ID_AAC), 0);
+}
+
+TEST(Riff, EndTagPatchesTheSize) {
+    int64_t end = -1;
+    std::vector<uint8_t> b = written([&](ByteIOContext* pb) {
+        int64_t start = start_tag(pb, "LIST");
+        EXPECT_EQ(start, 8);
+        put_buffer(pb, reinterpret_cast<const unsigned char*>("0123456789"), 10);
+        end = end_tag(pb, start);
+        EXPECT_EQ(url_ftell(pb), 18);
+    });
+    EXPECT_EQ(end, 18);
+    ASSERT_EQ(b.size(), 18u);
+    EXPECT_EQ(le32(b, 4), 10u);
+}
+
+TEST(Riff, AdpcmWaveFormatRoundTrip) {
+    AVCodecContext enc{};
+    enc.codec_type = CODEC_TYPE_AUDIO;
+    enc.codec_id = CODEC_ID_ADPCM_MS;
+    enc.codec_tag = 2;
+    enc.channels = 1;
+    enc.sample_rate = 8000;
+    enc.bit_rate = 32000;
+    int result = 0;
+    std::vector<uint8_t> b = written([&](ByteIOContext* pb) { result = put_wav_header(pb, &enc); });
+    EXPECT_EQ(result, 16);
+    ASSERT_EQ(b.size(), 16u);
+    EXPECT_EQ(le32(b, 8), 4000u);  // bytes per second = bit rate / 8
+    EXPECT_EQ(le16(b, 12), 0u);    // block align = 1 x 4 >> 3
+    EXPECT_EQ(le16(b, 14), 4u);    // bits per sample
+
+    ByteIOContext* pb = nullptr;
+    ASSERT_EQ(url_open_buf(&pb, b.data(), static_cast<int>(b.size()), URL_RDONLY), 0);
+    AVCodecContext dec{};
+    get_wav_header(pb, &dec, 16);
+    EXPECT_EQ(dec.codec_id, CODEC_ID_ADPCM_MS);
+    EXPECT_EQ(dec.sample_rate, 8000);
+    EXPECT_EQ(dec.channels, 1);
+    EXPECT_EQ(dec.bit_rate, 32000);
+    EXPECT_EQ(dec.bits_per_coded_sample, 4);
+    EXPECT_EQ(url_ftell(pb), 16) << "a 16-byte WAVEFORMAT has no cbSize";
+    av_free(pb);
+
+    enc.codec_tag = 0x10000;
+    b = written([&](ByteIOContext* pb2) { EXPECT_EQ(put_wav_header(pb2, &enc), -1); });
+    EXPECT_TRUE(b.empty());
+}
+
+TEST(Riff, WaveFormatExtensibleAndExtradata) {
+    // WAVE_FORMAT_EXTENSIBLE carrying AAC (0x00ff) with 2 bytes of extradata.
+    std::vector<uint8_t> b = written([](ByteIOContext* pb) {
+        put_le16(pb, 0xfffe);
+        put_le16(pb, 2);
+        put_le32(pb, 44100);
+        put_le32(pb, 16000);
+        put_le16(pb, 4);
+        put_le16(pb, 16);
+        put_le16(pb, 24);  // cbSize
+        put_le16(pb, 16);  // valid bits
+        put_le32(pb, 3);   // channel mask
+        put_le32(pb, 0x00ff);
+        for (int i = 0; i < 12; ++i)
+            put_byte(pb, 0);
+        put_byte(pb, 0x12);
+        put_byte(pb, 0x10);
+        put_le32(pb, 0xdeadbeef);  // past the chunk
+    });
+    ByteIOContext* pb = nullptr;
+    ASSERT_EQ(url_open_buf(&pb, b.data(), static_cast<int>(b.size()), URL_RDONLY), 0);
+    AVCodecContext dec{};
+    get_wav_header(pb, &dec, 42);
+    EXPECT_EQ(dec.codec_id, CODEC_ID_AAC);
+    EXPECT_EQ(dec.codec_tag, 0xfffeu);
+    ASSERT_EQ(dec.extradata_size, 2);
+    EXPECT_EQ(dec.extradata[0], 0x12);
+    EXPECT_EQ(url_ftell(pb), 42);
+    av_free(dec.extradata);
+    av_free(pb);
+
+    // A cbSize larger than the chunk is cut to what the chunk holds.
+    b = written([](ByteIOContext* p) {
+        put_le16(p, 0x00ff);
+        put_le16(p, 1);
+        put_le32(p, 8000);
+        put_le32(p, 1000);
+        put_le16(p, 0);
+        put_le16(p, 16);
+        put_le16(p, 60000);
+        put_byte(p, 0x15);
+        put_byte(p, 0x88);
+    });
+    ASSERT_EQ(url_open_buf(&pb, b.data(), static_cast<int>(b.size()), URL_RDONLY), 0);
+    AVCodecContext cut{};
+    get_wav_header(pb, &cut, 20);
+    EXPECT_EQ(cut.extradata_size, 2);
+    av_free(cut.extradata);
+    av_free(pb);
+
+    AVCodecContext old{};
+    ASSERT_EQ(url_open_buf(&pb, b.data(), static_cast<int>(b.size()), URL_RDONLY), 0);
+    get_wav_header(pb, &old, 14);
+    EXPECT_EQ(old.bits_per_coded_sample, 8);
+    av_free(pb);
+}
+
+TEST(Riff, BitmapHeaderWithOddExtradata) {
+    uint8_t extra[3] = {1, 2, 3};
+    AVCodecContext enc{};
+    enc.codec_type = CODEC_TYPE_VIDEO;
+    enc.width = 320;
+    enc.height = 240;
+    enc.codec_tag = MKTAG('H', '2', '6', '4');
+    enc.extradata = extra;
+    enc.extradata_size = 3;
+    std::vector<uint8_t> b =
+        written([&](ByteIOContext* pb) { put_bmp_header(pb, &enc, codec_bmp_tags, 0); });
+    ASSERT_EQ(b.size(), 44u);
+    EXPECT_EQ(le32(b, 0), 43u);
+    EXPECT_EQ(le32(b, 8), 240u);
+    EXPECT_EQ(le16(b, 14), 24u);
+    EXPECT_EQ(le32(b, 16), MKTAG('H', '2', '6', '4'));
+    EXPECT_EQ(le32(b, 20), 320u * 240 * 3);
+    EXPECT_EQ(b[42], 3);
+    EXPECT_EQ(b[43], 0);
+}
+
+TEST(Riff, StreamRates) {
+    int rate, ssize, scale;
+    AVCodecContext video{};
+    video.codec_type = CODEC_TYPE_VIDEO;
+    video.time_base = {2, 50};
+    ff_parse_specific_params(&video, &rate, &ssize, &scale);
+    EXPECT_EQ(scale, 1);
+    EXPECT_EQ(rate, 25);
+    EXPECT_EQ(ssize, 0);
+    AVCodecContext aac{};
+    aac.codec_type = CODEC_TYPE_AUDIO;
+    aac.frame_size = 1024;
+    aac.sample_rate = 8000;
+    ff_parse_specific_params(&aac, &rate, &ssize, &scale);
+    EXPECT_EQ(scale, 16);  // 1024/8000 reduced
+    EXPECT_EQ(rate, 125);
+    AVCodecContext adpcm{};
+    adpcm.codec_type = CODEC_TYPE_AUDIO;
+    adpcm.block_align = 256;
+    adpcm.bit_rate = 32000;
+    ff_parse_specific_params(&adpcm, &rate, &ssize, &scale);
+    EXPECT_EQ(ssize, 256);
+    EXPECT_EQ(static_cast<double>(rate) / scale, 32000.0 / 2048);
+}
+
+}  // namespace

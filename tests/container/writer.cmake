@@ -1,0 +1,5 @@
+# Tests of the AVI clip writer and the backward reader.
+ordavex_add_test(container_writer_test
+  SOURCES AviWriterTest.cpp
+  LIBS ordavex_container container_test_support
+  TESTDATA)
