@@ -1,0 +1,62 @@
+#pragma once
+
+#include "codec/ACDecoder.h"
+#include "codec/CodecSession.h"
+#include "codec/I420Writer.h"
+
+struct AVFrame;
+
+// H.264 or HEVC access units (Annex B) to I420 pictures in the caller's
+// buffer. The codec is chosen from the first packet's NAL header and opened
+// again whenever the caller's frame size changes. One decode thread per
+// object (the channel's worker is the parallelism; frame threading would
+// hold pictures back).
+class ACH264Decoder : public virtual ACDecoder {
+public:
+    ACH264Decoder();
+    ~ACH264Decoder() override;
+
+    // codecId is not used. width and height are the container's frame size;
+    // a change re-opens the codec (a debug line "Type=..." with the packet's
+    // first bytes is written on every open). See ACDecoder for the rest.
+    unsigned char* DecodeBuffer(int codecId, const unsigned char* data, int size, int* out,
+                                int width, int height, unsigned char* dst,
+                                int dstCapacity) override;
+    // Overwrite the remembered size; 0 makes the next packet re-open.
+    void setWidth(int w) override;
+    void setHeight(int h) override;
+    // Returns 1; the codec stays open.
+    int Reset() override;
+    // Stores the value; returns Reset().
+    int setSycn(int sync) override;
+    // Returns 0.
+    int isI() override;
+
+    void Flush() override;
+    unsigned char* Drain(int* out, unsigned char* dst, int dstCapacity) override;
+    int pictureWidth() const override { return shownWidth; }
+    int pictureHeight() const override { return shownHeight; }
+
+    // Kept for the interface's users; does nothing.
+    void CodecInit();
+
+    // libavcodec id of the decoder for a packet: HEVC when its first NAL
+    // header (after a three- or four-byte start code) is an HEVC parameter
+    // set, delimiter or SEI, H.264 otherwise.
+    static int ChooseCodec(const unsigned char* data, int size);
+
+private:
+    bool open(const unsigned char* data, int size);
+    unsigned char* handOut(int* out, unsigned char* dst, int dstCapacity);
+
+    int width = 0;  // size the codec was opened for; 0 x 0 forces an open
+    int height = 0;
+    int sync = 15;
+    int iFrame = 0;
+    int shownWidth = 0;  // size of the last picture handed out
+    int shownHeight = 0;
+    CodecSession session;
+    AVFrame* picture = nullptr;  // newest decoded picture not yet handed out
+    bool havePicture = false;
+    I420Writer writer;
+};
