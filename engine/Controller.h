@@ -1,0 +1,172 @@
+#pragma once
+
+#include <QAudioFormat>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QVector>
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+
+#include "engine/FrameQueue.h"
+#include "engine/GPSList.h"
+#include "engine/MapType.h"
+#include "engine/PacketQueue.h"
+#include "engine/PlayCtrl.h"
+#include "engine/PlayStatus.h"
+#include "engine/QueueInput.h"
+#include "engine/SoundBuffer.h"
+#include "engine/SystemTimeSource.h"
+
+// The playback engine's hub: the shared playback state that the GUI writes and
+// the workers poll, the queues between the workers, the transport commands,
+// the demux worker's packet intake, and the workers themselves.
+class Controller : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kChannels = 12;
+
+    // The two workers woken when a recording is chosen.
+    enum class Reader { Demux, Gps };
+
+    // A chosen recording as a worker copies it when it takes its flag.
+    struct Recording {
+        std::array<QString, kChannels> paths;  // slot = channel - 1; empty = absent
+        int selectedIndex = 0;                 // selected channel - 1
+        QDateTime startTime;                   // from the selected file's name
+    };
+
+    // The process's instance, created on the first call (from the GUI thread,
+    // before any worker runs) and destroyed at exit.
+    static Controller* GetInstance();
+
+    // Tests build their own, usually with a virtual time source; time must
+    // outlive the controller.
+    explicit Controller(TimeSource* time = SystemTimeSource::Instance());
+    ~Controller() override;
+
+    // GUI thread.
+    void Start();
+    // Raises the exit flag, wakes every waiting worker and joins every worker.
+    // Call while the application object still exists; later calls do nothing.
+    void Shutdown();
+    // paths: the 12 channel slots (missing slots are empty, extra ones ignored);
+    // channel: the selected channel, 1 to 12 (others are taken as 1).
+    void On_PlayAVI(const QVector<QString>& paths, int channel);
+    void On_Stop();
+    QDateTime GetStartTime();
+    void SetPlayBack(bool on);
+    // index 0..8 gives 1/16X..16X; outside it is clamped.
+    void SpeedChange(int index);
+
+    // Demux thread: pushes a marker into the 12 video packet queues, waiting
+    // while one is full. False when it gave up because the exit flag rose.
+    bool InputData(qint64 marker);
+    // Demux thread: offers one video packet (copied) to the channel's queue
+    // (channel 0-based); Full: keep it and retry; Refused: drop it.
+    QueueInput InputData(int channel, int type, qint64 dts, const unsigned char* data, int size,
+                         int width, int height);
+    // Demux thread: the same for the audio queue.
+    QueueInput InputAudioData(int type, qint64 dts, const unsigned char* data, int size);
+
+    // Worker side of the request flags. Takes the reader's new-recording flag
+    // and, when it was set, copies the recording into *out.
+    bool TakeNewRecording(Reader reader, Recording* out);
+    // Sleeps up to timeoutMs while the reader has neither its go flag nor its
+    // new-recording flag (or until exit); true when it has work.
+    bool WaitForWork(Reader reader, int timeoutMs);
+    // Clears the reader's go flag (playback stopped, nothing left to read).
+    void ClearGo(Reader reader);
+    bool HasGo(Reader reader);
+
+    // Format of the audio output now in use; never an invalid one.
+    QAudioFormat AudioFormat() const;
+    int AudioSampleRate() const { return audioSampleRate.load(); }
+    int AudioSampleSize() const { return audioSampleSize.load(); }
+    // Publishes the format that the output granted; an invalid one (no sound
+    // device) keeps the requested format instead.
+    void SetAudioFormat(const QAudioFormat& granted, const QAudioFormat& requested);
+    // The format asked of the output: sampleRate Hz, mono, 16-bit signed LE PCM.
+    static QAudioFormat PcmFormat(int sampleRate);
+
+    // Makes waiting workers look at the shared state again; call after
+    // changing playStatus, speed or unpaced from outside these commands.
+    void InterruptWaits();
+    TimeSource* Time() const { return time; }
+
+signals:
+    void Signal_playStatusChange(PlayStatus status);
+    void Signal_startTimeChange(const QDateTime& start);
+
+private:
+    TimeSource* const time;
+
+public:
+    // Shared state written by the GUI thread and polled by the workers as
+    // whole values; the clock thread writes clock and lastWait. No ordering
+    // between two of them is relied on.
+    const int audioChannel = 0;  // sound always comes from channel 1
+    std::atomic<PlayStatus> playStatus{PlayStatus::Stop};
+    std::atomic<bool> unpaced{false};
+    std::atomic<bool> singleStep{false};  // every write is an exchange
+    std::atomic<bool> reverse{false};
+    std::atomic<int> speed{16};  // sixteenths of real time
+    std::atomic<bool> mapLoaded{false};
+    std::atomic<bool> mapOffset{true};
+    std::atomic<bool> trackPlayback{true};
+    std::atomic<MapType> mapType{MapType::OSMap};
+    std::atomic<qint64> clock{0};     // last released timestamp (queue terms)
+    std::atomic<qint64> lastWait{0};  // the clock's last pacing wait, ms
+    // GUI thread only.
+    QString snapshotFolder;
+
+private:
+    // Format of the audio output, published as whole numbers.
+    std::atomic<int> audioSampleRate{8000};
+    std::atomic<int> audioChannelCount{1};
+    std::atomic<int> audioSampleSize{16};
+    std::atomic<QAudioFormat::SampleType> audioSampleType{QAudioFormat::SignedInt};
+    std::atomic<QAudioFormat::Endian> audioByteOrder{QAudioFormat::LittleEndian};
+
+    // Request flags: go under its own mutex, new-recording flags set and
+    // cleared under fileMutex and read lock-free by the idle waits.
+    std::mutex demuxMutex;
+    std::condition_variable demuxCondition;
+    bool demuxGo = false;
+    std::mutex gpsMutex;
+    std::condition_variable gpsCondition;
+    bool gpsGo = false;
+    std::mutex fileMutex;
+    std::atomic<bool> demuxNewFile{false};
+    std::atomic<bool> gpsNewFile{false};
+    // Guarded by fileMutex.
+    std::array<QString, kChannels> filePaths;
+    int selectedIndex = 0;
+    QDateTime startTime;
+
+public:
+    // Queues: each with its own lock, taken alone.
+    std::array<PacketQueue, kChannels> packetQueues;
+    std::array<FrameQueue, kChannels> frameQueues;
+    PacketQueue audioQueue{PacketQueue::kMaxAudioPacketBytes};
+    SoundBuffer soundBuffer;
+    GPSList gpsList;
+
+    // Workers, built after the state above and destroyed before it.
+    PlayCtrl playCtrl;
+
+private:
+    struct RequestFlags {
+        std::mutex& mutex;
+        std::condition_variable& condition;
+        bool& go;
+        std::atomic<bool>& newFile;
+    };
+    RequestFlags Flags(Reader reader);
+    void Raise(Reader reader);
+    void SetStatus(PlayStatus status);
+
+    std::atomic<bool> shutDown{false};
+};

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include "engine/QueueInput.h"
+#include "engine/SlotBuffer.h"
+#include "engine/SlotRing.h"
+
+// Ring of compressed packets from the demux worker to one decode worker.
+// Markers travel as entries with a marker timestamp and no payload. Every call
+// but IsReset is made between Lock() and Unlock().
+class PacketQueue {
+public:
+    static constexpr int kCapacity = 15;
+    // Largest packet each consumer takes (its read buffer).
+    static constexpr qint64 kMaxVideoPacketBytes = 7838208;
+    static constexpr qint64 kMaxAudioPacketBytes = 2048;
+
+    struct Packet {
+        int type = 0;  // the container's codec id
+        SlotBuffer buf;
+        int size = 0;
+        int width = 0;   // video frame size; 0 for audio and markers
+        int height = 0;  //
+        qint64 dts = 0;  // ms, or a marker
+    };
+
+    // maxPacketBytes: the largest payload the consumer can take.
+    explicit PacketQueue(qint64 maxPacketBytes = kMaxVideoPacketBytes);
+
+    // Stores a copy of the packet. Full when no slot is free; Refused when the
+    // payload is larger than the consumer takes or cannot be stored.
+    QueueInput InputData(int type, qint64 dts, const unsigned char* data, int size, int width,
+                         int height);
+    // Takes the oldest packet: its payload into data (capacity bytes), the
+    // other fields through the non-null pointers. False when empty, or when
+    // the payload does not fit data (the packet then stays).
+    bool OutputData(int* type, qint64* dts, unsigned char* data, qint64 capacity, int* size,
+                    int* width, int* height);
+
+    void Clear() { ring.Clear(); }
+    bool TakeReset() { return ring.TakeReset(); }
+    bool IsReset() const { return ring.IsReset(); }
+    int Count() const { return ring.Count(); }
+    qint64 MaxPacketBytes() const { return maxPacketBytes; }
+    void Lock() { ring.Lock(); }
+    void Unlock() { ring.Unlock(); }
+
+private:
+    const qint64 maxPacketBytes;
+    SlotRing<Packet, kCapacity> ring;
+};

@@ -1,0 +1,187 @@
+#include "engine/PlayCtrl.h"
+
+#include <algorithm>
+
+#include "engine/Controller.h"
+#include "engine/QueueLock.h"
+#include "engine/StreamMarker.h"
+#include "engine/Suspend.h"
+#include "engine/TimeSource.h"
+
+namespace {
+constexpr qint64 kPollMs = 2;
+// Keeps gap x 16 far from overflow; no recording spans this.
+constexpr qint64 kMaxGapMs = qint64(1) << 40;
+// Later than this (a stall of the machine or of the feed), pacing starts
+// afresh instead of rushing through the backlog.
+constexpr qint64 kMaxLagMs = 200;
+constexpr int kMinSpeed = 1;
+constexpr int kMaxSpeed = 256;
+
+// ceil(gap x 16 / speed) for a gap bounded to 0..kMaxGapMs.
+qint64 ScaledMs(qint64 gap, int speed) {
+    gap = std::clamp<qint64>(gap, 0, kMaxGapMs);
+    return (gap * 16 + speed - 1) / speed;
+}
+}  // namespace
+
+PlayCtrl::PlayCtrl(Controller* controller, TimeSource* time)
+    : Worker(time), controller(controller) {}
+
+PlayCtrl::~PlayCtrl() {
+    Wait();
+}
+
+bool PlayCtrl::SetDTS(qint64 dts, qint64 value, bool backward) {
+    QueueLock<DTSList> lock(dtsList);
+    return dtsList.SetDTS(DTSList::Entry{dts, value, backward});
+}
+
+void PlayCtrl::Clear() {
+    {
+        QueueLock<DTSList> lock(dtsList);
+        dtsList.Clear();
+    }
+    time->InterruptWaits();
+}
+
+void PlayCtrl::run() {
+    while (!g_bSuspend.load()) {
+        RunPass();
+    }
+    Finish(QStringLiteral("PlayCtrl exit"));
+}
+
+void PlayCtrl::RunPass() {
+    if (!held.valid && !TakeEntry()) {
+        return;
+    }
+    if (!held.marker && !Due()) {
+        return;
+    }
+    Release();
+}
+
+bool PlayCtrl::TakeEntry() {
+    if (Status() == PlayStatus::Pause && !controller->singleStep.load()) {
+        resumePending = true;
+        delay_ms(kPollMs);
+        return false;
+    }
+    bool wasReset = false;
+    bool got = false;
+    {
+        QueueLock<DTSList> lock(dtsList);
+        wasReset = dtsList.TakeReset();
+        got = dtsList.GetDTS(&held.entry);
+        held.generation = dtsList.Generation();
+    }
+    if (wasReset) {
+        prev = -1;
+    }
+    if (!got) {
+        delay_ms(kPollMs);
+        return false;
+    }
+    held.valid = true;
+    // A step request is used up only by the entry that it releases.
+    held.step = controller->singleStep.exchange(false);
+    held.marker = StreamMarker::IsMarker(held.entry.dts);
+    if (!held.marker) {
+        Plan();
+    }
+    return true;
+}
+
+void PlayCtrl::Plan() {
+    const qint64 now = time->NowMs();
+    const int speed = Speed();
+    held.paced = prev >= 0 && !controller->unpaced.load();
+    if (!held.paced) {
+        held.wait = 0;
+        held.deadline = now;
+        return;
+    }
+    held.wait = ScaledMs(held.entry.dts - prev, speed);
+    if (resumePending || Status() == PlayStatus::Pause) {
+        anchor = Anchor{now, prev, speed};
+        resumePending = false;
+    } else if (speed != anchor.speed) {
+        anchor = Anchor{lastRelease, prev, speed};
+    }
+    held.deadline = anchor.time + ScaledMs(held.entry.dts - anchor.dts, anchor.speed);
+}
+
+bool PlayCtrl::Due() {
+    if (dtsList.Generation() != held.generation) {
+        held.valid = false;  // a Clear came: the entry is stale
+        return false;
+    }
+    const PlayStatus status = Status();
+    if (status == PlayStatus::Stop || controller->unpaced.load()) {
+        held.paced = false;
+        held.wait = 0;
+        return true;
+    }
+    if (status == PlayStatus::Pause && !held.step) {
+        resumePending = true;
+        if (!controller->singleStep.exchange(false)) {
+            delay_ms(kPollMs);
+            return false;
+        }
+        held.step = true;
+    }
+    if (resumePending || Speed() != anchor.speed) {
+        Plan();
+    }
+    return time->WaitUntil(held.deadline, [this] { return WaitEnds(); });
+}
+
+bool PlayCtrl::WaitEnds() const {
+    const PlayStatus status = Status();
+    return g_bSuspend.load() || dtsList.Generation() != held.generation ||
+           status == PlayStatus::Stop || controller->unpaced.load() ||
+           (status == PlayStatus::Pause && !held.step) || Speed() != anchor.speed;
+}
+
+void PlayCtrl::Release() {
+    const qint64 now = time->NowMs();
+    const DTSList::Entry entry = held.entry;
+    held.valid = false;
+    bool published = false;
+    {
+        QueueLock<DTSList> lock(dtsList);
+        if (dtsList.Generation() == held.generation) {
+            published = true;
+            qint64 position = entry.dts;
+            if (!held.marker) {
+                controller->clock.store(entry.dts);
+                controller->lastWait.store(held.wait);
+                position = entry.backward ? entry.value - entry.dts : entry.dts;
+            }
+            emit Signal_updateTime(position, entry.value);
+        }
+    }
+    if (held.marker) {
+        prev = -1;
+        return;
+    }
+    if (!published) {
+        return;
+    }
+    prev = entry.dts;
+    if (!held.paced || now - held.deadline > kMaxLagMs) {
+        anchor = Anchor{now, entry.dts, Speed()};
+        lastRelease = now;
+        return;
+    }
+    lastRelease = held.deadline;
+}
+
+PlayStatus PlayCtrl::Status() const {
+    return controller->playStatus.load();
+}
+
+int PlayCtrl::Speed() const {
+    return std::clamp(controller->speed.load(), kMinSpeed, kMaxSpeed);
+}

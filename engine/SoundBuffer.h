@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QtGlobal>
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+// Byte ring of 16-bit PCM between the audio decode worker (writer) and the
+// audio output (reader). The writer reserves one contiguous block, copies into
+// it without the lock and commits it; when the block does not fit before the
+// end, the writer wraps early and the valid bytes end at wrapSize. Every call
+// but IsReset is made between Lock() and Unlock().
+class SoundBuffer {
+public:
+    static constexpr qint64 kCapacity = 102400;
+
+    SoundBuffer();
+    SoundBuffer(const SoundBuffer&) = delete;
+    SoundBuffer& operator=(const SoundBuffer&) = delete;
+
+    // Reserves contiguous room for the writer: *out gets its start, the result
+    // its length, which may be smaller or larger than want (0: no room). The
+    // writer uses it only when it is at least want. A block larger than the
+    // ring (or want <= 0) is refused with 0 and nothing changes.
+    qint64 LockBuf(char** out, qint64 want);
+    // Commits n bytes written at the reserved place; at most what was reserved.
+    void UnlockBuf(qint64 n);
+    // Copies up to n buffered bytes into data; returns how many (0 when empty).
+    qint64 OutputData(char* data, qint64 n);
+    qint64 GetBufDataLen() const;
+    // Discards up to n buffered bytes.
+    void SeekBufDataLen(qint64 n);
+    // Empties the ring, forgets the end timestamp and sets the reset flag.
+    void Clear();
+
+    // Timestamp (ms) at which the buffered sound ends.
+    qint64 EndDts() const { return endDts; }
+    void SetEndDts(qint64 dts) { endDts = dts; }
+
+    bool TakeReset() { return reset.exchange(false); }
+    bool IsReset() const { return reset.load(); }
+
+    void Lock() { mutex.lock(); }
+    void Unlock() { mutex.unlock(); }
+
+private:
+    std::mutex mutex;
+    std::atomic<bool> reset{false};
+    const std::unique_ptr<char[]> ring;
+
+    // Guarded by mutex.
+    qint64 endDts = 0;
+    qint64 wrapSize = kCapacity;  // end of the valid bytes
+    qint64 writePos = 0;          // 0 <= writePos < wrapSize
+    qint64 readPos = 0;           // 0 <= readPos < wrapSize
+    bool full = false;            // tells full from empty when the positions meet
+    qint64 reserved = 0;          // room granted by the last LockBuf
+};

@@ -1,0 +1,3 @@
+#include "engine/Suspend.h"
+
+std::atomic<bool> g_bSuspend{false};

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QThread>
+#include <atomic>
+#include <memory>
+
+class TimeSource;
+
+// Base of every long-lived worker: an object that owns a thread, moves itself
+// into it on Start(), runs one polling loop there until g_bSuspend is raised,
+// and is waited for before it goes. Slots queued to the worker run inside its
+// waits.
+class Worker : public QObject {
+    Q_OBJECT
+public:
+    explicit Worker(TimeSource* time);
+    // Waits for the thread. A subclass whose run() uses its own members calls
+    // Wait() in its own destructor first.
+    ~Worker() override;
+
+    // Moves the worker into its thread and starts it (once, from the thread
+    // the worker lives in).
+    void Start();
+    // Blocks until run() has returned and the thread has ended; returns at
+    // once when the worker was never started.
+    void Wait();
+
+protected:
+    // The loop; returns only after it has seen g_bSuspend.
+    virtual void run() = 0;
+    // Called last in run(): ends the thread's event loop and logs exitLine.
+    void Finish(const QString& exitLine);
+    // Waits ms milliseconds on the time source, serving the thread's events;
+    // ends early when the exit flag is raised.
+    void delay_ms(qint64 ms);
+
+    TimeSource* const time;
+
+private:
+    void Run();
+
+    // Owned by the thread that built the worker.
+    std::unique_ptr<QThread> thread;
+    // Written by the worker thread when run() returned.
+    std::atomic<bool> finished{false};
+};
