@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+#include <QThread>
+#include <atomic>
+
+// Backup worker: copies a list of files, one after the other and each under
+// its own name, into a folder, on a thread of its own. Reports through
+// signals, which reach GUI-thread receivers queued.
+class CopyFileS : public QObject {
+    Q_OBJECT
+
+public:
+    enum Result {
+        SavePathError = -1,   // the destination folder does not exist
+        CopyFailed = -2,      // a file could not be copied; the copy ends there
+        ForcedShutdown = -3,  // stopped before a file
+        ThreadExited = -4,    // Stop() after the copy had ended
+    };
+
+    CopyFileS(const QStringList& files, const QString& dest);
+    // Stops the copy (the file in progress completes) and waits for the thread.
+    ~CopyFileS() override;
+
+    void Start();
+    // Asks the copy to stop before its next file; after the end reports ThreadExited.
+    void Stop();
+
+signals:
+    void Signal_copy(QString file, int index, int total);
+    void Signal_error(int errorCode, QString errorMsg);
+    void Signal_successful();
+
+private:
+    void run();
+
+    // Written by the constructor only.
+    QStringList files;
+    QString dest;
+    QThread thread;
+
+    // Shared by the GUI thread and the copy thread: set to ask for a stop, and
+    // by the copy itself when it has ended.
+    std::atomic<bool> stopped{false};
+};

@@ -1,0 +1,13 @@
+#include "resources/OrdavexResources.h"
+
+#include <QtCore/qglobal.h>
+
+// Q_INIT_RESOURCE must be used outside any namespace.
+static void registerImages() {
+    Q_INIT_RESOURCE(image);
+}
+
+void initOrdavexResources() {
+    static const bool registered = (registerImages(), true);
+    Q_UNUSED(registered);
+}

@@ -1,0 +1,225 @@
+// The backup worker and window: copies, progress, failures and cancelling.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "Command.h"
+#include "TempDir.h"
+#include "browser/CopyFileS.h"
+#include "browser/CopyMessageDialog.h"
+
+namespace {
+
+constexpr int kWaitMs = 10000;
+
+class BackupTest : public ::testing::Test {
+protected:
+    QString src() const { return QString::fromStdString(source.path()); }
+    QString dst() const { return QString::fromStdString(target.path()); }
+
+    // A file of size random bytes at src()/relative.
+    QString makeFile(const QString& relative, int size) {
+        const QString path = src() + "/" + relative;
+        QDir().mkpath(QFileInfo(path).path());
+        QByteArray bytes(size, '\0');
+        for (char& c : bytes)
+            c = static_cast<char>(QRandomGenerator::global()->bounded(256));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        return path;
+    }
+
+    // cmp is the oracle for "byte-identical".
+    static bool sameBytes(const QString& a, const QString& b) {
+        return testsupport::runCommand({"cmp", "-s", a.toStdString(), b.toStdString()}).exitCode ==
+               0;
+    }
+
+    QStringList targetNames() const {
+        return QDir(dst()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    testsupport::TempDir source;
+    testsupport::TempDir target;
+};
+
+struct CopyRun {
+    QList<QList<QVariant>> copies;
+    QList<QList<QVariant>> errors;
+    int successes = 0;
+};
+
+// Starts the copier and collects its signals until its thread ends.
+CopyRun runCopier(CopyFileS& copier) {
+    QSignalSpy copies(&copier, &CopyFileS::Signal_copy);
+    QSignalSpy errors(&copier, &CopyFileS::Signal_error);
+    QSignalSpy successes(&copier, &CopyFileS::Signal_successful);
+    copier.Start();
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return !errors.isEmpty() || !successes.isEmpty(); }, kWaitMs));
+    return {copies, errors, static_cast<int>(successes.count())};
+}
+
+TEST_F(BackupTest, CopiesInListOrderWithProgress) {
+    const QStringList files = {makeFile("b/2.avi", 70000), makeFile("a/1.avi", 1),
+                               makeFile("3.avi", 0), makeFile("c/d/4.avi", 300000)};
+    CopyFileS copier(files, dst());
+    const CopyRun run = runCopier(copier);
+    EXPECT_EQ(run.successes, 1);
+    EXPECT_TRUE(run.errors.isEmpty());
+    ASSERT_EQ(run.copies.size(), 4);
+    const QStringList names = {"2.avi", "1.avi", "3.avi", "4.avi"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(run.copies[i], (QList<QVariant>{names[i], i + 1, 4}));
+        EXPECT_TRUE(sameBytes(files[i], dst() + "/" + names[i])) << i;
+    }
+    EXPECT_EQ(targetNames().size(), 4);  // no temporary files left
+}
+
+TEST_F(BackupTest, MissingDestination) {
+    const QStringList files = {makeFile("1.avi", 10)};
+    CopyFileS copier(files, dst() + "/gone");
+    const CopyRun run = runCopier(copier);
+    ASSERT_EQ(run.errors.size(), 1);
+    EXPECT_EQ(run.errors[0], (QList<QVariant>{-1, "save path error!"}));
+    EXPECT_EQ(run.successes, 0);
+    EXPECT_FALSE(QFileInfo::exists(dst() + "/gone"));
+}
+
+TEST_F(BackupTest, NameCollisionInTheMiddle) {
+    const QStringList files = {makeFile("a/1.avi", 100), makeFile("b/2.avi", 100),
+                               makeFile("c/3.avi", 100)};
+    const QString existing = dst() + "/2.avi";
+    {
+        QFile file(existing);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("keep me");
+    }
+    CopyFileS copier(files, dst());
+    const CopyRun run = runCopier(copier);
+    ASSERT_EQ(run.errors.size(), 1);
+    EXPECT_EQ(run.errors[0], (QList<QVariant>{-2, "copy file failed!"}));
+    EXPECT_EQ(run.copies.size(), 1);
+    QFile kept(existing);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), "keep me");
+    EXPECT_TRUE(sameBytes(files[0], dst() + "/1.avi"));
+    EXPECT_EQ(targetNames(), (QStringList{"1.avi", "2.avi"}));
+}
+
+TEST_F(BackupTest, SameNameInTwoFoldersFails) {
+    const QStringList files = {makeFile("a/1.avi", 100), makeFile("b/1.avi", 200)};
+    CopyFileS copier(files, dst());
+    const CopyRun run = runCopier(copier);
+    ASSERT_EQ(run.errors.size(), 1);
+    EXPECT_EQ(run.errors[0].at(0).toInt(), -2);
+    EXPECT_TRUE(sameBytes(files[0], dst() + "/1.avi"));
+}
+
+TEST_F(BackupTest, CancelBeforeStart) {
+    const QStringList files = {makeFile("1.avi", 100)};
+    CopyFileS copier(files, dst());
+    copier.Stop();
+    const CopyRun run = runCopier(copier);
+    ASSERT_EQ(run.errors.size(), 1);
+    EXPECT_EQ(run.errors[0], (QList<QVariant>{-3, "Forced shutdown!"}));
+    EXPECT_TRUE(targetNames().isEmpty());
+}
+
+TEST_F(BackupTest, CancelBetweenFiles) {
+    const QStringList files = {makeFile("1.avi", 100), makeFile("2.avi", 100),
+                               makeFile("3.avi", 100)};
+    CopyFileS copier(files, dst());
+    // Stops on the copy thread right after the first file, as a Cancel would.
+    QObject::connect(
+        &copier, &CopyFileS::Signal_copy, &copier,
+        [&copier](const QString&, int index, int) {
+            if (index == 1)
+                copier.Stop();
+        },
+        Qt::DirectConnection);
+    const CopyRun run = runCopier(copier);
+    ASSERT_EQ(run.errors.size(), 1);
+    EXPECT_EQ(run.errors[0].at(0).toInt(), -3);
+    EXPECT_EQ(targetNames(), QStringList{"1.avi"});
+}
+
+TEST_F(BackupTest, StopAfterTheEndReportsExit) {
+    CopyFileS copier({}, dst());
+    const CopyRun run = runCopier(copier);
+    EXPECT_EQ(run.successes, 1);
+    QSignalSpy errors(&copier, &CopyFileS::Signal_error);
+    copier.Stop();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_EQ(errors[0], (QList<QVariant>{-4, "Thread has exited!"}));
+}
+
+class DialogTest : public BackupTest {
+protected:
+    static QString label(QWidget* dialog, const char* name) {
+        return dialog->findChild<QLabel*>(name)->text();
+    }
+    static void waitForLabel(QWidget* dialog, const QString& text) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return label(dialog, "label_2") == text; }, kWaitMs))
+            << qPrintable(label(dialog, "label_2"));
+    }
+};
+
+TEST_F(DialogTest, SucceedsAndClosesOnSecondCancel) {
+    QPointer<CopyMessageDialog> dialog = new CopyMessageDialog;
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    EXPECT_EQ(dialog->windowTitle(), "Back up File");
+    EXPECT_EQ(label(dialog, "label"), "copy");
+    dialog->show();
+    dialog->Init({makeFile("1.avi", 10), makeFile("2.avi", 10)}, dst());
+    waitForLabel(dialog, "copy succeed!");
+    EXPECT_EQ(label(dialog, "label"), "");
+    EXPECT_EQ(label(dialog, "label_3"), "");
+    dialog->findChild<QPushButton*>("pushButton")->click();  // reports -4: closes
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.isNull(); }, kWaitMs));
+}
+
+TEST_F(DialogTest, EmptyListSucceedsAtOnce) {
+    CopyMessageDialog dialog;
+    dialog.Init({}, dst());
+    waitForLabel(&dialog, "copy succeed!");
+}
+
+TEST_F(DialogTest, ShowsProgressAndErrors) {
+    CopyMessageDialog dialog;
+    dialog.copy("3.avi", 1, 5);
+    EXPECT_EQ(label(&dialog, "label_2"), "3.avi");
+    EXPECT_EQ(label(&dialog, "label_3"), "1/5");
+    dialog.Init({makeFile("1.avi", 10)}, dst() + "/removed");
+    waitForLabel(&dialog, "save path error!");
+    EXPECT_EQ(label(&dialog, "label"), "");
+    EXPECT_EQ(label(&dialog, "label_3"), "");
+}
+
+TEST_F(DialogTest, ClosedWhileCopying) {
+    QStringList files;
+    for (int i = 0; i < 40; ++i)
+        files << makeFile(QString("%1.avi").arg(i), 1 << 20);
+    QPointer<CopyMessageDialog> dialog = new CopyMessageDialog;
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    dialog->Init(files, dst());
+    dialog->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.isNull(); }, kWaitMs));
+    // The copy stopped: what is there is whole, and nothing is half-written.
+    const QStringList names = targetNames();
+    EXPECT_LT(names.size(), files.size());
+    for (const QString& name : names)
+        EXPECT_TRUE(sameBytes(src() + "/" + name, dst() + "/" + name)) << qPrintable(name);
+}
+
+}  // namespace

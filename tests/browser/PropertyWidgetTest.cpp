@@ -1,0 +1,126 @@
+// The property window: value formats and how the list fills it.
+#include <QLabel>
+
+#include "BrowserFixture.h"
+#include "browser/PropertyWidget.h"
+
+namespace {
+
+QString text(const QWidget* window, const char* label) {
+    const auto* found = window->findChild<QLabel*>(label);
+    EXPECT_NE(found, nullptr) << label;
+    return found ? found->text() : QString();
+}
+
+struct Size {
+    qint64 bytes;
+    const char* text;
+};
+
+class SizeTest : public ::testing::TestWithParam<Size> {};
+
+TEST_P(SizeTest, Text) {
+    PropertyWidget window;
+    window.SetFile("avi", GetParam().bytes, QTime(0, 0), 0, "p");
+    EXPECT_EQ(text(&window, "label_fileSize"), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, SizeTest,
+                         ::testing::Values(Size{0, "0.00 B"}, Size{512, "512.00 B"},
+                                           Size{1024, "1.00 KB"}, Size{1048575, "1024.00 KB"},
+                                           Size{1048576, "1.00 MB"}, Size{2097152, "2.00 MB"},
+                                           Size{Q_INT64_C(3221225472), "3072.00 MB"},
+                                           Size{-2048, "-2.00 KB"}));
+
+TEST(PropertyWidgetTest, ClearedTexts) {
+    PropertyWidget window;
+    window.SetChannel(3, 1, 2, 3, 4);
+    window.SetFile("avi", 5, QTime(1, 2, 3), 6, "path");
+    window.Clear();
+    EXPECT_EQ(window.windowTitle(), "Property");
+    EXPECT_EQ(text(&window, "label_fileType"), "");
+    EXPECT_EQ(text(&window, "label_filePath"), "");
+    EXPECT_EQ(text(&window, "label_duration"), "");
+    EXPECT_EQ(text(&window, "label_fileSize"), "0.00 B");
+    EXPECT_EQ(text(&window, "label_bitrate"), "0.000 kbps");
+    for (int channel = 1; channel <= 8; ++channel) {
+        const QString n = QString::number(channel);
+        EXPECT_EQ(text(&window, qPrintable("label_resolution_channel" + n)), "0 X 0");
+        EXPECT_EQ(text(&window, qPrintable("label_bitrate_channel" + n)), "0.000 kbps");
+        EXPECT_EQ(text(&window, qPrintable("label_frameRate_channel" + n)), "0 fps");
+    }
+}
+
+TEST(PropertyWidgetTest, ChannelGroups) {
+    PropertyWidget window;
+    window.Clear();
+    for (int channel = 1; channel <= 8; ++channel)
+        window.SetChannel(channel, 100 + channel, 200 + channel, 1024 * channel, channel);
+    window.SetChannel(9, 1, 1, 1, 1);  // no group: nothing changes
+    window.SetChannel(0, 1, 1, 1, 1);
+    for (int channel = 1; channel <= 8; ++channel) {
+        const QString n = QString::number(channel);
+        EXPECT_EQ(text(&window, qPrintable("label_resolution_channel" + n)),
+                  QString("%1 X %2").arg(100 + channel).arg(200 + channel));
+        EXPECT_EQ(text(&window, qPrintable("label_bitrate_channel" + n)),
+                  QString("%1.000 kbps").arg(channel));
+        EXPECT_EQ(text(&window, qPrintable("label_frameRate_channel" + n)),
+                  QString("%1 fps").arg(channel));
+    }
+}
+
+class PropertyFillTest : public BrowserFixture {};
+
+TEST_F(PropertyFillTest, RowOfChannelTwo) {
+    RecordingName one = channelFile("20190221173817", 1);
+    RecordingName two = channelFile("20190221173817", 2);
+    two.size = "0000016384";
+    two.bitrate = "02097152";
+    two.width = "1280";
+    two.height = "0720";
+    two.frameRate = "15";
+    RecordingName four = channelFile("20190221173817", 4);
+    four.bitrate = "01048576";
+    RecordingName otherCar = channelFile("20190221173817", 3, "0002");
+    RecordingName later = channelFile("20190221173818", 5);
+    add("a", one);
+    const QString path = add("b", two);
+    add("", four);
+    add("", otherCar);
+    add("", later);
+    list->loadFolder(root());
+
+    const int row = column(CustomSearchList::PathColumn).indexOf(path);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(list->propertyWindow(), nullptr);
+    list->fillPropertyWidget(view()->model()->index(row, 0));
+    const PropertyWidget* window = list->propertyWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(text(window, "label_fileType"), "avi");
+    EXPECT_EQ(text(window, "label_fileSize"), "16.00 KB");
+    EXPECT_EQ(text(window, "label_duration"), "00:00:35");
+    EXPECT_EQ(text(window, "label_bitrate"), "7168.000 kbps");  // 4194304 + 2097152 + 1048576
+    EXPECT_EQ(text(window, "label_filePath"), path);
+    EXPECT_EQ(text(window, "label_resolution_channel1"), "1920 X 1080");
+    EXPECT_EQ(text(window, "label_bitrate_channel1"), "4096.000 kbps");
+    EXPECT_EQ(text(window, "label_frameRate_channel1"), "25 fps");
+    EXPECT_EQ(text(window, "label_resolution_channel2"), "1280 X 720");
+    EXPECT_EQ(text(window, "label_frameRate_channel2"), "15 fps");
+    EXPECT_EQ(text(window, "label_bitrate_channel4"), "1024.000 kbps");
+    for (const char* empty :
+         {"label_resolution_channel3", "label_resolution_channel5", "label_resolution_channel8"})
+        EXPECT_EQ(text(window, empty), "0 X 0") << empty;
+}
+
+TEST_F(PropertyFillTest, PressHidesAnOpenWindow) {
+    const QString path = add("", channelFile("20190221173817", 1));
+    list->loadFolder(root());
+    list->fillPropertyWidget(view()->model()->index(0, 0));
+    list->propertyWindow()->show();
+    list->fillPropertyWidget(view()->model()->index(0, 0));
+    EXPECT_FALSE(list->propertyWindow()->isVisible());
+    EXPECT_EQ(text(list->propertyWindow(), "label_filePath"), path);
+}
+
+}  // namespace
