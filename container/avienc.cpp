@@ -42,7 +42,7 @@ int64_t gcd64(int64_t a, int64_t b) {
     return a;
 }
 
-// Rate, sample size and scale of a stream header. Data streams count frames
+// Rate, sample size and scale of a stream header. Data streams count chunks
 // like video, so they take their time base rather than a byte rate (which
 // they have none of); a stream left without a usable rate falls back to the
 // stream's own time base.
@@ -55,6 +55,10 @@ StreamRate stream_rate(const AVStream* st) {
         r.rate = c->time_base.den;
     } else {
         ff_parse_specific_params(const_cast<AVCodecContext*>(c), &r.rate, &r.sample_size, &r.scale);
+        // Audio counted in frames (AAC, MPEG audio) has chunks of any size:
+        // a byte count per sample would make every timestamp wrong.
+        if (c->codec_type == CODEC_TYPE_AUDIO && c->frame_size > 0 && c->sample_rate > 0)
+            r.sample_size = 0;
     }
     if (r.scale <= 0 || r.rate <= 0) {
         r.scale = st->time_base.num > 0 && st->time_base.den > 0 ? st->time_base.num : 1;
@@ -218,18 +222,17 @@ void write_strh(AVFormatContext* s, AVIMuxContext* avi, int n) {
     end_tag(pb, strh);
 }
 
-// Returns false when the audio format cannot be written.
+// Returns false when the audio format cannot be written. A data stream gets
+// an empty format, as recorders write it: without one, readers cannot tell
+// its type.
 bool write_strf(AVFormatContext* s, int n) {
     ByteIOContext* pb = s->pb;
     AVCodecContext* c = s->streams[n]->codec;
-    if (c->codec_type == CODEC_TYPE_DATA)
-        return true;
     int64_t strf = start_tag(pb, "strf");
-    if (c->codec_type == CODEC_TYPE_VIDEO) {
+    if (c->codec_type == CODEC_TYPE_VIDEO)
         put_bmp_header(pb, c, codec_bmp_tags, 0);
-    } else if (put_wav_header(pb, c) < 0) {
+    else if (c->codec_type == CODEC_TYPE_AUDIO && put_wav_header(pb, c) < 0)
         return false;
-    }
     end_tag(pb, strf);
     return true;
 }
