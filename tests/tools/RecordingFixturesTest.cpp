@@ -502,6 +502,37 @@ TEST(RecordingWriterCli, IndexVariantsReadTheSamePackets) {
     }
 }
 
+TEST(RecordingWriterCli, FillerChunksInMoviAreSkippedByReaders) {
+    TempDir plainDir;
+    std::vector<ProbedPacket> plain = probePackets(str(writeSingle(plainDir, {})["path"]));
+    for (auto& p : plain)
+        p.pos = 0;
+    ASSERT_FALSE(plain.empty());
+    for (const char* index : {"--index=relative", "--no-idx1"}) {
+        SCOPED_TRACE(index);
+        TempDir dir;
+        QJsonObject f = writeSingle(dir, {index, "--filler-every", "5"});
+        std::string bytes = readAll(str(f["path"]));
+        std::vector<RiffChunk> chunks;
+        ASSERT_TRUE(readRiffChunks(bytes, &chunks));
+        std::set<std::pair<std::string, int64_t>> found;
+        for (const RiffChunk& c : chunks) {
+            if (c.fourcc == "JUNK" || c.fourcc == "ix00")
+                found.insert({c.fourcc, c.pos});
+        }
+        QJsonArray fillers = f["fillers"].toArray();
+        EXPECT_GT(fillers.size(), 40);
+        EXPECT_EQ(found.size(), size_t(fillers.size()));
+        for (const QJsonValue& v : fillers)
+            EXPECT_EQ(found.count({str(v.toObject()["id"]), v.toObject()["pos"].toInt()}), 1u);
+
+        std::vector<ProbedPacket> packets = probePackets(str(f["path"]));
+        for (auto& p : packets)
+            p.pos = 0;
+        EXPECT_TRUE(packets == plain);
+    }
+}
+
 TEST(RecordingWriterCli, TruncatedFileIsReadUpToTheCut) {
     TempDir whole, cut;
     QJsonObject full = writeSingle(whole, {});
@@ -618,6 +649,7 @@ TEST(RecordingWriterCli, RefusesWhatThePlayerWouldMisread) {
         {"--type", "NMX"},        // two-letter record types
         {"--start", "20231399000000"},
         {"--data-time-base", "0/25"},
+        {"--filler-every", "-1"},
     };
     for (const auto& options : refused) {
         std::vector<std::string> args{"single", "--media", testDataDir(), "--out",
