@@ -1,0 +1,88 @@
+#include "telemetry/GPSParse.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "telemetry/GPSTransfer.h"
+
+namespace {
+
+constexpr int kAmfNumber = 0;
+constexpr int kAmfString = 2;
+
+// 2^63: the first double past the signed 64-bit range (exactly representable).
+constexpr double kInt64Limit = 9223372036854775808.0;
+
+// Truncates toward zero; NaN, infinities and values outside the signed 64-bit
+// range count as 0 rather than going through an undefined conversion.
+int64_t truncateToInt64(double num) {
+    if (!(num >= -kInt64Limit && num < kInt64Limit)) {
+        return 0;
+    }
+    return static_cast<int64_t>(num);
+}
+
+}  // namespace
+
+GPSParse::GPSParse(QObject* parent) : Parse(parent) {}
+
+void GPSParse::setValue(double num, const char* str, int amfType, const char* key) {
+    if (amfType == kAmfString) {
+        if (std::strcmp(key, "carInfo") == 0) {
+            std::memset(carInfo, 0, sizeof carInfo);
+            std::strncpy(carInfo, str, sizeof carInfo - 1);
+        }
+        return;
+    }
+    if (amfType != kAmfNumber) {
+        return;
+    }
+    struct RealField {
+        const char* key;
+        double GPSParse::*value;
+    };
+    static constexpr RealField kReals[] = {
+        {"mode", &GPSParse::mode},    {"lat", &GPSParse::latitude}, {"lon", &GPSParse::longitude},
+        {"alt", &GPSParse::altitude}, {"speed", &GPSParse::speed},  {"course", &GPSParse::course}};
+    for (const RealField& field : kReals) {
+        if (std::strcmp(key, field.key) == 0) {
+            this->*field.value = num;
+            return;
+        }
+    }
+    struct IntegerField {
+        const char* key;
+        int64_t GPSParse::*value;
+    };
+    static constexpr IntegerField kIntegers[] = {{"sat_used", &GPSParse::sat_used},
+                                                 {"sat_visible", &GPSParse::sat_visible},
+                                                 {"time", &GPSParse::time}};
+    for (const IntegerField& field : kIntegers) {
+        if (std::strcmp(key, field.key) == 0) {
+            this->*field.value = truncateToInt64(num);
+            return;
+        }
+    }
+}
+
+bool GPSParse::HasValidFix() const {
+    return std::isfinite(latitude) && std::isfinite(longitude);
+}
+
+bool GPSParse::Moved() const {
+    return latitude != previousLatitude || longitude != previousLongitude;
+}
+
+void GPSParse::UpdateMapPosition(bool mapOffset, int mapType) {
+    LatLon map{latitude, longitude};
+    if (mapOffset) {
+        map = GPSTransfer().toMap(mapType, map, {mapLatitude, mapLongitude});
+    }
+    mapLatitude = map.lat;
+    mapLongitude = map.lon;
+}
+
+void GPSParse::KeepAsPrevious() {
+    previousLatitude = latitude;
+    previousLongitude = longitude;
+}

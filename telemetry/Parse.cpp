@@ -1,0 +1,210 @@
+#include "telemetry/Parse.h"
+
+#include <cstring>
+
+#include "container/aviobuf.h"
+#include "container/intfloat.h"
+
+using container::ByteIOContext;
+
+namespace {
+
+enum AmfMarker {
+    kNumber = 0,
+    kBoolean = 1,
+    kString = 2,
+    kObject = 3,
+    kNull = 5,
+    kUndefined = 6,
+    kEcmaArray = 8,
+    kObjectEnd = 9,
+    kStrictArray = 10,
+    kDate = 11,
+    kUnsupported = 13,
+};
+
+constexpr int kTextSize = 256;  // strings and keys up to 255 bytes plus NUL
+constexpr int kMaxStringLength = kTextSize - 1;
+constexpr int kMaxDepth = 32;  // nested objects and arrays; deeper records fail
+constexpr int64_t kEcmaCountSize = 4;
+constexpr int64_t kDateSize = 10;  // the double and the time zone
+constexpr int64_t kNameOffset = 3;
+
+int64_t bytesLeft(ByteIOContext* io, int64_t size) {
+    return size - container::url_ftell(io);
+}
+
+// Moves past n bytes when at least n are left; otherwise consumes nothing.
+void skipBytes(ByteIOContext* io, int64_t size, int64_t n) {
+    if (n <= 0 || n > bytesLeft(io, size)) {
+        return;
+    }
+    // A seek may not land exactly on the end of the block; the last byte is read.
+    container::url_fskip(io, n - 1);
+    container::get_byte(io);
+}
+
+// Reads a 16-bit length and that many bytes into text (NUL-terminated).
+// Returns the length, or -1 when it exceeds 255 or the bytes left.
+int readText(ByteIOContext* io, int64_t size, char* text) {
+    const int length = static_cast<int>(container::get_be16(io));
+    if (length > kMaxStringLength || length > bytesLeft(io, size)) {
+        return -1;
+    }
+    container::get_buffer(io, reinterpret_cast<unsigned char*>(text), length);
+    text[length] = '\0';
+    return length;
+}
+
+// An object or ECMA array ends with an empty key (already read) and byte 9.
+int readObjectEnd(ByteIOContext* io, int64_t size) {
+    if (bytesLeft(io, size) <= 0 || container::get_byte(io) != kObjectEnd) {
+        return -1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+Parse::Parse(QObject* parent) : QObject(parent) {}
+
+int Parse::ParseAMF2(unsigned char** cursor, int* remaining, const char* key) {
+    if (!cursor || !remaining) {
+        return -1;
+    }
+    const int64_t size = *remaining > 0 && *cursor ? *remaining : 0;
+    ByteIOContext io{};
+    container::init_put_byte(&io, *cursor, static_cast<int>(size), 0, nullptr, nullptr, nullptr,
+                             nullptr);
+    const int result = parseValue(&io, size, key, 1);
+    const int consumed = static_cast<int>(container::url_ftell(&io));
+    *cursor += consumed;
+    *remaining -= consumed;
+    return result;
+}
+
+int Parse::ParseRecord(const unsigned char* data, int size) {
+    // The walker only reads; the cursor type is the one ParseAMF2 shares.
+    unsigned char* cursor = const_cast<unsigned char*>(data);
+    int remaining = data ? size : 0;
+    while (remaining > 0) {
+        if (ParseAMF2(&cursor, &remaining, nullptr) < 0) {
+            return -1;
+        }
+    }
+    return 0;
+}
+
+QByteArray Parse::RecordName(const unsigned char* data, int size) {
+    if (!data || size < kNameOffset || data[0] != kString) {
+        return {};
+    }
+    const int length = (data[1] << 8) | data[2];
+    if (length > kMaxStringLength || length > size - kNameOffset) {
+        return {};
+    }
+    return QByteArray(reinterpret_cast<const char*>(data + kNameOffset), length);
+}
+
+int Parse::parseValue(ByteIOContext* io, int64_t size, const char* key, int depth) {
+    char text[kTextSize] = {};
+    double num = 0.0;
+    int marker = kNumber;
+    if (bytesLeft(io, size) > 0) {
+        marker = container::get_byte(io);
+        int result = 0;
+        switch (marker) {
+            case kNumber:
+                num = container::av_int2dbl(static_cast<int64_t>(container::get_be64(io)));
+                break;
+            case kBoolean:
+                if (bytesLeft(io, size) > 0) {
+                    num = container::get_byte(io);
+                }
+                break;
+            case kString:
+                result = readText(io, size, text) < 0 ? -1 : 0;
+                break;
+            case kObject:
+                result = parseObjectMembers(io, size, depth);
+                break;
+            case kNull:
+            case kUndefined:
+            case kUnsupported:
+                break;
+            case kEcmaArray:
+                result = parseEcmaMembers(io, size, depth);
+                break;
+            case kStrictArray:
+                result = parseStrictArray(io, size, depth);
+                break;
+            case kDate:
+                skipBytes(io, size, kDateSize);
+                break;
+            default:  // movie clip, reference, object end, long string, unknown
+                result = -1;
+                break;
+        }
+        if (result < 0) {
+            return -1;
+        }
+    }
+    if (key) {
+        setValue(num, text, marker, key);
+    }
+    return 0;
+}
+
+int Parse::parseObjectMembers(ByteIOContext* io, int64_t size, int depth) {
+    if (depth > kMaxDepth) {
+        return -1;
+    }
+    for (;;) {
+        const int keyLength = static_cast<int>(container::get_be16(io));
+        if (keyLength == 0) {
+            break;
+        }
+        skipBytes(io, size, keyLength);
+        if (parseValue(io, size, nullptr, depth + 1) < 0) {
+            return -1;
+        }
+    }
+    return readObjectEnd(io, size);
+}
+
+int Parse::parseEcmaMembers(ByteIOContext* io, int64_t size, int depth) {
+    if (depth > kMaxDepth) {
+        return -1;
+    }
+    if (bytesLeft(io, size) >= kEcmaCountSize) {
+        // Each member takes at least one byte, so a larger count is corrupt.
+        const uint32_t count = container::get_be32(io);
+        if (count > bytesLeft(io, size)) {
+            return -1;
+        }
+    }
+    char key[kTextSize];
+    while (readText(io, size, key) > 0) {
+        if (parseValue(io, size, key, depth + 1) < 0) {
+            return -1;
+        }
+    }
+    return readObjectEnd(io, size);
+}
+
+int Parse::parseStrictArray(ByteIOContext* io, int64_t size, int depth) {
+    if (depth > kMaxDepth) {
+        return -1;
+    }
+    const uint32_t count = container::get_be32(io);
+    if (count > bytesLeft(io, size)) {
+        return -1;
+    }
+    // Elements past the end would be unreported zeros: stop there.
+    for (uint32_t i = 0; i < count && bytesLeft(io, size) > 0; ++i) {
+        if (parseValue(io, size, nullptr, depth + 1) < 0) {
+            return -1;
+        }
+    }
+    return 0;
+}
