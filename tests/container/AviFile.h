@@ -1,0 +1,47 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ProbePackets.h"
+#include "container/avidec.h"
+
+namespace containertest {
+
+// One AVI file opened for reading with our reader; closed on destruction.
+class AviFile {
+public:
+    AviFile() = default;
+    ~AviFile();
+    AviFile(const AviFile&) = delete;
+    AviFile& operator=(const AviFile&) = delete;
+
+    // url_fopen + avi_read_header: the header's result, or the open error.
+    int open(const std::string& path);
+    // Same over bytes in memory (the object keeps its own copy).
+    int openMemory(std::vector<uint8_t> bytes);
+
+    // Reads packets until a negative result, which goes to *end when given.
+    std::vector<ProbePacket> readAll(int* end = nullptr, size_t limit = SIZE_MAX);
+    int readOne(ProbePacket* out);
+
+    container::AVFormatContext* ctx() { return &ctx_; }
+    container::AVIContext* avi() { return &avi_; }
+    container::AVPacket* packet() { return &pkt_; }
+
+private:
+    void close();
+    container::AVFormatContext ctx_{};
+    container::AVIContext avi_{};
+    container::AVPacket pkt_{};
+    std::vector<uint8_t> memory_;
+    bool opened_ = false;
+};
+
+// A read stream over bytes in memory that seeks and answers its size like a
+// file does.
+container::ByteIOContext* openMemoryStream(const std::vector<uint8_t>& bytes);
+void closeMemoryStream(container::ByteIOContext* pb);
+
+}  // namespace containertest
