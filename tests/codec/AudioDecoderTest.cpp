@@ -86,8 +86,9 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, SourcePcm,
                          });
 
 // A 44100 Hz stereo source played through an output opened at 8000 Hz:
-// mono at 8000 Hz, as long as ffmpeg's own -ac 1 -ar 8000 within 0.5 %, and
-// the same signal within 30 dB of signal to noise.
+// mono at 8000 Hz, as long as ffmpeg's own -ac 1 -ar 8000 but for the
+// resampler's tail that ffmpeg flushes at the end (64 samples at most), and
+// the same signal with at least 60 dB of signal to noise.
 TEST(AudioDecoder, StereoSourceGivesMonoAtTheOutputRate) {
     const std::string file = testDataFile("h264_stereo_aac.avi");
     ACAACDecoder d;
@@ -97,13 +98,13 @@ TEST(AudioDecoder, StereoSourceGivesMonoAtTheOutputRate) {
     const std::vector<double> theirs =
         samples(ffmpegOutput(file, {"-map", "0:a:0", "-ac", "1", "-ar", "8000", "-f", "s16le"}));
     ASSERT_GT(theirs.size(), 30000u);
-    EXPECT_NEAR(double(ours.size()), double(theirs.size()), theirs.size() * 0.005);
+    EXPECT_NEAR(double(ours.size()), double(theirs.size()), 64);
     double signal = 0, noise = 0;
     for (size_t i = 0; i < std::min(ours.size(), theirs.size()); ++i) {
         signal += theirs[i] * theirs[i];
         noise += (ours[i] - theirs[i]) * (ours[i] - theirs[i]);
     }
-    EXPECT_GT(10 * std::log10(signal / std::max(noise, 1.0)), 30.0);
+    EXPECT_GT(10 * std::log10(signal / std::max(noise, 1.0)), 60.0);
 }
 
 TEST(AudioDecoder, OutputRateCanChangeBetweenPackets) {
@@ -118,6 +119,27 @@ TEST(AudioDecoder, OutputRateCanChangeBetweenPackets) {
     ASSERT_TRUE(
         d.DecodeBuffer(kMsAdpcm, packets[1].data(), int(packets[1].size()), &n, 0, 0, nullptr, 0));
     EXPECT_NEAR(n, 2 * atSource, 64);
+}
+
+TEST(AudioDecoder, EveryBlockOfAPacketIsDecoded) {
+    // A recorder may put several ADPCM blocks in one chunk.
+    const std::string file = testDataFile("h264_adpcm_ms.avi");
+    const std::vector<Bytes> packets = readPackets(file, "a:0");
+    AudioStreamInfo info = probeAudio(file);
+    info.blockAlign = int(packets[0].size());
+    std::vector<Bytes> joined;
+    for (size_t i = 0; i + 2 < packets.size(); i += 3) {
+        Bytes three = packets[i];
+        three.insert(three.end(), packets[i + 1].begin(), packets[i + 1].end());
+        three.insert(three.end(), packets[i + 2].begin(), packets[i + 2].end());
+        joined.push_back(three);
+    }
+    ACADPCMDecoder byBlock, byChunk;
+    byBlock.setStreamInfo(info);
+    byChunk.setStreamInfo(info);
+    const Bytes single =
+        decodeAll(byBlock, kMsAdpcm, {packets.begin(), packets.begin() + 3 * joined.size()});
+    EXPECT_EQ(decodeAll(byChunk, kMsAdpcm, joined), single);
 }
 
 TEST(AudioDecoder, UnknownCodecIdSaysSoEveryCall) {
