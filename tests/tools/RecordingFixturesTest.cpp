@@ -533,6 +533,29 @@ TEST(RecordingWriterCli, FillerChunksInMoviAreSkippedByReaders) {
     }
 }
 
+TEST(RecordingWriterCli, LongerRecordingsLoopTheMediaAtKeyFrames) {
+    TempDir dir;
+    QJsonObject f = writeSingle(dir, {"--duration-ms", "10000", "--channel", "2"});
+    std::string path = str(f["path"]);
+    QJsonObject video = f["streams"].toArray()[0].toObject();
+    EXPECT_EQ(video["packets"].toInt(), 250);
+    std::vector<int64_t> keys = ints(video["key_frames"]);
+    ASSERT_EQ(keys.size(), 10u);
+    EXPECT_EQ(keys.back(), 225);
+    // Every frame decodes: the loop never lands on a frame whose references are gone.
+    CommandResult decoded = ffmpeg({"-xerror", "-i", path, "-map", "0:v", "-f", "framecrc", "-"});
+    ASSERT_EQ(decoded.exitCode, 0);
+    std::istringstream lines(decoded.out);
+    int frames = 0;
+    for (std::string line; std::getline(lines, line);)
+        frames += !line.empty() && line[0] != '#';
+    EXPECT_EQ(frames, 250);
+    int gps = 0;
+    for (const QJsonValue& r : f["records"].toArray())
+        gps += r.toObject()["name"].toString() == "GPS";
+    EXPECT_EQ(gps, 10);
+}
+
 TEST(RecordingWriterCli, TruncatedFileIsReadUpToTheCut) {
     TempDir whole, cut;
     QJsonObject full = writeSingle(whole, {});
@@ -650,6 +673,7 @@ TEST(RecordingWriterCli, RefusesWhatThePlayerWouldMisread) {
         {"--start", "20231399000000"},
         {"--data-time-base", "0/25"},
         {"--filler-every", "-1"},
+        {"--duration-ms", "3600001"},
     };
     for (const auto& options : refused) {
         std::vector<std::string> args{"single", "--media", testDataDir(), "--out",
