@@ -1,6 +1,9 @@
 // The AVI reader forwards, against ffprobe's view of the same files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "AviFile.h"
 #include "ProbePackets.h"
 #include "TestData.h"
@@ -57,8 +60,8 @@ std::vector<ProbePacket> withChunkTimestamps(std::vector<ProbePacket> expected,
     return expected;
 }
 
-TEST_P(Fixture, PacketsMatchFfprobe) {
-    std::string file = path();
+void expectPacketsMatchFfprobe(const std::string& file) {
+    SCOPED_TRACE(file);
     AviFile avi;
     ASSERT_EQ(avi.open(file), 0);
     std::vector<ProbePacket> expected = withChunkTimestamps(probePackets(file), avi.ctx());
@@ -71,6 +74,32 @@ TEST_P(Fixture, PacketsMatchFfprobe) {
         ASSERT_EQ(got[i], expected[i]) << "packet " << i;
     ProbePacket after;
     EXPECT_EQ(avi.readOne(&after), AVERROR_EOF) << "the end repeats";
+}
+
+TEST_P(Fixture, PacketsMatchFfprobe) {
+    expectPacketsMatchFfprobe(path());
+}
+
+std::vector<std::string> recordings() {
+    std::vector<std::string> files;
+    std::filesystem::path dir = testsupport::testDataDir() + "/recordings";
+    if (!std::filesystem::is_directory(dir))
+        return files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() == ".avi")
+            files.push_back(entry.path().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// Recorder files: H.264 or HEVC, ADPCM or AAC, a data stream with its own
+// time base, idx1 relative, absolute or missing.
+TEST(Recordings, PacketsMatchFfprobe) {
+    std::vector<std::string> files = recordings();
+    ASSERT_FALSE(files.empty());
+    for (const std::string& file : files)
+        expectPacketsMatchFfprobe(file);
 }
 
 TEST_P(Fixture, StreamHeadersMatchFfprobe) {
