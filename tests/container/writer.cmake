@@ -3,3 +3,8 @@ ordavex_add_test(container_writer_test
   SOURCES AviWriterTest.cpp
   LIBS ordavex_container container_test_support
   TESTDATA)
+
+ordavex_add_test(container_backward_test
+  SOURCES AviBackwardTest.cpp
+  LIBS ordavex_container container_test_support
+  TESTDATA)
