@@ -1,7 +1,5 @@
 #include "telemetry/Parse.h"
 
-#include <cstring>
-
 #include "container/aviobuf.h"
 #include "container/intfloat.h"
 
@@ -163,6 +161,9 @@ int Parse::parseObjectMembers(ByteIOContext* io, int64_t size, int depth) {
         const int keyLength = static_cast<int>(container::get_be16(io));
         if (keyLength == 0) {
             break;
+        }
+        if (keyLength > bytesLeft(io, size)) {
+            return -1;
         }
         skipBytes(io, size, keyLength);
         if (parseValue(io, size, nullptr, depth + 1) < 0) {

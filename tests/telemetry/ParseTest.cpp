@@ -175,6 +175,8 @@ INSTANTIATE_TEST_SUITE_P(
         BoundsCase{"EcmaKey256", AmfBuilder::record("GPS", 1).text(std::string(256, 'k')), -1},
         BoundsCase{"EcmaCountPastEnd", AmfBuilder::record("GPS", 1000).end(), -1},
         BoundsCase{"ObjectEndNot9", AmfBuilder().beginObject().be16(0).byte(0), -1},
+        BoundsCase{"ObjectKeyPastEnd", AmfBuilder().beginObject().be16(40).byte(5).be16(0).byte(9),
+                   -1},
         BoundsCase{"ObjectMissingEnd", AmfBuilder().beginObject().text("a").number(1), -1},
         BoundsCase{"StrictCountPastEnd", AmfBuilder().beginStrict(10).number(1), -1},
         BoundsCase{"StrictHugeCount", AmfBuilder().beginStrict(0xffffffffu), -1},
