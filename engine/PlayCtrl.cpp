@@ -103,11 +103,10 @@ void PlayCtrl::Plan() {
         return;
     }
     held.wait = ScaledMs(held.entry.dts - prev, speed);
-    if (resumePending || Status() == PlayStatus::Pause) {
+    // Paused (a step), resumed or at another speed: pace from now on.
+    if (resumePending || Status() == PlayStatus::Pause || speed != anchor.speed) {
         anchor = Anchor{now, prev, speed};
         resumePending = false;
-    } else if (speed != anchor.speed) {
-        anchor = Anchor{lastRelease, prev, speed};
     }
     held.deadline = anchor.time + ScaledMs(held.entry.dts - anchor.dts, anchor.speed);
 }
@@ -131,8 +130,11 @@ bool PlayCtrl::Due() {
         }
         held.step = true;
     }
-    if (resumePending || Speed() != anchor.speed) {
+    if (resumePending || (held.paced && Speed() != anchor.speed)) {
         Plan();
+    }
+    if (!held.paced) {
+        return true;
     }
     return time->WaitUntil(held.deadline, [this] { return WaitEnds(); });
 }
@@ -172,10 +174,7 @@ void PlayCtrl::Release() {
     prev = entry.dts;
     if (!held.paced || now - held.deadline > kMaxLagMs) {
         anchor = Anchor{now, entry.dts, Speed()};
-        lastRelease = now;
-        return;
     }
-    lastRelease = held.deadline;
 }
 
 PlayStatus PlayCtrl::Status() const {

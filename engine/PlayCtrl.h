@@ -72,6 +72,5 @@ private:
     Held held;
     qint64 prev = -1;  // last released timestamp; -1: release the next at once
     Anchor anchor;
-    qint64 lastRelease = 0;      // when prev was due
     bool resumePending = false;  // paused since the anchor was set
 };

@@ -5,8 +5,8 @@
 #include "engine/Suspend.h"
 #include "engine/TimeSource.h"
 
-Worker::Worker(TimeSource* time) : time(time), thread(new QThread) {
-    connect(thread.get(), &QThread::started, this, &Worker::Run, Qt::DirectConnection);
+Worker::Worker(TimeSource* time) : time(time), workerThread(new QThread) {
+    connect(workerThread.get(), &QThread::started, this, &Worker::Run, Qt::DirectConnection);
 }
 
 Worker::~Worker() {
@@ -14,12 +14,12 @@ Worker::~Worker() {
 }
 
 void Worker::Start() {
-    moveToThread(thread.get());
-    thread->start(QThread::InheritPriority);
+    moveToThread(workerThread.get());
+    workerThread->start(QThread::InheritPriority);
 }
 
 void Worker::Wait() {
-    thread->wait();
+    workerThread->wait();
     finished.load();  // pairs with the store at the end of Run()
 }
 
@@ -29,7 +29,7 @@ void Worker::Run() {
 }
 
 void Worker::Finish(const QString& exitLine) {
-    thread->exit(0);
+    workerThread->exit(0);
     qDebug().noquote() << exitLine;
 }
 

@@ -42,7 +42,7 @@ private:
     void Run();
 
     // Owned by the thread that built the worker.
-    std::unique_ptr<QThread> thread;
+    std::unique_ptr<QThread> workerThread;
     // Written by the worker thread when run() returned.
     std::atomic<bool> finished{false};
 };

@@ -18,26 +18,23 @@ bool ManualTimeSource::WaitUntil(qint64 deadlineMs, const StopCondition& stop) {
     ++seq;
     sleeping = true;
     sleepDeadline = deadlineMs;
+    sleeperStop = stop ? &stop : nullptr;
+    outcome = Outcome::Pending;
     changed.notify_all();
-    bool reached = false;
-    for (;;) {
-        if (stop && stop()) {
-            break;
-        }
-        if (now >= deadlineMs) {
-            reached = true;
-            break;
-        }
-        changed.wait(lock);
-    }
-    sleeping = false;
-    changed.notify_all();
-    return reached;
+    changed.wait(lock, [&] { return outcome != Outcome::Pending; });
+    sleeperStop = nullptr;
+    return outcome == Outcome::Reached;
 }
 
+// The sleeper's condition is evaluated here, under the mutex that the sleeper
+// released when it went to sleep, so it sees what the sleeper wrote before.
 void ManualTimeSource::InterruptWaits() {
     std::lock_guard<std::mutex> lock(mutex);
-    changed.notify_all();
+    if (sleeping && sleeperStop && (*sleeperStop)()) {
+        sleeping = false;
+        outcome = Outcome::Stopped;
+        changed.notify_all();
+    }
 }
 
 void ManualTimeSource::AdvanceTo(qint64 ms) {
@@ -45,14 +42,16 @@ void ManualTimeSource::AdvanceTo(qint64 ms) {
     if (ms > now) {
         now = ms;
     }
-    changed.notify_all();
+    if (sleeping && now >= sleepDeadline) {
+        sleeping = false;
+        outcome = Outcome::Reached;
+        changed.notify_all();
+    }
 }
 
-std::optional<ManualTimeSource::Sleep> ManualTimeSource::NextSleep(quint64 after) {
+std::optional<ManualTimeSource::Sleep> ManualTimeSource::Sleeping() {
     std::unique_lock<std::mutex> lock(mutex);
-    const bool found =
-        changed.wait_for(lock, std::chrono::seconds(5), [&] { return sleeping && seq > after; });
-    if (!found) {
+    if (!changed.wait_for(lock, std::chrono::seconds(5), [&] { return sleeping; })) {
         return std::nullopt;
     }
     return Sleep{seq, sleepDeadline};

@@ -6,9 +6,11 @@
 
 #include "engine/TimeSource.h"
 
-// Virtual time for worker tests: time moves only when the test advances it,
-// and the test can see when a worker sleeps and until when. Meant for one
-// waiting worker at a time. Waits serve no Qt events.
+// Virtual time for worker tests, for one waiting worker at a time. Time moves
+// only when the test advances it, and every wake-up is decided at once in the
+// test's thread: after AdvanceTo or InterruptWaits returns, a sleeper that is
+// due or whose stop condition holds is no longer reported as sleeping. Waits
+// serve no Qt events.
 class ManualTimeSource : public TimeSource {
 public:
     struct Sleep {
@@ -20,13 +22,15 @@ public:
     bool WaitUntil(qint64 deadlineMs, const StopCondition& stop) override;
     void InterruptWaits() override;
 
-    // Sets the virtual time (never backwards) and wakes sleepers that are due.
+    // Sets the virtual time (never backwards) and wakes a sleeper that is due.
     void AdvanceTo(qint64 ms);
-    // Blocks (up to 5 s of real time) until a worker sleeps in a wait begun
-    // after wait number `after`; none when it never does.
-    std::optional<Sleep> NextSleep(quint64 after);
+    // Blocks (up to 5 s of real time) until a worker sleeps; none when it
+    // never does.
+    std::optional<Sleep> Sleeping();
 
 private:
+    enum class Outcome { Pending, Reached, Stopped };
+
     std::mutex mutex;
     std::condition_variable changed;
     // Guarded by mutex.
@@ -34,4 +38,6 @@ private:
     quint64 seq = 0;
     bool sleeping = false;
     qint64 sleepDeadline = 0;
+    const StopCondition* sleeperStop = nullptr;
+    Outcome outcome = Outcome::Pending;
 };

@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include <QMetaType>
+#include <QSignalSpy>
+#include <memory>
+#include <thread>
+
+#include "ManualTimeSource.h"
+#include "engine/Controller.h"
+#include "engine/QueueLock.h"
+#include "engine/StreamMarker.h"
+#include "engine/Suspend.h"
+
+namespace {
+
+QVector<QString> Slots(int channel, const QString& path) {
+    QVector<QString> paths(12);
+    paths[channel - 1] = path;
+    return paths;
+}
+
+class ControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_bSuspend.store(false);
+        controller = std::make_unique<Controller>(&time);
+    }
+    void TearDown() override {
+        controller->Shutdown();
+        controller.reset();
+        g_bSuspend.store(false);
+    }
+
+    ManualTimeSource time;
+    std::unique_ptr<Controller> controller;
+};
+
+TEST_F(ControllerTest, StartsWithTheDocumentedState) {
+    EXPECT_EQ(controller->playStatus.load(), PlayStatus::Stop);
+    EXPECT_EQ(controller->speed.load(), 16);
+    EXPECT_EQ(controller->mapType.load(), MapType::OSMap);
+    EXPECT_TRUE(controller->mapOffset.load());
+    EXPECT_TRUE(controller->trackPlayback.load());
+    EXPECT_EQ(controller->audioChannel, 0);
+    EXPECT_TRUE(controller->snapshotFolder.endsWith("/OrdavexSnap/"));
+    const QAudioFormat format = controller->AudioFormat();
+    EXPECT_EQ(format, Controller::PcmFormat(8000));
+    EXPECT_TRUE(format.isValid());
+    // A queued Signal_show and status signal need both types by name.
+    EXPECT_NE(QMetaType::type("PlayStatus"), 0);
+    EXPECT_NE(QMetaType::type("uchar*"), 0);
+}
+
+TEST_F(ControllerTest, PlayAviSignalsStartTimeThenStatusAndRaisesBothRequests) {
+    std::vector<std::string> order;
+    QObject::connect(controller.get(), &Controller::Signal_startTimeChange,
+                     [&](const QDateTime&) { order.push_back("start"); });
+    QObject::connect(controller.get(), &Controller::Signal_playStatusChange,
+                     [&](PlayStatus) { order.push_back("status"); });
+    QSignalSpy start(controller.get(), &Controller::Signal_startTimeChange);
+    QSignalSpy status(controller.get(), &Controller::Signal_playStatusChange);
+    const QString path = "/media/rec/20240131235958_NM_0060000_0012345678_3.avi";
+    controller->On_PlayAVI(Slots(3, path), 3);
+
+    EXPECT_EQ(order, (std::vector<std::string>{"start", "status"}));
+    ASSERT_EQ(start.count(), 1);
+    EXPECT_EQ(start.at(0).at(0).toDateTime(), QDateTime(QDate(2024, 1, 31), QTime(23, 59, 58)));
+    ASSERT_EQ(status.count(), 1);
+    EXPECT_EQ(status.at(0).at(0).value<PlayStatus>(), PlayStatus::Play);
+    EXPECT_EQ(controller->playStatus.load(), PlayStatus::Play);
+    EXPECT_EQ(controller->GetStartTime(), start.at(0).at(0).toDateTime());
+
+    for (auto reader : {Controller::Reader::Demux, Controller::Reader::Gps}) {
+        EXPECT_TRUE(controller->HasGo(reader));
+        EXPECT_TRUE(controller->WaitForWork(reader, 0));
+        Controller::Recording recording;
+        ASSERT_TRUE(controller->TakeNewRecording(reader, &recording));
+        EXPECT_EQ(recording.selectedIndex, 2);
+        EXPECT_EQ(recording.paths[2], path);
+        EXPECT_TRUE(recording.paths[0].isEmpty());
+        EXPECT_EQ(recording.startTime, controller->GetStartTime());
+        EXPECT_FALSE(controller->TakeNewRecording(reader, &recording));
+    }
+}
+
+TEST_F(ControllerTest, StartTimeIsFoundBehindBackslashesAndBadNamesGiveNone) {
+    controller->On_PlayAVI(Slots(1, "D:\\rec\\20230102030405_NM_x.avi"), 1);
+    EXPECT_EQ(controller->GetStartTime(), QDateTime(QDate(2023, 1, 2), QTime(3, 4, 5)));
+    QSignalSpy start(controller.get(), &Controller::Signal_startTimeChange);
+    controller->On_PlayAVI(Slots(1, "/rec/2023_NM.avi"), 1);
+    ASSERT_EQ(start.count(), 1);  // still signalled
+    EXPECT_FALSE(controller->GetStartTime().isValid());
+    controller->On_PlayAVI(QVector<QString>(12), 1);
+    EXPECT_FALSE(controller->GetStartTime().isValid());
+}
+
+TEST_F(ControllerTest, OddPathListsAndChannelsAreTakenSafely) {
+    controller->On_PlayAVI({"/a/20240101000000_x.avi"}, 40);
+    Controller::Recording recording;
+    ASSERT_TRUE(controller->TakeNewRecording(Controller::Reader::Demux, &recording));
+    EXPECT_EQ(recording.selectedIndex, 0);
+    EXPECT_EQ(recording.paths[0], "/a/20240101000000_x.avi");
+    EXPECT_TRUE(recording.paths[11].isEmpty());
+}
+
+// A worker that cleared its go flag after the request came still finds the
+// new recording: it idles only while both flags are clear.
+TEST_F(ControllerTest, ANewRecordingIsNotLostWhenTheGoFlagIsCleared) {
+    controller->On_PlayAVI(Slots(1, "/r/20240101000000_a.avi"), 1);
+    controller->ClearGo(Controller::Reader::Demux);
+    EXPECT_TRUE(controller->WaitForWork(Controller::Reader::Demux, 0));
+    Controller::Recording recording;
+    ASSERT_TRUE(controller->TakeNewRecording(Controller::Reader::Demux, &recording));
+    EXPECT_FALSE(controller->WaitForWork(Controller::Reader::Demux, 0));
+}
+
+TEST_F(ControllerTest, StopSignalsAndLeavesTheRequestsAlone) {
+    QSignalSpy status(controller.get(), &Controller::Signal_playStatusChange);
+    controller->On_Stop();
+    ASSERT_EQ(status.count(), 1);
+    EXPECT_EQ(status.at(0).at(0).value<PlayStatus>(), PlayStatus::Stop);
+    EXPECT_FALSE(controller->HasGo(Controller::Reader::Demux));
+}
+
+TEST_F(ControllerTest, SpeedIndexMapsToSixteenthsAndIsClamped) {
+    const std::vector<std::pair<int, int>> table{{0, 1},   {1, 2},  {2, 4},   {3, 8},
+                                                 {4, 16},  {5, 32}, {6, 64},  {7, 128},
+                                                 {8, 256}, {-3, 1}, {9, 256}, {100, 256}};
+    for (const auto& [index, speed] : table) {
+        controller->SpeedChange(index);
+        EXPECT_EQ(controller->speed.load(), speed) << "index " << index;
+    }
+    controller->SetPlayBack(false);
+    EXPECT_FALSE(controller->trackPlayback.load());
+}
+
+TEST_F(ControllerTest, PacketIntakeReportsFullAndRefusedApart) {
+    std::vector<unsigned char> payload(100, 7);
+    for (int i = 0; i < PacketQueue::kCapacity; ++i) {
+        ASSERT_EQ(controller->InputData(4, 28, i, payload.data(), 100, 320, 240),
+                  QueueInput::Accepted);
+    }
+    EXPECT_EQ(controller->InputData(4, 28, 99, payload.data(), 100, 320, 240), QueueInput::Full);
+    EXPECT_EQ(controller->InputData(12, 28, 0, payload.data(), 100, 320, 240), QueueInput::Refused);
+    EXPECT_EQ(controller->InputData(-1, 28, 0, payload.data(), 100, 320, 240), QueueInput::Refused);
+    std::vector<unsigned char> big(PacketQueue::kMaxAudioPacketBytes + 1, 1);
+    EXPECT_EQ(controller->InputAudioData(0x15002, 0, big.data(), int(big.size())),
+              QueueInput::Refused);
+    EXPECT_EQ(controller->InputAudioData(0x15002, 0, payload.data(), 100), QueueInput::Accepted);
+    int width = 0;
+    QueueLock<PacketQueue> lock(controller->audioQueue);
+    std::vector<unsigned char> out(2048);
+    ASSERT_TRUE(controller->audioQueue.OutputData(nullptr, nullptr, out.data(), 2048, nullptr,
+                                                  &width, nullptr));
+    EXPECT_EQ(width, 0);
+}
+
+TEST_F(ControllerTest, MarkerPushWaitsForAFullQueueToBeDrained) {
+    std::vector<unsigned char> payload(10, 1);
+    for (int i = 0; i < PacketQueue::kCapacity; ++i) {
+        ASSERT_EQ(controller->InputData(5, 28, i, payload.data(), 10, 2, 2), QueueInput::Accepted);
+    }
+    std::atomic<bool> result{false};
+    std::thread demux([&] { result.store(controller->InputData(StreamMarker::Open)); });
+    ASSERT_TRUE(time.Sleeping().has_value());  // retrying channel 5 every 2 ms
+    EXPECT_EQ(controller->packetQueues[5].Count(), PacketQueue::kCapacity);
+    {
+        QueueLock<PacketQueue> lock(controller->packetQueues[5]);
+        ASSERT_TRUE(controller->packetQueues[5].OutputData(nullptr, nullptr, payload.data(), 10,
+                                                           nullptr, nullptr, nullptr));
+    }
+    time.AdvanceTo(time.Sleeping()->deadline);
+    demux.join();
+    EXPECT_TRUE(result.load());
+    for (int ch = 0; ch < Controller::kChannels; ++ch) {
+        EXPECT_EQ(controller->packetQueues[ch].Count(), ch == 5 ? PacketQueue::kCapacity : 1);
+    }
+}
+
+TEST_F(ControllerTest, MarkerPushGivesUpOnExit) {
+    std::vector<unsigned char> payload(10, 1);
+    for (int i = 0; i < PacketQueue::kCapacity; ++i) {
+        ASSERT_EQ(controller->InputData(0, 28, i, payload.data(), 10, 2, 2), QueueInput::Accepted);
+    }
+    std::atomic<bool> result{true};
+    std::thread demux([&] { result.store(controller->InputData(StreamMarker::Stop)); });
+    ASSERT_TRUE(time.Sleeping().has_value());
+    controller->Shutdown();
+    demux.join();
+    EXPECT_FALSE(result.load());
+    EXPECT_EQ(controller->packetQueues[1].Count(), 0);
+}
+
+TEST_F(ControllerTest, ShutdownWakesAnIdleWorker) {
+    std::atomic<bool> work{true};
+    std::thread idle([&] { work.store(controller->WaitForWork(Controller::Reader::Gps, 600000)); });
+    controller->Shutdown();
+    idle.join();
+    EXPECT_FALSE(work.load());
+    EXPECT_TRUE(g_bSuspend.load());
+}
+
+TEST_F(ControllerTest, AudioFormatNeverBecomesInvalid) {
+    const QAudioFormat requested = Controller::PcmFormat(44100);
+    controller->SetAudioFormat(QAudioFormat(), requested);  // no sound device
+    EXPECT_EQ(controller->AudioFormat(), requested);
+    EXPECT_EQ(controller->AudioSampleRate(), 44100);
+    QAudioFormat nearest = Controller::PcmFormat(48000);
+    nearest.setChannelCount(2);
+    controller->SetAudioFormat(nearest, requested);
+    EXPECT_EQ(controller->AudioFormat(), nearest);
+    EXPECT_EQ(controller->AudioSampleSize(), 16);
+}
+
+TEST_F(ControllerTest, StartRunsTheClockAndShutdownJoinsIt) {
+    controller->Start();
+    ASSERT_TRUE(time.Sleeping().has_value());  // the clock polls its empty schedule
+    controller->Shutdown();
+    EXPECT_TRUE(controller->playCtrl.thread()->isFinished());
+    controller->Shutdown();  // a second call does nothing
+}
+
+}  // namespace

@@ -1,0 +1,285 @@
+// The clock under virtual time: the test moves the time from one sleep of the
+// clock to the next and records when each entry was released.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "ManualTimeSource.h"
+#include "engine/Controller.h"
+#include "engine/StreamMarker.h"
+#include "engine/Suspend.h"
+
+namespace {
+
+constexpr qint64 kDuration = 60000;
+
+struct Release {
+    qint64 at;        // virtual ms
+    qint64 position;  // first argument of Signal_updateTime
+    qint64 duration;
+    qint64 lastWait;
+    qint64 clock;
+
+    bool operator==(const Release& o) const {
+        return at == o.at && position == o.position && duration == o.duration &&
+               lastWait == o.lastWait && clock == o.clock;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const Release& r) {
+    return out << "{at " << r.at << ", pos " << r.position << ", dur " << r.duration << ", wait "
+               << r.lastWait << ", clock " << r.clock << "}";
+}
+
+class ClockTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_bSuspend.store(false);
+        controller = std::make_unique<Controller>(&time);
+        controller->playStatus.store(PlayStatus::Play);
+        QObject::connect(
+            &controller->playCtrl, &PlayCtrl::Signal_updateTime, &controller->playCtrl,
+            [this](qint64 position, qint64 duration) {
+                std::lock_guard<std::mutex> lock(mutex);
+                releases.push_back(Release{time.NowMs(), position, duration,
+                                           controller->lastWait.load(), controller->clock.load()});
+            },
+            Qt::DirectConnection);
+    }
+    void TearDown() override {
+        controller->Shutdown();
+        controller.reset();
+        g_bSuspend.store(false);
+    }
+
+    void Start() { controller->playCtrl.Start(); }
+    void Feed(std::initializer_list<qint64> stamps, bool backward = false) {
+        for (qint64 dts : stamps) {
+            const qint64 value =
+                dts == StreamMarker::Stop || dts == StreamMarker::End ? 0 : kDuration;
+            ASSERT_TRUE(controller->playCtrl.SetDTS(dts, value, backward));
+        }
+    }
+    size_t Count() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return releases.size();
+    }
+    std::vector<Release> Releases() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return releases;
+    }
+    // Wakes the clock at each deadline it sleeps for (plus overshoot) until
+    // `count` entries were released in all and the clock sleeps again.
+    void RunUntil(size_t count, qint64 overshoot = 0) {
+        for (;;) {
+            const auto sleep = time.Sleeping();
+            ASSERT_TRUE(sleep.has_value()) << "the clock stopped sleeping";
+            if (Count() >= count) {
+                return;
+            }
+            time.AdvanceTo(sleep->deadline + overshoot);
+        }
+    }
+    // Moves the virtual time to `until` through every sleep in between.
+    void RunFor(qint64 until) {
+        for (;;) {
+            const auto sleep = time.Sleeping();
+            ASSERT_TRUE(sleep.has_value()) << "the clock stopped sleeping";
+            if (time.NowMs() >= until) {
+                return;
+            }
+            time.AdvanceTo(std::min(sleep->deadline, until));
+        }
+    }
+    // Changes shared state the way the GUI does and lets the clock see it.
+    void Apply(const std::function<void()>& change) {
+        change();
+        controller->InterruptWaits();
+    }
+
+    ManualTimeSource time;
+    std::unique_ptr<Controller> controller;
+    std::mutex mutex;
+    std::vector<Release> releases;
+};
+
+struct PaceCase {
+    const char* name;
+    qint64 gap;  // ms between frames
+    int speedIndex;
+    int speed;
+};
+
+class PacingTest : public ClockTest, public ::testing::WithParamInterface<PaceCase> {};
+
+// Entry k is due ceil(k x gap x 16 / speed) after the first, however the
+// per-entry waits round; the published wait is ceil(gap x 16 / speed).
+TEST_P(PacingTest, ReleasesEachEntryAtItsScaledTime) {
+    const PaceCase pace = GetParam();
+    controller->SpeedChange(pace.speedIndex);
+    constexpr int kFrames = 12;
+    Feed({StreamMarker::Open});
+    for (int k = 0; k < kFrames; ++k) {
+        Feed({k * pace.gap});
+    }
+    Start();
+    RunUntil(kFrames + 1);
+    std::vector<Release> expected{{0, -1, kDuration, 0, 0}, {0, 0, kDuration, 0, 0}};
+    const qint64 wait = (pace.gap * 16 + pace.speed - 1) / pace.speed;
+    for (qint64 k = 1; k < kFrames; ++k) {
+        const qint64 at = (k * pace.gap * 16 + pace.speed - 1) / pace.speed;
+        expected.push_back({at, k * pace.gap, kDuration, wait, k * pace.gap});
+    }
+    EXPECT_EQ(Releases(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Speeds, PacingTest,
+    ::testing::Values(PaceCase{"Fps25At1_16X", 40, 0, 1}, PaceCase{"Fps25At1X", 40, 4, 16},
+                      PaceCase{"Fps25At2X", 40, 5, 32}, PaceCase{"Fps25At16X", 40, 8, 256},
+                      PaceCase{"Fps50At1_16X", 20, 0, 1}, PaceCase{"Fps50At1X", 20, 4, 16},
+                      PaceCase{"Fps50At2X", 20, 5, 32}, PaceCase{"Fps50At16X", 20, 8, 256}),
+    [](const ::testing::TestParamInfo<PaceCase>& info) { return std::string(info.param.name); });
+
+TEST_F(ClockTest, LateWakeUpsDoNotAddUp) {
+    Feed({0, 40, 80, 120});
+    Start();
+    RunUntil(4, 1);  // every wake-up comes 1 ms late
+    const auto r = Releases();
+    ASSERT_EQ(r.size(), 4u);
+    EXPECT_EQ(r[1].at, 41);
+    EXPECT_EQ(r[2].at, 81);
+    EXPECT_EQ(r[3].at, 121);
+}
+
+TEST_F(ClockTest, Gap21At2XWaits11) {
+    Feed({0, 21});
+    controller->SpeedChange(5);
+    Start();
+    RunUntil(2);
+    EXPECT_EQ(Releases().back(), (Release{11, 21, kDuration, 11, 21}));
+}
+
+TEST_F(ClockTest, MarkersPassAtOnceAndTheNextEntryIsNotPaced) {
+    Feed({StreamMarker::Open, 0, 40, StreamMarker::End, StreamMarker::Open, 5000});
+    Start();
+    RunUntil(6);
+    const std::vector<Release> expected{
+        {0, -1, kDuration, 0, 0}, {0, 0, kDuration, 0, 0},     {40, 40, kDuration, 40, 40},
+        {40, -3, 0, 40, 40},      {40, -1, kDuration, 40, 40}, {40, 5000, kDuration, 0, 5000}};
+    EXPECT_EQ(Releases(), expected);
+}
+
+TEST_F(ClockTest, BackwardEntriesReportTheForwardPosition) {
+    Feed({59000}, true);
+    controller->reverse.store(true);
+    Feed({59040}, false);  // queued forwards: reported as it is
+    Start();
+    RunUntil(2);
+    const auto r = Releases();
+    EXPECT_EQ(r[0].position, 1000);
+    EXPECT_EQ(r[0].clock, 59000);
+    EXPECT_EQ(r[1].position, 59040);
+}
+
+TEST_F(ClockTest, PauseHoldsTheEntryAndStepsReleaseOneEachWithItsWait) {
+    Feed({StreamMarker::Open, 0, 40, 80, 120});
+    Start();
+    RunUntil(2);  // Open and 0; the clock now sleeps until 40
+    ASSERT_EQ(time.NowMs(), 0);
+    Apply([&] { controller->playStatus.store(PlayStatus::Pause); });
+    RunFor(200);
+    EXPECT_EQ(Count(), 2u);
+
+    Apply([&] { controller->singleStep.exchange(true); });
+    RunUntil(3);
+    EXPECT_EQ(Releases().back(), (Release{242, 40, kDuration, 40, 40}));
+    EXPECT_FALSE(controller->singleStep.load());
+    RunFor(500);
+    EXPECT_EQ(Count(), 3u);
+
+    Apply([&] { controller->singleStep.exchange(true); });
+    RunUntil(4);
+    EXPECT_EQ(Releases().back(), (Release{542, 80, kDuration, 40, 80}));
+
+    RunFor(600);
+    Apply([&] { controller->playStatus.store(PlayStatus::Play); });
+    RunUntil(5);
+    EXPECT_EQ(Releases().back(), (Release{642, 120, kDuration, 40, 120}));
+}
+
+TEST_F(ClockTest, StepRequestWaitsForAnEntryAndIsUsedByIt) {
+    controller->playStatus.store(PlayStatus::Pause);
+    controller->singleStep.exchange(true);
+    Start();
+    RunFor(50);
+    EXPECT_EQ(Count(), 0u);
+    EXPECT_TRUE(controller->singleStep.load());
+    Feed({StreamMarker::Open, 0});
+    RunUntil(1);
+    RunFor(300);
+    EXPECT_EQ(Count(), 1u);  // the marker used the step; 0 waits for the next
+    EXPECT_FALSE(controller->singleStep.load());
+    Apply([&] { controller->singleStep.exchange(true); });
+    RunUntil(2);
+    EXPECT_EQ(Releases().back().position, 0);
+}
+
+TEST_F(ClockTest, ResetDuringAWaitDropsTheTakenEntry) {
+    Feed({StreamMarker::Open, 0, 40, 80});
+    Start();
+    RunUntil(2);  // sleeping until 40
+    controller->playCtrl.Clear();
+    controller->clock.store(0);
+    RunFor(100);
+    EXPECT_EQ(Count(), 2u);
+    EXPECT_EQ(controller->clock.load(), 0);
+    Feed({1000, 1040});
+    RunUntil(4);
+    const auto r = Releases();
+    EXPECT_EQ(r[2], (Release{102, 1000, kDuration, 0, 1000}));  // first after a reset: at once
+    EXPECT_EQ(r[3], (Release{142, 1040, kDuration, 40, 1040}));
+}
+
+TEST_F(ClockTest, SpeedChangeDuringAWaitPacesFromThatMoment) {
+    controller->SpeedChange(0);  // 1/16X: 640 ms per 40 ms frame
+    Feed({0, 40, 80});
+    Start();
+    RunUntil(1);
+    RunFor(100);
+    Apply([&] { controller->SpeedChange(8); });  // 16X
+    RunUntil(3);
+    const auto r = Releases();
+    EXPECT_EQ(r[1], (Release{103, 40, kDuration, 3, 40}));
+    EXPECT_EQ(r[2], (Release{105, 80, kDuration, 3, 80}));  // 100 + ceil(80 x 16 / 256)
+}
+
+TEST_F(ClockTest, StoppedOrUnpacedReleasesAtOnce) {
+    controller->playStatus.store(PlayStatus::Stop);
+    Feed({0, 40, 80});
+    Start();
+    RunUntil(3);
+    for (const Release& r : Releases()) {
+        EXPECT_EQ(r.at, 0);
+    }
+    controller->playStatus.store(PlayStatus::Play);
+    controller->unpaced.store(true);
+    Feed({120, 160});
+    RunUntil(5);
+    EXPECT_EQ(Releases().back(), (Release{2, 160, kDuration, 0, 160}));  // next poll
+}
+
+TEST_F(ClockTest, ShutdownEndsALongWait) {
+    controller->SpeedChange(0);
+    Feed({0, 40000});
+    Start();
+    RunUntil(1);
+    controller->Shutdown();  // returns only once the clock thread ended
+    EXPECT_EQ(Count(), 1u);
+}
+
+}  // namespace

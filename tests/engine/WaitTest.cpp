@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QThread>
+#include <atomic>
+#include <thread>
+
+#include "engine/Sleeper.h"
+#include "engine/Suspend.h"
+#include "engine/SystemTimeSource.h"
+#include "engine/Worker.h"
+
+namespace {
+
+// Counts the events it receives and the thread they arrive in.
+class EventCounter : public QObject {
+public:
+    std::atomic<int> count{0};
+    std::atomic<QThread*> thread{nullptr};
+
+protected:
+    bool event(QEvent* e) override {
+        if (e->type() != QEvent::User) {
+            return QObject::event(e);
+        }
+        thread.store(QThread::currentThread());
+        ++count;
+        return true;
+    }
+};
+
+class WaitTest : public ::testing::Test {
+protected:
+    void SetUp() override { g_bSuspend.store(false); }
+    void TearDown() override { g_bSuspend.store(false); }
+    SystemTimeSource* time = SystemTimeSource::Instance();
+};
+
+TEST_F(WaitTest, ZeroWaitReturnsWithoutServingEvents) {
+    EventCounter counter;
+    QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
+    EXPECT_TRUE(time->WaitFor(0));
+    Sleeper::msleep1(0);
+    Sleeper::msleep2(0);
+    EXPECT_EQ(counter.count.load(), 0);
+    Sleeper::msleep1(3);
+    EXPECT_EQ(counter.count.load(), 1);
+}
+
+TEST_F(WaitTest, LastsAtLeastTheTimeOnTheMonotonicClock) {
+    for (int ms : {1, 2, 7}) {
+        const qint64 start = time->NowMs();
+        EXPECT_TRUE(time->WaitFor(ms));
+        EXPECT_GE(time->NowMs() - start, ms);
+    }
+}
+
+TEST_F(WaitTest, StopConditionRaisedFromAnotherThreadEndsTheWait) {
+    std::atomic<bool> stop{false};
+    std::thread other([&] {
+        QThread::msleep(20);
+        stop.store(true);
+        time->InterruptWaits();
+    });
+    const bool reached = time->WaitUntil(time->NowMs() + 600000, [&] { return stop.load(); });
+    other.join();
+    EXPECT_FALSE(reached);
+}
+
+// A worker that only waits, as an idle engine worker does.
+class IdleWorker : public Worker {
+public:
+    explicit IdleWorker(TimeSource* time) : Worker(time) {}
+    ~IdleWorker() override { Wait(); }
+    std::atomic<int> passes{0};
+
+protected:
+    void run() override {
+        while (!g_bSuspend.load()) {
+            ++passes;
+            delay_ms(2);
+        }
+        Finish(QStringLiteral("Idle exit"));
+    }
+};
+
+TEST_F(WaitTest, WorkerServesQueuedEventsInItsWaitsAndEndsOnTheExitFlag) {
+    IdleWorker worker(time);
+    EventCounter counter;
+    worker.Start();
+    counter.moveToThread(worker.thread());
+    QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
+    while (counter.count.load() == 0) {
+        QThread::msleep(1);
+    }
+    EXPECT_EQ(counter.thread.load(), worker.thread());
+    g_bSuspend.store(true);
+    time->InterruptWaits();
+    worker.Wait();
+    EXPECT_TRUE(worker.thread()->isFinished());
+    EXPECT_GT(worker.passes.load(), 0);
+}
+
+TEST_F(WaitTest, WorkerNeverStartedIsWaitedForAtOnce) {
+    IdleWorker worker(time);
+    worker.Wait();
+    EXPECT_EQ(worker.passes.load(), 0);
+}
+
+TEST_F(WaitTest, WorkerStartedAfterTheExitFlagEndsAtOnce) {
+    g_bSuspend.store(true);
+    IdleWorker worker(time);
+    worker.Start();
+    worker.Wait();
+    EXPECT_EQ(worker.passes.load(), 0);
+    EXPECT_TRUE(worker.thread()->isFinished());
+}
+
+}  // namespace
