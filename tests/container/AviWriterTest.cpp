@@ -13,6 +13,7 @@
 #include "ProbePackets.h"
 #include "TempDir.h"
 #include "TestData.h"
+#include "container/avidec.h"
 #include "container/avienc.h"
 #include "container/aviobuf.h"
 #include "container/mem.h"
@@ -259,6 +260,35 @@ std::string recordingFile(const std::string& prefix) {
     return name.empty() ? "" : dir + "/" + name;
 }
 
+struct ReadPacket {
+    int stream;
+    int64_t dts;
+    bool key;
+    std::string data;
+};
+
+// Every packet our reader finds in path, in file order.
+std::vector<ReadPacket> readBack(const std::string& path) {
+    AVFormatContext ctx{};
+    AVIContext avi{};
+    ctx.priv_data = &avi;
+    std::vector<ReadPacket> packets;
+    if (url_fopen(&ctx.pb, path.c_str(), URL_RDONLY) == 0 && avi_read_header(&ctx, nullptr) == 0) {
+        AVPacket pkt{};
+        av_init_packet(&pkt);
+        while (avi_read_packet(&ctx, &pkt) >= 0) {
+            packets.push_back({pkt.stream_index, pkt.dts, (pkt.flags & PKT_FLAG_KEY) != 0,
+                               std::string(reinterpret_cast<char*>(pkt.data), pkt.size)});
+        }
+        av_destruct_packet(&pkt);
+    }
+    avi_read_close(&ctx);
+    avformat_free_context_avi(&ctx);
+    if (ctx.pb)
+        url_fclose(ctx.pb);
+    return packets;
+}
+
 // ---------------------------------------------------------------------------
 
 struct Fixture {
@@ -309,8 +339,29 @@ TEST_P(WriterRoundTrip, ClipProbesDecodesAndKeepsTheVideoPackets) {
         "");
     EXPECT_EQ(videoFrameMd5(clipPath), videoFrameMd5(src));
 
-    // Every stream keeps its payload sizes in order; video its times and
-    // key flags too.
+    // Our reader finds the same payloads per stream, and for video the same
+    // times and key flags.
+    const std::vector<ReadPacket> back = readBack(clipPath);
+    ASSERT_EQ(back.size(), packets.size());
+    for (size_t n = 0; n < streams.size(); n++) {
+        std::vector<ProbePacket> a = ofStream(packets, static_cast<int>(n));
+        std::vector<ReadPacket> b;
+        for (const ReadPacket& r : back) {
+            if (r.stream == static_cast<int>(n))
+                b.push_back(r);
+        }
+        ASSERT_EQ(a.size(), b.size()) << "stream " << n;
+        for (size_t i = 0; i < a.size(); i++) {
+            EXPECT_EQ(b[i].data, bytes.substr(a[i].pos, a[i].size)) << "stream " << n << " " << i;
+            if (streams[n].type == "vids") {
+                EXPECT_EQ(b[i].dts, a[i].dts) << "packet " << i;
+                EXPECT_EQ(b[i].key, a[i].key) << "packet " << i;
+            }
+        }
+    }
+
+    // ffprobe sees every stream's payload sizes in order; video its times
+    // and key flags too.
     const std::vector<ProbePacket> written = probePackets(clipPath);
     ASSERT_EQ(written.size(), packets.size());
     for (size_t n = 0; n < streams.size(); n++) {

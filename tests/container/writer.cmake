@@ -8,3 +8,9 @@ ordavex_add_test(container_backward_test
   SOURCES AviBackwardTest.cpp
   LIBS ordavex_container container_test_support
   TESTDATA)
+
+# Writes and reads back a clip over 1 GiB (made in a temporary folder).
+ordavex_add_test(container_writer_large_test
+  SOURCES AviWriterLargeTest.cpp
+  LIBS ordavex_container container_test_support
+  SLOW TIMEOUT 900)
