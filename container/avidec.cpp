@@ -439,15 +439,19 @@ int finishHeader(AVFormatContext* s, const HeaderState& h) {
     avi->index_loaded = 1;
 
     int64_t last_start = 0, first_end = INT64_MAX;
+    bool indexed = false;
     for (unsigned i = 0; i < s->nb_streams; ++i) {
         AVStream* st = s->streams[i];
         if (st->nb_index_entries == 0)
             continue;
+        indexed = true;
         last_start = std::max(last_start, st->index_entries[0].pos);
         first_end = std::min(first_end, st->index_entries[st->nb_index_entries - 1].pos);
     }
     if (last_start > first_end)
         avi->non_interleaved = 1;
+    if (!indexed)
+        avi->non_interleaved = 0;  // nothing to take the order from: scan the chunks
     if (avi->non_interleaved) {
         for (unsigned i = 0; i < s->nb_streams; ++i)
             splitSingleChunk(s, s->streams[i]);
