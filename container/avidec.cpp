@@ -324,6 +324,10 @@ int readVideoFormat(AVFormatContext* s, AVStream* st, const Chunk& chunk, const 
         c->codec_tag = compression;
         return 0;
     }
+    // A repeated format chunk replaces the first one.
+    av_freep(&c->extradata);
+    c->extradata_size = 0;
+    av_freep(&c->palctrl);
     int64_t extra = static_cast<int64_t>(chunk.size) - kBitmapHeaderSize;
     if (extra > 0 && extra <= kMaxExtradata) {
         c->extradata = static_cast<uint8_t*>(

@@ -251,6 +251,23 @@ TEST(AviHeader, UntrustedHeaderValues) {
     EXPECT_EQ(std::string(comment->value), std::string(1024, 'x'));
 }
 
+TEST(AviHeader, RepeatedFormatChunkReplacesTheFirst) {
+    SmallAvi f;
+    f.streams = [](RiffBuilder& b) {
+        b.streamList("vids", "\0\0\0\0", 1, 25, 0, 3,
+                     bitmapHeader(320, 240, "\0\0\0\0", {1, 2}, 8));
+        b.chunk("strf", bitmapHeader(64, 48, "H264", {3, 4, 5}));
+    };
+    f.movi = {{"00dc", h264Nal(5)}};
+    AviFile avi;
+    ASSERT_EQ(avi.openMemory(f.build()), 0);
+    AVCodecContext* c = avi.ctx()->streams[0]->codec;
+    EXPECT_EQ(c->width, 64);
+    ASSERT_EQ(c->extradata_size, 3);
+    EXPECT_EQ(c->extradata[0], 3);
+    EXPECT_EQ(c->palctrl, nullptr) << "the first chunk's palette went with it";
+}
+
 TEST(AviHeader, MinimumHeightIsRejected) {
     SmallAvi f;
     f.streams = [](RiffBuilder& b) {

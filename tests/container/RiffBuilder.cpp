@@ -80,12 +80,12 @@ RiffBuilder& RiffBuilder::streamList(const char* type, const char* handler, int3
 }
 
 std::vector<uint8_t> bitmapHeader(int32_t width, int32_t height, const char* compression,
-                                  const std::vector<uint8_t>& extradata) {
+                                  const std::vector<uint8_t>& extradata, uint16_t bits) {
     RiffBuilder b;
     b.le32(static_cast<uint32_t>(40 + extradata.size()))
         .le32(static_cast<uint32_t>(width))
         .le32(static_cast<uint32_t>(height));
-    b.le16(1).le16(24).fourcc(compression).le32(0).le32(0).le32(0).le32(0).le32(0);
+    b.le16(1).le16(bits).fourcc(compression).le32(0).le32(0).le32(0).le32(0).le32(0);
     b.bytes(extradata);
     return b.data();
 }

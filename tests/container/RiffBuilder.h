@@ -40,7 +40,7 @@ private:
 
 // BITMAPINFOHEADER for a video stream; WAVEFORMATEX for an audio one.
 std::vector<uint8_t> bitmapHeader(int32_t width, int32_t height, const char* compression,
-                                  const std::vector<uint8_t>& extradata = {});
+                                  const std::vector<uint8_t>& extradata = {}, uint16_t bits = 24);
 std::vector<uint8_t> waveFormat(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t blockAlign,
                                 uint16_t bits);
 
