@@ -58,15 +58,28 @@ struct CopyRun {
     int successes = 0;
 };
 
-// Starts the copier and collects its signals until its thread ends.
+// Starts the copier and collects its signals, which reach this (GUI) thread
+// queued, until it reports its end.
 CopyRun runCopier(CopyFileS& copier) {
-    QSignalSpy copies(&copier, &CopyFileS::Signal_copy);
-    QSignalSpy errors(&copier, &CopyFileS::Signal_error);
-    QSignalSpy successes(&copier, &CopyFileS::Signal_successful);
+    CopyRun run;
+    bool ended = false;
+    QObject receiver;
+    QObject::connect(&copier, &CopyFileS::Signal_copy, &receiver,
+                     [&](const QString& file, int index, int total) {
+                         run.copies.append({file, index, total});
+                     });
+    QObject::connect(&copier, &CopyFileS::Signal_error, &receiver,
+                     [&](int code, const QString& message) {
+                         run.errors.append({code, message});
+                         ended = true;
+                     });
+    QObject::connect(&copier, &CopyFileS::Signal_successful, &receiver, [&] {
+        ++run.successes;
+        ended = true;
+    });
     copier.Start();
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return !errors.isEmpty() || !successes.isEmpty(); }, kWaitMs));
-    return {copies, errors, static_cast<int>(successes.count())};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ended; }, kWaitMs));
+    return run;
 }
 
 TEST_F(BackupTest, CopiesInListOrderWithProgress) {
