@@ -1,0 +1,170 @@
+// Damaged files: truncated, bit-flipped, with broken chunk sizes. The reader
+// must end every file with a negative result, keep its index and packet
+// buffer within what the file justifies, and seek without trouble.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "AviFile.h"
+#include "TempDir.h"
+#include "TestData.h"
+#include "container/avidec.h"
+
+using namespace container;
+using namespace containertest;
+
+namespace {
+
+constexpr size_t kPacketLimit = 100000;  // far above any fixture's count: a hang shows as a failure
+
+std::vector<uint8_t> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// Opens, reads everything, seeks a few times; checks the bounds.
+void exercise(const std::vector<uint8_t>& bytes) {
+    AviFile avi;
+    avi.openMemory(bytes);
+    int end = 0;
+    std::vector<ProbePacket> packets = avi.readAll(&end, kPacketLimit);
+    ASSERT_LT(end, 0) << "reading must end";
+    ASSERT_LT(packets.size(), kPacketLimit);
+    int64_t entries = 0;
+    for (unsigned i = 0; i < avi.ctx()->nb_streams; ++i)
+        entries += avi.ctx()->streams[i]->nb_index_entries;
+    EXPECT_LE(entries, static_cast<int64_t>(bytes.size()) / 8 + 1);
+    EXPECT_LE(avi.packet()->capacity,
+              std::max<int64_t>(kMinPacketBuffer, static_cast<int64_t>(bytes.size())));
+    for (int64_t t : {0, 3, 50, 1000}) {
+        if (avi_read_seek(avi.ctx(), 0, t, AVSEEK_FLAG_BACKWARD, 1) == 0)
+            avi.readAll(nullptr, 50);
+    }
+}
+
+std::vector<uint8_t> fixture(const char* name) {
+    std::string path = testsupport::testDataFile(name);
+    EXPECT_FALSE(path.empty()) << name;
+    return readFile(path);
+}
+
+// The first recorder file (with a data stream) in name order.
+std::vector<uint8_t> recording() {
+    std::string dir = testsupport::testDataDir() + "/recordings";
+    std::string first;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        std::string path = entry.path().string();
+        if (entry.path().extension() == ".avi" && (first.empty() || path < first))
+            first = path;
+    }
+    return first.empty() ? std::vector<uint8_t>() : readFile(first);
+}
+
+TEST(AviDamage, TruncatedAnywhere) {
+    for (const char* name : {"h264_adpcm_ms.avi", "hevc_adpcm_ms.avi"}) {
+        std::vector<uint8_t> file = fixture(name);
+        ASSERT_FALSE(file.empty());
+        std::vector<size_t> cuts;
+        for (size_t n = 0; n < 2048 && n < file.size(); n += 7)
+            cuts.push_back(n);
+        for (size_t k = 1; k < 64; ++k)
+            cuts.push_back(file.size() * k / 64);
+        for (size_t n = file.size() - 600; n < file.size(); n += 13)
+            cuts.push_back(n);  // inside idx1
+        for (size_t cut : cuts) {
+            SCOPED_TRACE(std::string(name) + " cut at " + std::to_string(cut));
+            exercise(std::vector<uint8_t>(file.begin(), file.begin() + cut));
+        }
+    }
+}
+
+// A recorder that loses power leaves a cut last chunk and no idx1. The scan
+// never accepts a chunk that runs past the end of the file, so that chunk is
+// dropped where ffprobe delivers its first half; all else is equal.
+TEST(AviDamage, TruncatedLastChunkIsDropped) {
+    std::vector<uint8_t> file = fixture("h264_aac.avi");
+    AviFile whole;
+    ASSERT_EQ(whole.openMemory(file), 0);
+    std::vector<ProbePacket> all = whole.readAll();
+    ASSERT_GT(all.size(), 3u);
+    const ProbePacket& last = all.back();
+    testsupport::TempDir dir;
+    std::string path = dir.file("cut.avi");
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), last.pos + last.size / 2);
+    std::vector<ProbePacket> expected = probePackets(path);
+    ASSERT_EQ(expected.size(), all.size());
+    EXPECT_EQ(expected.back().size, last.size / 2);
+    expected.pop_back();
+
+    AviFile avi;
+    ASSERT_EQ(avi.open(path), 0);
+    int end = 0;
+    std::vector<ProbePacket> got = avi.readAll(&end);
+    EXPECT_EQ(end, AVERROR_EOF);
+    EXPECT_EQ(got, expected);
+}
+
+TEST(AviDamage, BitFlips) {
+    std::vector<uint8_t> file = fixture("h264_aac.avi");
+    std::mt19937 random(1234);
+    for (int run = 0; run < 300; ++run) {
+        std::vector<uint8_t> copy = file;
+        // Most damage that matters sits in the header and the index.
+        size_t region = run % 2 ? 4096 : copy.size();
+        for (int flips = 0; flips < 1 + run % 4; ++flips) {
+            size_t at = run % 3 == 2 ? copy.size() - 1 - random() % 1024 : random() % region;
+            copy[at] ^= static_cast<uint8_t>(1u << (random() % 8));
+        }
+        SCOPED_TRACE("run " + std::to_string(run));
+        exercise(copy);
+    }
+}
+
+struct SizeCase {
+    const char* name;
+    uint32_t (*size)(uint32_t old);
+};
+
+class ChunkSize : public ::testing::TestWithParam<SizeCase> {};
+
+// Every chunk of a recording in turn gets the broken size.
+TEST_P(ChunkSize, NeverCrashesOrHangs) {
+    std::vector<uint8_t> file = recording();
+    ASSERT_FALSE(file.empty());
+    std::vector<size_t> sizeFields;
+    const char* tags[] = {"RIFF", "LIST", "avih", "strh", "strf", "00dc", "01wb",
+                          "02tx", "idx1", "JUNK", "indx", "dmlh", "vprp"};
+    for (size_t i = 0; i + 8 <= file.size() && sizeFields.size() < 60; ++i) {
+        for (const char* tag : tags) {
+            if (std::equal(tag, tag + 4, file.begin() + static_cast<std::ptrdiff_t>(i)))
+                sizeFields.push_back(i + 4);
+        }
+    }
+    ASSERT_GT(sizeFields.size(), 10u);
+    for (size_t at : sizeFields) {
+        std::vector<uint8_t> copy = file;
+        uint32_t old = copy[at] | copy[at + 1] << 8 | copy[at + 2] << 16 |
+                       static_cast<uint32_t>(copy[at + 3]) << 24;
+        uint32_t size = GetParam().size(old);
+        for (int b = 0; b < 4; ++b)
+            copy[at + b] = static_cast<uint8_t>(size >> (8 * b));
+        SCOPED_TRACE("size field at " + std::to_string(at));
+        exercise(copy);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sizes, ChunkSize,
+    ::testing::Values(SizeCase{"zero", [](uint32_t) { return 0u; }},
+                      SizeCase{"odd", [](uint32_t s) { return s | 1u; }},
+                      SizeCase{"small", [](uint32_t) { return 3u; }},
+                      SizeCase{"negative", [](uint32_t s) { return s | 0x80000000u; }},
+                      SizeCase{"huge", [](uint32_t) { return 0xFFFFFFF8u; }},
+                      SizeCase{"justOver2G", [](uint32_t) { return 0x80000001u; }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
