@@ -73,7 +73,7 @@ bool GPSParse::Moved() const {
     return latitude != previousLatitude || longitude != previousLongitude;
 }
 
-void GPSParse::UpdateMapPosition(bool mapOffset, int mapType) {
+void GPSParse::UpdateMapPosition(bool mapOffset, MapType mapType) {
     LatLon map{latitude, longitude};
     if (mapOffset) {
         map = GPSTransfer().toMap(mapType, map, {mapLatitude, mapLongitude});

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "engine/MapType.h"
 #include "telemetry/Parse.h"
 
 // The last GPS fix read from "GPS" records; every field starts at zero and
@@ -22,7 +23,7 @@ public:
     bool Moved() const;
     // Sets the map position from the fix: unchanged with map offset off,
     // otherwise converted for the page of mapType.
-    void UpdateMapPosition(bool mapOffset, int mapType);
+    void UpdateMapPosition(bool mapOffset, MapType mapType);
     // Remembers the fix as the last one passed on.
     void KeepAsPrevious();
 

@@ -2,8 +2,6 @@
 
 #include <cmath>
 
-#include "telemetry/MapType.h"
-
 namespace {
 
 constexpr double kSemiMajorAxis = 6378245.0;
@@ -114,19 +112,19 @@ LatLon GPSTransfer::BD09_To_GCJ02(double lat, double lon) const {
     return {z * std::sin(theta), z * std::cos(theta)};
 }
 
-LatLon GPSTransfer::toMap(int mapType, LatLon wgs, LatLon previous) const {
+LatLon GPSTransfer::toMap(MapType mapType, LatLon wgs, LatLon previous) const {
     if (std::fabs(wgs.lat) < kNoFix || std::fabs(wgs.lon) < kNoFix) {
         return {0.0, 0.0};
     }
     switch (mapType) {
-        case Google:
-        case Bing:
+        case MapType::Google:
+        case MapType::Bing:
             return WGS84_To_GCJ02(wgs.lat, wgs.lon);
-        case Baidu: {
+        case MapType::Baidu: {
             const LatLon gcj = WGS84_To_GCJ02(wgs.lat, wgs.lon);
             return GCJ02_To_BD09(gcj.lat, gcj.lon);
         }
-        case OSMap:
+        case MapType::OSMap:
             return wgs;
         default:
             return previous;

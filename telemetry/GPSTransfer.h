@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/MapType.h"
 #include "telemetry/LatLon.h"
 
 // Conversions between WGS-84 (what the recorder writes), GCJ-02 (the Google
@@ -30,5 +31,5 @@ public:
     // Position to draw on the page of `mapType` when map offset is on. A
     // position with either coordinate within 1e-6 of zero is "no fix" and
     // drawn at (0, 0); an unknown map type keeps `previous`.
-    LatLon toMap(int mapType, LatLon wgs, LatLon previous) const;
+    LatLon toMap(MapType mapType, LatLon wgs, LatLon previous) const;
 };

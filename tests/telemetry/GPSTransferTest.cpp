@@ -4,8 +4,8 @@
 
 #include <cmath>
 
+#include "engine/MapType.h"
 #include "telemetry/GPSTransfer.h"
-#include "telemetry/MapType.h"
 
 namespace {
 
@@ -15,6 +15,9 @@ void expectNear(LatLon actual, LatLon expected, double tolerance) {
     EXPECT_NEAR(actual.lat, expected.lat, tolerance);
     EXPECT_NEAR(actual.lon, expected.lon, tolerance);
 }
+
+constexpr MapType kUnknownBelow = static_cast<MapType>(0);
+constexpr MapType kUnknownAbove = static_cast<MapType>(5);
 
 bool moved(LatLon a, LatLon b) {
     return a.lat != b.lat || a.lon != b.lon;
@@ -118,11 +121,11 @@ TEST(GPSTransfer, BaiduRoundTripsWithinAFewCentimetres) {
 }
 
 struct MapCase {
-    int mapType;
+    MapType mapType;
     LatLon expected;
 };
 
-class MapChoice : public ::testing::TestWithParam<int> {};
+class MapChoice : public ::testing::TestWithParam<MapType> {};
 
 TEST_P(MapChoice, NoFixIsDrawnAtTheOrigin) {
     const LatLon previous{10.0, 20.0};
@@ -131,18 +134,20 @@ TEST_P(MapChoice, NoFixIsDrawnAtTheOrigin) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryMapType, MapChoice,
-                         ::testing::Values(0, Google, Baidu, OSMap, Bing, 5));
+                         ::testing::Values(kUnknownBelow, MapType::Google, MapType::Baidu,
+                                           MapType::OSMap, MapType::Bing, kUnknownAbove));
 
 TEST(GPSTransfer, MapChoiceFollowsTheService) {
     const LatLon wgs{39.9, 116.4};
     const LatLon previous{10.0, 20.0};
     const LatLon gcj = kTransfer.WGS84_To_GCJ02(wgs.lat, wgs.lon);
     const LatLon bd = kTransfer.GCJ02_To_BD09(gcj.lat, gcj.lon);
-    const MapCase cases[] = {{Google, gcj}, {Bing, gcj},   {Baidu, bd},
-                             {OSMap, wgs},  {0, previous}, {5, previous}};
+    const MapCase cases[] = {{MapType::Google, gcj},    {MapType::Bing, gcj},
+                             {MapType::Baidu, bd},      {MapType::OSMap, wgs},
+                             {kUnknownBelow, previous}, {kUnknownAbove, previous}};
     for (const MapCase& c : cases) {
         expectNear(kTransfer.toMap(c.mapType, wgs, previous), c.expected, 0.0);
     }
     // Exactly 1e-6 is a fix.
-    EXPECT_TRUE(moved(kTransfer.toMap(OSMap, {1e-6, 116.4}, previous), {0.0, 0.0}));
+    EXPECT_TRUE(moved(kTransfer.toMap(MapType::OSMap, {1e-6, 116.4}, previous), {0.0, 0.0}));
 }

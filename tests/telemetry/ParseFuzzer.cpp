@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (std::memchr(gps.carInfo, '\0', sizeof gps.carInfo) == nullptr) {
         __builtin_trap();
     }
-    gps.UpdateMapPosition(true, gps.sat_used & 7);
+    gps.UpdateMapPosition(true, static_cast<MapType>(gps.sat_used & 7));
 
     GSensorParse sensor;
     sensor.ParseRecord(record, length);

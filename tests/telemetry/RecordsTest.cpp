@@ -7,10 +7,10 @@
 #include <limits>
 
 #include "AmfBuilder.h"
+#include "engine/MapType.h"
 #include "telemetry/GPSParse.h"
 #include "telemetry/GPSTransfer.h"
 #include "telemetry/GSensorParse.h"
-#include "telemetry/MapType.h"
 
 namespace {
 
@@ -161,21 +161,22 @@ TEST(GPSParse, MapPositionFollowsOffsetAndMapType) {
     GPSParse gps;
     gps.latitude = 39.9;
     gps.longitude = 116.4;
-    gps.UpdateMapPosition(false, Google);
+    gps.UpdateMapPosition(false, MapType::Google);
     EXPECT_EQ(gps.mapLatitude, 39.9);
     EXPECT_EQ(gps.mapLongitude, 116.4);
 
-    gps.UpdateMapPosition(true, Google);
+    gps.UpdateMapPosition(true, MapType::Google);
     const LatLon gcj = GPSTransfer().WGS84_To_GCJ02(39.9, 116.4);
     EXPECT_EQ(gps.mapLatitude, gcj.lat);
     EXPECT_EQ(gps.mapLongitude, gcj.lon);
 
     gps.latitude = 22.5;
-    gps.UpdateMapPosition(true, 9);  // unknown type: keeps the last map position
+    gps.UpdateMapPosition(true,
+                          static_cast<MapType>(9));  // unknown type: keeps the last map position
     EXPECT_EQ(gps.mapLatitude, gcj.lat);
 
     gps.latitude = 0.0000005;
-    gps.UpdateMapPosition(true, OSMap);
+    gps.UpdateMapPosition(true, MapType::OSMap);
     EXPECT_EQ(gps.mapLatitude, 0.0);
     EXPECT_EQ(gps.mapLongitude, 0.0);
 }

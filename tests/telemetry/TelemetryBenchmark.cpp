@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "AmfBuilder.h"
+#include "engine/MapType.h"
 #include "telemetry/GPSParse.h"
 #include "telemetry/GPSTransfer.h"
 #include "telemetry/GSensorParse.h"
-#include "telemetry/MapType.h"
 
 namespace {
 
@@ -68,14 +68,16 @@ BENCHMARK(BM_ParseLongStrictArray)->Arg(1 << 10)->Arg(1 << 20);
 
 void BM_MapPosition(benchmark::State& state) {
     const GPSTransfer transfer;
-    const int mapType = static_cast<int>(state.range(0));
+    const MapType mapType = static_cast<MapType>(state.range(0));
     double lat = 22.5431;
     for (auto _ : state) {
         lat += 1e-7;
         benchmark::DoNotOptimize(transfer.toMap(mapType, {lat, 113.9345}, {}));
     }
 }
-BENCHMARK(BM_MapPosition)->Arg(Google)->Arg(Baidu);
+BENCHMARK(BM_MapPosition)
+    ->Arg(static_cast<int>(MapType::Google))
+    ->Arg(static_cast<int>(MapType::Baidu));
 
 void BM_ExactInverse(benchmark::State& state) {
     const GPSTransfer transfer;
