@@ -22,7 +22,8 @@ public:
 
     // One-step approximate inverse of the offset.
     LatLon GCJ02_To_WGS84(double lat, double lon) const;
-    // Inverse by bisection, to within 1e-6 degrees where it converges.
+    // Inverse by bisection: stops when the forward conversion of the result is
+    // within 1e-6 degrees of the input, or after 1001 steps.
     LatLon GCJ02_To_WGS84_exact(double lat, double lon) const;
 
     LatLon GCJ02_To_BD09(double lat, double lon) const;
