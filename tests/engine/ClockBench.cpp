@@ -1,0 +1,175 @@
+// The real clock against the wall: achieved speed, its CPU cost, and what idle
+// workers cost. Each pacing case runs ORDAVEX_BENCH_SECONDS (default 60) of
+// wall time; figures go to docs/benchmarks/engine.md.
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <QCoreApplication>
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "engine/Controller.h"
+#include "engine/StreamMarker.h"
+#include "engine/Suspend.h"
+#include "engine/Worker.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(const char* variable, double fallback) {
+    const char* text = std::getenv(variable);
+    return text ? std::atof(text) : fallback;
+}
+
+double ThreadCpuMs() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+double ProcessCpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+// What the clock thread saw at its first and last release.
+struct Track {
+    std::atomic<int> releases{0};
+    std::atomic<qint64> firstDts{0}, lastDts{0};
+    std::atomic<double> firstCpu{0}, lastCpu{0};
+    std::atomic<Clock::rep> firstWall{0}, lastWall{0};
+};
+
+void BM_ClockPacing(benchmark::State& state) {
+    const qint64 gap = state.range(0);
+    const int speedIndex = int(state.range(1));
+    const double seconds = Seconds("ORDAVEX_BENCH_SECONDS", 60);
+    for (auto _ : state) {
+        g_bSuspend.store(false);
+        Controller controller;
+        Track track;
+        QObject::connect(
+            &controller.playCtrl, &PlayCtrl::Signal_updateTime, &controller.playCtrl,
+            [&](qint64 dts, qint64) {
+                if (StreamMarker::IsMarker(dts)) {
+                    return;
+                }
+                const double cpu = ThreadCpuMs();
+                const auto wall = Clock::now().time_since_epoch().count();
+                if (track.releases++ == 0) {
+                    track.firstDts = dts;
+                    track.firstCpu = cpu;
+                    track.firstWall = wall;
+                }
+                track.lastDts = dts;
+                track.lastCpu = cpu;
+                track.lastWall = wall;
+            },
+            Qt::DirectConnection);
+        controller.SpeedChange(speedIndex);
+        controller.playStatus.store(PlayStatus::Play);
+        controller.Start();
+        const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+        qint64 next = 0;
+        while (Clock::now() < end) {
+            while (controller.playCtrl.SetDTS(next, 0, false)) {
+                next += gap;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        controller.Shutdown();
+        const double wallS =
+            double(track.lastWall - track.firstWall) * Clock::period::num / Clock::period::den;
+        const double mediaS = double(track.lastDts - track.firstDts) / 1000.0;
+        const double nominal = controller.speed.load() / 16.0;
+        state.counters["speed_ratio"] = mediaS / wallS / nominal;
+        state.counters["clock_cpu_ms_per_media_s"] = (track.lastCpu - track.firstCpu) / mediaS;
+        state.counters["releases"] = track.releases.load();
+    }
+    g_bSuspend.store(false);
+}
+
+// Stands for an engine worker with nothing to take: it polls every 2 ms.
+class PollingWorker : public Worker {
+public:
+    explicit PollingWorker(TimeSource* time) : Worker(time) {}
+    ~PollingWorker() override { Wait(); }
+
+protected:
+    void run() override {
+        while (!g_bSuspend.load()) {
+            delay_ms(2);
+        }
+        Finish(QStringLiteral("Polling exit"));
+    }
+};
+
+// The clock with an empty schedule plus `others` idle polling workers: the 27
+// long-lived workers of the whole engine when others = 26.
+void BM_IdleWorkers(benchmark::State& state) {
+    const int others = int(state.range(0));
+    const double seconds = Seconds("ORDAVEX_BENCH_IDLE_SECONDS", 10);
+    for (auto _ : state) {
+        g_bSuspend.store(false);
+        Controller controller;
+        std::vector<std::unique_ptr<PollingWorker>> workers;
+        for (int i = 0; i < others; ++i) {
+            workers.push_back(std::make_unique<PollingWorker>(controller.Time()));
+        }
+        controller.Start();
+        for (auto& worker : workers) {
+            worker->Start();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        const double cpu0 = ProcessCpuMs();
+        const auto wall0 = Clock::now();
+        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+        const double cpu = ProcessCpuMs() - cpu0;
+        const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
+        controller.Shutdown();
+        for (auto& worker : workers) {
+            worker->Wait();
+        }
+        state.counters["cpu_percent_of_one_core"] = cpu / (wall * 1e3) * 100.0;
+        state.counters["workers"] = others + 1;
+    }
+    g_bSuspend.store(false);
+}
+
+}  // namespace
+
+BENCHMARK(BM_ClockPacing)
+    ->ArgNames({"gap_ms", "speed_index"})
+    ->Args({40, 4})
+    ->Args({40, 6})
+    ->Args({40, 8})
+    ->Args({20, 4})
+    ->Args({20, 6})
+    ->Args({20, 8})
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+
+BENCHMARK(BM_IdleWorkers)
+    ->ArgName("others")
+    ->Arg(0)
+    ->Arg(26)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
