@@ -294,6 +294,120 @@ TEST(AviHeader, ShortStreamHeaderNeverMovesTheWalkBack) {
     EXPECT_EQ(avi.readAll().size(), 1u);
 }
 
+// A file indexed only by OpenDML: a super index in the stream list pointing
+// at one standard index after the movi list.
+struct OdmlAvi {
+    std::vector<MoviChunk> movi = {
+        {"00dc", h264Nal(5)}, {"00dc", h264Nal(1)}, {"00dc", h264Nal(1)}, {"00dc", h264Nal(5)}};
+    uint32_t entriesInUse = 1;   // of the super index
+    int64_t superTarget = -1;    // where its entry points; -1 = the standard index
+    uint32_t standardCount = 0;  // entries in use of the standard index; 0 = all
+    uint32_t bogusOffset = 0;    // added to the last standard entry's offset
+
+    size_t superIndex = 0;  // file position of the indx chunk header
+    std::vector<size_t> chunkPositions;
+
+    std::vector<uint8_t> build() {
+        RiffBuilder b;
+        b.open("RIFF", "AVI ");
+        b.open("LIST", "hdrl");
+        mainHeader(b, 40000, 1);
+        b.open("LIST", "strl");
+        b.open("strh");
+        b.fourcc("vids").fourcc("H264").le32(0).le16(0).le16(0).le32(0).le32(1).le32(25);
+        b.le32(0).le32(static_cast<uint32_t>(movi.size())).le32(0).le32(0).le32(0).le32(0).le32(0);
+        b.close();
+        b.chunk("strf", bitmapHeader(320, 240, "H264"));
+        superIndex = b.size();
+        b.open("indx");
+        b.le16(4).bytes({0, 0}).le32(entriesInUse).fourcc("00dc").zeros(12);
+        size_t entry = b.size();
+        b.zeros(16 * 4);
+        b.close();
+        b.close();
+        b.close();
+        b.open("LIST", "movi");
+        chunkPositions.clear();
+        for (const MoviChunk& c : movi) {
+            chunkPositions.push_back(b.size());
+            b.chunk(c.id.c_str(), c.payload);
+        }
+        b.close();
+        size_t standard = b.size();
+        b.open("ix00");
+        b.le16(2).bytes({0, 1}).le32(standardCount ? standardCount : uint32_t(movi.size()));
+        b.fourcc("00dc").le64(0).le32(0);
+        for (size_t i = 0; i < movi.size(); ++i) {
+            uint32_t offset = static_cast<uint32_t>(chunkPositions[i] + 8);
+            if (i + 1 == movi.size())
+                offset += bogusOffset;
+            b.le32(offset);
+            b.le32(static_cast<uint32_t>(movi[i].payload.size()) | (movi[i].key ? 0 : 0x80000000u));
+        }
+        b.close();
+        b.close();
+        std::vector<uint8_t>& d = b.data();
+        uint64_t target = superTarget < 0 ? standard : static_cast<uint64_t>(superTarget);
+        uint32_t size = static_cast<uint32_t>(b.size() - standard);
+        for (int k = 0; k < 8; ++k)
+            d[entry + k] = static_cast<uint8_t>(target >> (8 * k));
+        for (int k = 0; k < 4; ++k) {
+            d[entry + 8 + k] = static_cast<uint8_t>(size >> (8 * k));
+            d[entry + 12 + k] = static_cast<uint8_t>(movi.size() >> (8 * k));
+        }
+        return d;
+    }
+};
+
+TEST(AviOdml, SuperIndexLeadsToTheStandardIndex) {
+    OdmlAvi f;
+    f.movi[1].key = false;
+    f.movi[2].key = false;
+    AviFile avi;
+    ASSERT_EQ(avi.openMemory(f.build()), 0);
+    AVStream* video = avi.ctx()->streams[0];
+    ASSERT_EQ(video->nb_index_entries, 4);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(video->index_entries[i].pos, static_cast<int64_t>(f.chunkPositions[i]));
+        EXPECT_EQ(video->index_entries[i].flags, f.movi[i].key ? 1u : 0u);
+    }
+    std::vector<ProbePacket> p = avi.readAll();
+    ASSERT_EQ(p.size(), 4u);
+    EXPECT_TRUE(p[0].key);
+    EXPECT_FALSE(p[1].key);
+    EXPECT_TRUE(p[3].key);
+}
+
+TEST(AviOdml, SelfReferencingSuperIndexIsFollowedOnce) {
+    OdmlAvi f;
+    f.build();
+    f.superTarget = static_cast<int64_t>(f.superIndex);
+    f.entriesInUse = 4;
+    AviFile avi;
+    ASSERT_EQ(avi.openMemory(f.build()), 0);
+    EXPECT_EQ(avi.ctx()->streams[0]->nb_index_entries, 0);
+    EXPECT_EQ(avi.readAll().size(), 4u) << "read by scanning";
+}
+
+TEST(AviOdml, EntriesInUseAreBoundedByTheChunk) {
+    OdmlAvi f;
+    f.entriesInUse = 0xFFFFFFFF;
+    f.standardCount = 0x7FFFFFFF;
+    AviFile avi;
+    ASSERT_EQ(avi.openMemory(f.build()), 0);
+    EXPECT_EQ(avi.ctx()->streams[0]->nb_index_entries, 4);
+}
+
+TEST(AviOdml, PositionsBeyondTheFileAreDropped) {
+    OdmlAvi f;
+    f.bogusOffset = 0x10000000;
+    AviFile avi;
+    ASSERT_EQ(avi.openMemory(f.build()), 0);
+    AVStream* video = avi.ctx()->streams[0];
+    ASSERT_EQ(video->nb_index_entries, 3);
+    EXPECT_EQ(avi.readAll().size(), 4u);
+}
+
 TEST(AviPacket, ScanSkipsFillersAndKeepsFileOrder) {
     SmallAvi f;
     f.index = SmallAvi::None;
