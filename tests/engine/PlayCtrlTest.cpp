@@ -258,6 +258,20 @@ TEST_F(ClockTest, SpeedChangeDuringAWaitPacesFromThatMoment) {
     EXPECT_EQ(r[2], (Release{105, 80, kDuration, 3, 80}));  // 100 + ceil(80 x 16 / 256)
 }
 
+// A feed that stalled for longer than a frame is not rushed through: the
+// first late entry goes at once and pacing restarts from it.
+TEST_F(ClockTest, AfterAStalledFeedPacingRestarts) {
+    Feed({0});
+    Start();
+    RunUntil(1);
+    RunFor(1000);
+    Feed({40, 80});
+    RunUntil(3);
+    const auto r = Releases();
+    EXPECT_EQ(r[1], (Release{1002, 40, kDuration, 40, 40}));  // at the next poll
+    EXPECT_EQ(r[2], (Release{1042, 80, kDuration, 40, 80}));
+}
+
 TEST_F(ClockTest, StoppedOrUnpacedReleasesAtOnce) {
     controller->playStatus.store(PlayStatus::Stop);
     Feed({0, 40, 80});
