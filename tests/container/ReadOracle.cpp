@@ -1,0 +1,61 @@
+#include "ReadOracle.h"
+
+#include <gtest/gtest.h>
+
+#include "AviFile.h"
+#include "container/avidec.h"
+
+using namespace container;
+
+namespace containertest {
+
+std::vector<ProbePacket> joinPieces(const std::vector<ProbePacket>& packets) {
+    std::vector<ProbePacket> chunks;
+    for (const ProbePacket& p : packets) {
+        if (!chunks.empty() && chunks.back().stream == p.stream &&
+            chunks.back().pos + chunks.back().size == p.pos) {
+            chunks.back().size += p.size;
+            continue;
+        }
+        chunks.push_back(p);
+    }
+    return chunks;
+}
+
+std::vector<ProbePacket> withChunkTimestamps(std::vector<ProbePacket> expected,
+                                             AVFormatContext* s) {
+    for (unsigned i = 0; i < s->nb_streams; ++i) {
+        AVStream* st = s->streams[i];
+        const AVIStream* ast = static_cast<const AVIStream*>(st->priv_data);
+        int align = st->codec->block_align;
+        if (st->codec->codec_type != CODEC_TYPE_AUDIO || ast->sample_size || align <= 0)
+            continue;
+        int64_t ordinal = 0, ticks = 0;
+        for (ProbePacket& p : expected) {
+            if (p.stream != static_cast<int>(i))
+                continue;
+            EXPECT_EQ(p.dts, ticks) << "ffmpeg's own rule";
+            ticks += (p.size + align - 1) / align;
+            p.dts = ordinal++;
+        }
+    }
+    return expected;
+}
+
+void expectPacketsMatchFfprobe(const std::string& file) {
+    SCOPED_TRACE(file);
+    AviFile avi;
+    ASSERT_EQ(avi.open(file), 0);
+    std::vector<ProbePacket> expected = withChunkTimestamps(probePackets(file), avi.ctx());
+    ASSERT_FALSE(expected.empty());
+    int end = 0;
+    std::vector<ProbePacket> got = joinPieces(avi.readAll(&end));
+    EXPECT_EQ(end, AVERROR_EOF);
+    ASSERT_EQ(got.size(), expected.size());
+    for (size_t i = 0; i < got.size(); ++i)
+        ASSERT_EQ(got[i], expected[i]) << "packet " << i;
+    ProbePacket after;
+    EXPECT_EQ(avi.readOne(&after), AVERROR_EOF) << "the end repeats";
+}
+
+}  // namespace containertest

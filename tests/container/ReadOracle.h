@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ProbePackets.h"
+#include "container/avformat.h"
+
+namespace containertest {
+
+// Audio with a fixed sample size is delivered in pieces of 64 samples;
+// joined back they are ffprobe's chunks.
+std::vector<ProbePacket> joinPieces(const std::vector<ProbePacket>& packets);
+
+// Variable-rate audio counts one tick per chunk here, where ffmpeg counts a
+// chunk larger than the block alignment as several. Checks ffmpeg's rule on
+// its list and hands it back with our timestamps for those packets.
+std::vector<ProbePacket> withChunkTimestamps(std::vector<ProbePacket> expected,
+                                             container::AVFormatContext* s);
+
+// Opens file with our reader and expects ffprobe's packets one for one
+// (gtest failures on any difference).
+void expectPacketsMatchFfprobe(const std::string& file);
+
+}  // namespace containertest
