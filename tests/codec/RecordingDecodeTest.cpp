@@ -43,7 +43,9 @@ std::vector<std::string> onePerPairing() {
     std::vector<std::string> files;
     for (const QString& name : dir.entryList({"*.avi"}, QDir::Files, QDir::Name)) {
         const std::string file = dir.filePath(name).toStdString();
-        const std::string pairing = codecName(file, "v:0") + "+" + codecName(file, "a:0");
+        // every stream's codec, one a line: the pairing
+        const std::string pairing =
+            ffprobe({"-show_entries", "stream=codec_name", "-of", "default=nw=1:nk=1"}, file).out;
         if (seen.insert(pairing).second)
             files.push_back(file);
     }
