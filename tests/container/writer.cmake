@@ -24,3 +24,9 @@ if(ORDAVEX_FUZZ)
   set_tests_properties(fuzz_avi_backward PROPERTIES
                        FIXTURES_REQUIRED "ordavex_testdata;container_fuzz_seeds")
 endif()
+
+# Writer and backward reading speed (bench builds only; figures in
+# docs/benchmarks/container-writer.md).
+ordavex_add_benchmark(container_backward_benchmark
+  SOURCES AviBackwardBenchmarkTest.cpp
+  LIBS ordavex_container)
