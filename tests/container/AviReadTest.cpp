@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 
 #include "AviFile.h"
@@ -25,6 +26,35 @@ protected:
 
 TEST_P(Fixture, PacketsMatchFfprobe) {
     expectPacketsMatchFfprobe(path());
+}
+
+TEST(AviInfo, ReportsSizeRateAndDuration) {
+    AVIFileInfo info{};
+    char text[8] = "x";
+    ASSERT_EQ(
+        avi_read_info(testsupport::testDataFile("h264_aac.avi").c_str(), &info, text, sizeof text),
+        0);
+    EXPECT_EQ(info.video_width, 320);
+    EXPECT_EQ(info.video_height, 240);
+    EXPECT_EQ(info.video_time_base_den, 25);
+    EXPECT_EQ(info.duration, 4) << "100 frames of 1/25 s";
+    EXPECT_STREQ(text, "");
+    EXPECT_LT(avi_read_info("/no/such/file.avi", &info, nullptr, 0), 0);
+}
+
+TEST(AviInfo, ProbeAcceptsRiffAviOnly) {
+    struct {
+        const char* head;
+        int score;
+    } cases[] = {{"RIFF\0\0\0\0AVI ", 100}, {"RIFF\0\0\0\0AVIX", 100}, {"RIFF\0\0\0\0AVI\x19", 100},
+                 {"ON2 \0\0\0\0ON2f", 100}, {"RIFF\0\0\0\0AMV ", 100}, {"RIFF\0\0\0\0WAVE", 0},
+                 {"RIFX\0\0\0\0AVI ", 0}};
+    for (auto& c : cases) {
+        unsigned char buf[12];
+        std::memcpy(buf, c.head, 12);
+        AVProbeData p{"x.avi", buf, 12};
+        EXPECT_EQ(avi_probe(&p), c.score) << c.head;
+    }
 }
 
 std::vector<std::string> recordings() {
