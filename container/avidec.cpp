@@ -329,7 +329,8 @@ int readVideoFormat(AVFormatContext* s, AVStream* st, const Chunk& chunk, const 
     c->extradata_size = 0;
     av_freep(&c->palctrl);
     int64_t extra = static_cast<int64_t>(chunk.size) - kBitmapHeaderSize;
-    if (extra > 0 && extra <= kMaxExtradata) {
+    int64_t left = aviOf(s)->fsize - url_ftell(pb);  // never more than the file holds
+    if (extra > 0 && extra <= kMaxExtradata && extra <= left) {
         c->extradata = static_cast<uint8_t*>(
             av_mallocz(static_cast<size_t>(extra) + FF_INPUT_BUFFER_PADDING_SIZE));
         if (!c->extradata)
