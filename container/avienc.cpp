@@ -550,6 +550,8 @@ int avi_write_packet(AVFormatContext* s, AVPacket* pkt) {
     if (pkt->size < 0 || (pkt->size > 0 && !pkt->data))
         return -1;
     AVIMuxContext* avi = static_cast<AVIMuxContext*>(s->priv_data);
+    if (avi->riff_id == 0)  // no header written
+        return -1;
     const int n = pkt->stream_index;
     if (s->streams[n]->codec->block_align == 0 && pkt->dts != AV_NOPTS_VALUE) {
         const int64_t gap = pkt->dts - avi->packet_count[n];

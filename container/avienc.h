@@ -52,8 +52,8 @@ struct AVIMuxContext {
 int avi_write_header(AVFormatContext* s);
 
 // Writes one chunk (stream_index, dts, flags, data, size of pkt). Returns 0,
-// or -1 when the stream does not exist or an index block cannot be allocated;
-// nothing of the packet is written then.
+// or -1 when no header was written, the stream does not exist or an index
+// block cannot be allocated; nothing of the packet is written then.
 int avi_write_packet(AVFormatContext* s, AVPacket* pkt);
 
 // Finishes the clip (indexes, counters) and releases the index blocks.

@@ -454,6 +454,30 @@ TEST(AviWriter, SingleRiffIndexAndCounters) {
     EXPECT_EQ(le32(d, avih[0].pos + 8), 40000u);     // microseconds per frame
 }
 
+// A slow time-lapse video (one frame per 4000 s): the frame period needs 64
+// bits on its way into the 32-bit header field.
+TEST(AviWriter, LongFramePeriod) {
+    TempDir dir;
+    const std::string path = dir.file("timelapse.avi");
+    {
+        ClipFile clip;
+        ASSERT_TRUE(clip.open(path));
+        addVideoAndAdpcm(&clip, 256);
+        clip.ctx()->streams[0]->codec->time_base = {4000, 1};
+        ASSERT_EQ(avi_write_header(clip.ctx()), 0);
+        ASSERT_EQ(clip.write(0, 0, true, payload(10, 0)), 0);
+        ASSERT_EQ(clip.finish(), 0);
+    }
+    const std::string d = readFile(path);
+    const std::vector<Chunk> avih = chunksTagged(chunksOf(d), "avih");
+    ASSERT_EQ(avih.size(), 1u);
+    EXPECT_EQ(le32(d, avih[0].pos + 8), 4000000000u);
+    std::vector<ProbeStream> streams = probeStreams(path);
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].time_base_num, 4000);
+    EXPECT_EQ(streams[0].time_base_den, 1);
+}
+
 TEST(AviWriter, InfoTextsAndSoftwareName) {
     TempDir dir;
     struct Case {
@@ -517,6 +541,7 @@ TEST(AviWriter, RejectsWhatItCannotWrite) {
         ClipFile clip;
         ASSERT_TRUE(clip.open(dir.file("packets.avi")));
         addVideoAndAdpcm(&clip, 256);
+        EXPECT_EQ(clip.write(0, 0, true, "abc"), -1);  // before the header
         ASSERT_EQ(avi_write_header(clip.ctx()), 0);
         EXPECT_EQ(clip.write(2, 0, true, "abc"), -1);
         EXPECT_EQ(clip.write(-1, 0, true, "abc"), -1);
