@@ -58,4 +58,38 @@ void expectPacketsMatchFfprobe(const std::string& file) {
     EXPECT_EQ(avi.readOne(&after), AVERROR_EOF) << "the end repeats";
 }
 
+void expectStreamsMatchFfprobe(const std::string& file) {
+    SCOPED_TRACE(file);
+    std::vector<ProbeStream> expected = probeStreams(file);
+    AviFile avi;
+    ASSERT_EQ(avi.open(file), 0);
+    AVFormatContext* s = avi.ctx();
+    ASSERT_EQ(s->nb_streams, expected.size());
+    for (unsigned i = 0; i < s->nb_streams; ++i) {
+        AVStream* st = s->streams[i];
+        const ProbeStream& e = expected[i];
+        SCOPED_TRACE("stream " + std::to_string(i));
+        const char* type = st->codec->codec_type == CODEC_TYPE_VIDEO   ? "video"
+                           : st->codec->codec_type == CODEC_TYPE_AUDIO ? "audio"
+                                                                       : "data";
+        EXPECT_EQ(type, e.codec_type);
+        EXPECT_EQ(st->codec->codec_tag, e.codec_tag);
+        EXPECT_EQ(st->id, static_cast<int>(i));
+        // ffprobe reduces the fraction; ours keeps scale/rate as stored.
+        EXPECT_EQ(static_cast<int64_t>(st->time_base.num) * e.time_base_den,
+                  static_cast<int64_t>(st->time_base.den) * e.time_base_num);
+        if (e.codec_type == "video") {
+            EXPECT_EQ(st->codec->width, e.width);
+            EXPECT_EQ(st->codec->height, e.height);
+        }
+        if (e.codec_type == "audio") {
+            EXPECT_EQ(st->codec->sample_rate, e.sample_rate);
+            EXPECT_EQ(st->codec->channels, e.channels);
+        }
+        if (e.nb_frames >= 0) {
+            EXPECT_EQ(st->duration, e.nb_frames);
+        }
+    }
+}
+
 }  // namespace containertest

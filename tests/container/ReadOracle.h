@@ -22,4 +22,8 @@ std::vector<ProbePacket> withChunkTimestamps(std::vector<ProbePacket> expected,
 // (gtest failures on any difference).
 void expectPacketsMatchFfprobe(const std::string& file);
 
+// Expects our stream headers to match ffprobe's: type, codec tag, time base
+// as a fraction, size, sample rate, channels, frame count.
+void expectStreamsMatchFfprobe(const std::string& file);
+
 }  // namespace containertest
