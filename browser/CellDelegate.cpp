@@ -1,5 +1,7 @@
 #include "browser/CellDelegate.h"
 
+#include "browser/ItemData.h"
+
 #include <QApplication>
 #include <QPainter>
 
@@ -7,8 +9,8 @@ CellDelegate::CellDelegate(const QPixmap& iconSheet, int column, QObject* parent
     : QStyledItemDelegate(parent), sheet(iconSheet), iconColumn(column) {}
 
 int CellDelegate::iconOffset(int recType) {
-    const bool manual = recType & 8;
-    const bool alarm = recType & 1;
+    const bool manual = recType & ItemData::kManualBit;
+    const bool alarm = recType & ItemData::kAlarmBit;
     if (manual && alarm)
         return 3 * kIconWidth;
     if (manual)

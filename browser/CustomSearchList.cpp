@@ -45,13 +45,13 @@ quint8 recTypeBit(const QStringRef& code) {
         return 0;
     switch (found - kRecTypeCodes.begin()) {
         case 0:
-            return 8;
+            return ItemData::kManualBit;  // NM
         case 1:
-            return 4;
+            return 4;  // TI
         case 2:
-            return 2;
+            return 2;  // MO
         default:
-            return 1;
+            return ItemData::kAlarmBit;
     }
 }
 
@@ -119,6 +119,12 @@ QString storedRoot() {
     QSettings settings;
     settings.setIniCodec("utf-8");
     return settings.value(kRootDirKey).toString();
+}
+
+void storeRoot(const QString& root) {
+    QSettings settings;
+    settings.setIniCodec("utf-8");
+    settings.setValue(kRootDirKey, root);
 }
 
 }  // namespace
@@ -230,9 +236,7 @@ void CustomSearchList::LoadFile() {
 void CustomSearchList::loadFolder(const QString& root) {
     clearItems();
     refresh();
-    QSettings settings;
-    settings.setIniCodec("utf-8");
-    settings.setValue(kRootDirKey, root);
+    storeRoot(root);
     recursiveDir(root);
     refresh();
 }
@@ -242,9 +246,9 @@ void CustomSearchList::on_search() {
     const QDateTime end(ui->dateEdit_end->date(), ui->timeEdit_end->time(), Qt::LocalTime);
     uchar mask = 0;
     if (ui->checkBox_Manual->isChecked())
-        mask |= 8;
+        mask |= ItemData::kManualBit;
     if (ui->checkBox_Alarm->isChecked())
-        mask |= 1;
+        mask |= ItemData::kAlarmBit;
     const QString car = ui->comboBox_carNum->currentText();
 
     clearItems();
@@ -329,8 +333,8 @@ void CustomSearchList::refresh() {
     ui->comboBox_carNum->addItem(kAllCars);
     ui->comboBox_carNum->addItems(cars);
     ui->comboBox_carNum->setCurrentIndex(0);
-    ui->checkBox_Manual->setChecked(foundTypes & 8);
-    ui->checkBox_Alarm->setChecked(foundTypes & 1);
+    ui->checkBox_Manual->setChecked(foundTypes & ItemData::kManualBit);
+    ui->checkBox_Alarm->setChecked(foundTypes & ItemData::kAlarmBit);
 }
 
 void CustomSearchList::fillTable() {
