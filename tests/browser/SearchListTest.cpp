@@ -5,11 +5,15 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimeEdit>
 
 #include "BrowserFixture.h"
+#include "browser/CopyMessageDialog.h"
 
 namespace {
 
@@ -317,6 +321,31 @@ TEST_F(SearchListTest, NextPlayAfterAFileWithoutStartTime) {
     ASSERT_EQ(column(CustomSearchList::PathColumn), (QStringList{bad, good}));
     doubleClick(bad);
     EXPECT_EQ(nextPlay(QDateTime()).at(0).value<Paths>(), channelSlots({{1, good}}));
+}
+
+TEST_F(SearchListTest, BackupCopiesEveryListedFileWhateverTheOrder) {
+    const QString first = add("a", channelFile("20190221080000", 1));
+    const QString second = add("b", channelFile("20190221090000", 2));
+    list->loadFolder(root());
+    view()->selectRow(0);
+    testsupport::TempDir backup;
+    const QString target = QString::fromStdString(backup.path());
+    QPointer<CopyMessageDialog> dialog = list->backUpTo(target);
+    ASSERT_FALSE(dialog.isNull());
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return dialog->findChild<QLabel*>("label_2")->text() == "copy succeed!"; }, 10000));
+    EXPECT_TRUE(QFileInfo::exists(target + "/" + QFileInfo(first).fileName()));
+    EXPECT_TRUE(QFileInfo::exists(target + "/" + QFileInfo(second).fileName()));
+    dialog->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.isNull(); }, 10000));
+}
+
+TEST_F(SearchListTest, PressWithoutTheRightButtonChangesNothing) {
+    add("", channelFile("20190221080000", 1));
+    list->loadFolder(root());
+    emit view()->pressed(view()->model()->index(0, 0));
+    EXPECT_EQ(list->propertyWindow(), nullptr);
 }
 
 }  // namespace

@@ -25,6 +25,10 @@ TEST_F(TableTest, CellTexts) {
     EXPECT_EQ(column(3), (QStringList{"3", "1"}));
     EXPECT_EQ(column(4), (QStringList{"1", "8"}));
     EXPECT_EQ(column(5).first(), path);
+    QStringList headers;
+    for (int c = 0; c < CustomSearchList::kColumnCount; ++c)
+        headers << view()->model()->headerData(c, Qt::Horizontal).toString();
+    EXPECT_EQ(headers, (QStringList{"Date", "Time", "Duration", "Channel", "RecType", "Path"}));
 }
 
 struct Order {
