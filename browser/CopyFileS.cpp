@@ -29,29 +29,31 @@ void CopyFileS::Stop() {
 }
 
 void CopyFileS::run() {
-    const int total = files.size();
-    if (!QFileInfo(dest).isDir()) {
-        emit Signal_error(SavePathError, tr("save path error!"));
-    } else {
-        int i = 0;
-        for (; i < total; ++i) {
-            if (stopped) {
-                emit Signal_error(ForcedShutdown, tr("Forced shutdown!"));
-                break;
-            }
-            // The name alone decides the target, so a path never leads outside dest.
-            // QFile::copy writes a temporary file beside the target and renames
-            // it without replacing; it refuses an existing target.
-            const QString name = QFileInfo(files[i]).fileName();
-            if (name.isEmpty() || !QFile::copy(files[i], QDir(dest).filePath(name))) {
-                emit Signal_error(CopyFailed, tr("copy file failed!"));
-                break;
-            }
-            emit Signal_copy(name, i + 1, total);
-        }
-        if (i == total)
-            emit Signal_successful();
-    }
+    copyAll();
     stopped = true;
     thread.quit();
+}
+
+void CopyFileS::copyAll() {
+    if (!QFileInfo(dest).isDir()) {
+        emit Signal_error(SavePathError, tr("save path error!"));
+        return;
+    }
+    const int total = files.size();
+    for (int i = 0; i < total; ++i) {
+        if (stopped) {
+            emit Signal_error(ForcedShutdown, tr("Forced shutdown!"));
+            return;
+        }
+        // The name alone decides the target, so a path never leads outside
+        // dest. QFile::copy writes a temporary file beside the target and
+        // renames it without replacing; it refuses an existing target.
+        const QString name = QFileInfo(files[i]).fileName();
+        if (name.isEmpty() || !QFile::copy(files[i], QDir(dest).filePath(name))) {
+            emit Signal_error(CopyFailed, tr("copy file failed!"));
+            return;
+        }
+        emit Signal_copy(name, i + 1, total);
+    }
+    emit Signal_successful();
 }

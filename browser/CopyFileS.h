@@ -33,7 +33,10 @@ signals:
     void Signal_successful();
 
 private:
+    // Runs on the copy thread: the copy, then the end of the thread.
     void run();
+    // Copies the files in order and reports the outcome by one signal.
+    void copyAll();
 
     // Written by the constructor only.
     QStringList files;
