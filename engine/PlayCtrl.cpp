@@ -117,11 +117,6 @@ bool PlayCtrl::Due() {
         return false;
     }
     const PlayStatus status = Status();
-    if (status == PlayStatus::Stop || controller->unpaced.load()) {
-        held.paced = false;
-        held.wait = 0;
-        return true;
-    }
     if (status == PlayStatus::Pause && !held.step) {
         resumePending = true;
         if (!controller->singleStep.exchange(false)) {
@@ -129,6 +124,11 @@ bool PlayCtrl::Due() {
             return false;
         }
         held.step = true;
+    }
+    if (status == PlayStatus::Stop || controller->unpaced.load()) {
+        held.paced = false;
+        held.wait = 0;
+        return true;
     }
     if (resumePending || (held.paced && Speed() != anchor.speed)) {
         Plan();

@@ -287,6 +287,21 @@ TEST_F(ClockTest, StoppedOrUnpacedReleasesAtOnce) {
     EXPECT_EQ(Releases().back(), (Release{2, 160, kDuration, 0, 160}));  // next poll
 }
 
+TEST_F(ClockTest, PauseHoldsEvenUnpacedPlay) {
+    Feed({0, 40});
+    Start();
+    RunUntil(1);
+    Apply([&] {
+        controller->unpaced.store(true);
+        controller->playStatus.store(PlayStatus::Pause);
+    });
+    RunFor(100);
+    EXPECT_EQ(Count(), 1u);
+    Apply([&] { controller->playStatus.store(PlayStatus::Play); });
+    RunUntil(2);
+    EXPECT_EQ(Releases().back(), (Release{102, 40, kDuration, 0, 40}));
+}
+
 TEST_F(ClockTest, ShutdownEndsALongWait) {
     controller->SpeedChange(0);
     Feed({0, 40000});
