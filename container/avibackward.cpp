@@ -74,6 +74,10 @@ bool in_window(AVFormatContext* s, const AVPacket* pkt, const AVIPacketInfo& inf
            pkt->dts < window_edge(info.end_ts[slot], from, to);
 }
 
+int64_t group_bytes(const AVIPacketInfo& info, int slot) {
+    return info.end_pos[slot] - info.start_pos[slot];
+}
+
 // Entry number of the key frame that begins the group before the slot's
 // current one, or -1.
 int previous_key_frame(AVStream* st0, const AVIPacketInfo& info, int slot) {
@@ -131,9 +135,13 @@ int avi_read_packet_backward(AVFormatContext* s, AVPacket* pkt, int slot) {
     if (!video_stream0(s))
         return AVERROR_SPIPE;
     const AVIPacketInfo& info = avi->packet_info;
+    // Every packet of a group takes at least one byte of it; a reader that
+    // keeps delivering dropped packets beyond that is going round in a
+    // damaged file, and the group is given up.
+    int64_t budget = group_bytes(info, slot);
     for (;;) {
         const int64_t p = url_ftell(s->pb);
-        if (p >= info.start_pos[slot] && p < info.end_pos[slot]) {
+        if (p >= info.start_pos[slot] && p < info.end_pos[slot] && budget-- > 0) {
             const int r = avi_read_packet(s, pkt);
             if (r < 0)
                 return r;
@@ -143,6 +151,7 @@ int avi_read_packet_backward(AVFormatContext* s, AVPacket* pkt, int slot) {
         }
         if (avi_find_backward_packet(s, slot) < 0)
             return AVERROR_SPIPE;
+        budget = group_bytes(info, slot);
     }
 }
 
