@@ -576,6 +576,58 @@ TEST(AviWriter, TimestampGapsAreFilledWithinBounds) {
     EXPECT_LT(readFile(path).size(), 16u << 20);
 }
 
+// The streams a clip cut declares: the source's H.264 video and its time
+// base, and sound declared as MS ADPCM with 2036-byte blocks whatever the
+// source holds. The stream headers come out as 1/25 and 509/2000.
+TEST(AviWriter, ClipCutStreams) {
+    const std::string src = testDataFile("h264_adpcm_ms.avi");
+    ASSERT_FALSE(src.empty());
+    const std::string bytes = readFile(src);
+    TempDir dir;
+    const std::string path = dir.file("cut.avi");
+    int video = 0, audio = 0;
+    {
+        ClipFile clip;
+        ASSERT_TRUE(clip.open(path));
+        AVCodecContext* v = clip.add(CODEC_TYPE_VIDEO)->codec;
+        v->codec_id = CODEC_ID_H264;
+        v->codec_tag = MKTAG('h', '2', '6', '4');
+        v->width = 320;
+        v->height = 240;
+        v->time_base = {1, 25};
+        AVStream* as = clip.add(CODEC_TYPE_AUDIO);
+        AVCodecContext* a = as->codec;
+        a->codec_id = CODEC_ID_ADPCM_MS;
+        a->codec_tag = 2;
+        a->stream_codec_tag = 1;
+        a->bit_rate = 64000;
+        a->sample_rate = 8000;
+        a->channels = 1;
+        a->bits_per_coded_sample = 4;
+        a->block_align = 2036;
+        as->time_base = {509, 2000};
+        ASSERT_EQ(avi_write_header(clip.ctx()), 0);
+        for (const ProbePacket& p : probePackets(src)) {
+            // the cutter's packets carry no timestamps
+            ASSERT_EQ(clip.write(p.stream, 0, p.key, bytes.substr(p.pos, p.size)), 0);
+            if (p.stream == 0)
+                video++;
+            else
+                audio += p.size;
+        }
+        ASSERT_EQ(clip.finish(), 0);
+    }
+    std::vector<ProbeStream> streams = probeStreams(path);
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].time_base_num, 1);
+    EXPECT_EQ(streams[0].time_base_den, 25);
+    EXPECT_EQ(streams[0].nb_frames, video);
+    EXPECT_EQ(streams[1].time_base_num, 509);
+    EXPECT_EQ(streams[1].time_base_den, 2000);
+    EXPECT_EQ(streams[1].nb_frames, audio / 2036);
+    EXPECT_EQ(codecNames(path), "h264\nadpcm_ms\n");
+}
+
 // A data stream takes its time base like video, never a rate of 0; without
 // one of its own it keeps the stream's.
 TEST(AviWriter, DataStreamsKeepTheirTimeBase) {
