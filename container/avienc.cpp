@@ -33,15 +33,6 @@ struct StreamRate {
     int scale = 0;
 };
 
-int64_t gcd64(int64_t a, int64_t b) {
-    while (b != 0) {
-        int64_t t = a % b;
-        a = b;
-        b = t;
-    }
-    return a;
-}
-
 // Rate, sample size and scale of a stream header. Data streams count chunks
 // like video, so they take their time base rather than a byte rate (which
 // they have none of); a stream left without a usable rate falls back to the
@@ -64,7 +55,7 @@ StreamRate stream_rate(const AVStream* st) {
         r.scale = st->time_base.num > 0 && st->time_base.den > 0 ? st->time_base.num : 1;
         r.rate = st->time_base.num > 0 && st->time_base.den > 0 ? st->time_base.den : 25;
     }
-    int64_t g = gcd64(r.scale, r.rate);
+    const int64_t g = av_gcd(r.scale, r.rate);
     r.scale = static_cast<int>(r.scale / g);
     r.rate = static_cast<int>(r.rate / g);
     if (r.sample_size < 0)
