@@ -33,11 +33,14 @@ bool has_index(const AVFormatContext* s) {
 
 // Reads packets until the reader ends, so that scanning builds the index of
 // a file that has none (a recorder that lost power writes no idx1). With
-// `all` false only one packet is read.
+// `all` false only one packet is read. Every chunk takes at least 8 bytes of
+// the file, which bounds the packets a sound reader can deliver.
 void read_ahead(AVFormatContext* s, bool all) {
+    const int64_t size = url_fsize(s->pb);
+    const int64_t limit = all ? (size > 0 ? size / 8 : 0) + 16 : 1;
     AVPacket pkt{};
     av_init_packet(&pkt);
-    while (avi_read_packet(s, &pkt) >= 0 && all) {
+    for (int64_t n = 0; n < limit && avi_read_packet(s, &pkt) >= 0; n++) {
     }
     av_destruct_packet(&pkt);
 }
