@@ -77,6 +77,21 @@ bool in_window(AVFormatContext* s, const AVPacket* pkt, const AVIPacketInfo& inf
            pkt->dts < window_edge(info.end_ts[slot], from, to);
 }
 
+// Where a packet came from: the same place twice in a row means the reader
+// did not move on.
+struct PacketPlace {
+    int stream;
+    int64_t pos;
+    int64_t dts;
+    bool operator==(const PacketPlace& o) const {
+        return stream == o.stream && pos == o.pos && dts == o.dts;
+    }
+};
+
+PacketPlace place_of(const AVPacket* pkt) {
+    return {pkt->stream_index, pkt->pos, pkt->dts};
+}
+
 int64_t group_bytes(const AVIPacketInfo& info, int slot) {
     return info.end_pos[slot] - info.start_pos[slot];
 }
@@ -138,9 +153,11 @@ int avi_read_packet_backward(AVFormatContext* s, AVPacket* pkt, int slot) {
     if (!video_stream0(s))
         return AVERROR_SPIPE;
     const AVIPacketInfo& info = avi->packet_info;
+    const PacketPlace delivered = place_of(pkt);
     // Every packet of a group takes at least one byte of it; a reader that
-    // keeps delivering dropped packets beyond that is going round in a
-    // damaged file, and the group is given up.
+    // keeps delivering dropped packets beyond that, or the packet it gave
+    // last time again, is going round in a damaged file: the group is
+    // given up.
     int64_t budget = group_bytes(info, slot);
     for (;;) {
         const int64_t p = url_ftell(s->pb);
@@ -148,7 +165,9 @@ int avi_read_packet_backward(AVFormatContext* s, AVPacket* pkt, int slot) {
             const int r = avi_read_packet(s, pkt);
             if (r < 0)
                 return r;
-            if (in_window(s, pkt, info, slot))
+            if (place_of(pkt) == delivered)
+                budget = 0;
+            else if (in_window(s, pkt, info, slot))
                 return r;
             continue;
         }

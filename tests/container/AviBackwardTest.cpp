@@ -335,6 +335,73 @@ TEST(AviBackward, SlotsBelongToTheirFile) {
     EXPECT_EQ(vb, concat({range(30, 40), range(20, 30), range(10, 20), range(0, 10)}));
 }
 
+// A file that must be read by its index, whose sound chunks are smaller
+// than the sample size its header declares: the reader keeps finding the
+// same chunk. Backward reading gives up such groups and ends; no packet is
+// delivered twice in a row.
+TEST(AviBackward, ReaderThatDoesNotMoveOnEnds) {
+    TempDir dir;
+    const std::string path = dir.file("stuck.avi");
+    {
+        AVFormatContext ctx{};
+        AVIMuxContext mux{};
+        ctx.priv_data = &mux;
+        ASSERT_EQ(url_fopen(&ctx.pb, path.c_str(), URL_WRONLY), 0);
+        AVCodecContext* v = av_new_stream_avi(&ctx, 0)->codec;
+        v->codec_type = CODEC_TYPE_VIDEO;
+        v->codec_tag = MKTAG('O', 'R', 'D', 'X');
+        v->time_base = {1, 25};
+        AVCodecContext* a = av_new_stream_avi(&ctx, 1)->codec;
+        a->codec_type = CODEC_TYPE_AUDIO;
+        a->codec_id = CODEC_ID_ADPCM_MS;
+        a->codec_tag = 2;
+        a->sample_rate = 8000;
+        a->channels = 1;
+        a->bit_rate = 64000;
+        a->block_align = 1024;
+        ASSERT_EQ(avi_write_header(&ctx), 0);
+        std::string bytes(200, 'x');
+        for (int i = 0; i < 10; i++) {
+            AVPacket pkt{};
+            av_init_packet(&pkt);
+            pkt.dts = i;
+            pkt.flags = i % 5 == 0 ? PKT_FLAG_KEY : 0;
+            pkt.data = reinterpret_cast<uint8_t*>(bytes.data());
+            pkt.size = 200;
+            ASSERT_EQ(avi_write_packet(&ctx, &pkt), 0);
+            if (i < 3) {  // sound early in the first group only
+                pkt.stream_index = 1;
+                pkt.size = 100;
+                ASSERT_EQ(avi_write_packet(&ctx, &pkt), 0);
+            }
+        }
+        ASSERT_EQ(avi_write_trailer(&ctx), 0);
+        url_fclose(ctx.pb);
+        avformat_free_context_avi(&ctx);
+    }
+    std::string d = readFile(path);
+    const size_t flags = d.find("avih") + 8 + 12;
+    d[flags] = static_cast<char>(d[flags] | 0x20);  // must use the index
+    writeFile(path, d);
+
+    BackwardFile file;
+    ASSERT_EQ(file.open(path, 0), 0);
+    std::vector<ProbePacket> got;
+    int r = 0;
+    for (int i = 0; i < 1000 && (r = file.next()) >= 0; i++) {
+        ProbePacket p;
+        p.stream = file.packet().stream_index;
+        p.dts = file.packet().dts;
+        p.pos = file.packet().pos;
+        if (!got.empty()) {
+            EXPECT_FALSE(got.back() == p) << p;
+        }
+        got.push_back(p);
+    }
+    EXPECT_EQ(r, AVERROR_SPIPE);
+    EXPECT_LT(got.size(), 100u);
+}
+
 TEST(AviBackward, RejectsSlotsOutsideTheTable) {
     TempDir dir;
     const std::string path = dir.file("groups.avi");
