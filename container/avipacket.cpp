@@ -37,9 +37,8 @@ bool isTwoChars(int a, int b, char x, char y) {
 }
 
 int twoDigitStream(int a, int b) {
-    if (a < '0' || a > '9' || b < '0' || b > '9')
-        return 100;
-    return 10 * (a - '0') + (b - '0');
+    return avi_stream_of_tag(static_cast<unsigned>(a & 0xff) | static_cast<unsigned>(b & 0xff)
+                                                                   << 8);
 }
 
 // H.264 and HEVC streams whose key frames the payload can tell.

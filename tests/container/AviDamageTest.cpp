@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 #include <random>
 
 #include "AviFile.h"
+#include "ReadOracle.h"
 #include "TempDir.h"
 #include "TestData.h"
 #include "container/avidec.h"
@@ -53,14 +53,8 @@ std::vector<uint8_t> fixture(const char* name) {
 
 // The first recorder file (with a data stream) in name order.
 std::vector<uint8_t> recording() {
-    std::string dir = testsupport::testDataDir() + "/recordings";
-    std::string first;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        std::string path = entry.path().string();
-        if (entry.path().extension() == ".avi" && (first.empty() || path < first))
-            first = path;
-    }
-    return first.empty() ? std::vector<uint8_t>() : readFile(first);
+    std::vector<std::string> files = recordingFiles();
+    return files.empty() ? std::vector<uint8_t>() : readFile(files.front());
 }
 
 TEST(AviDamage, TruncatedAnywhere) {

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
 
 #include "AviFile.h"
 #include "ProbePackets.h"
@@ -57,23 +56,10 @@ TEST(AviInfo, ProbeAcceptsRiffAviOnly) {
     }
 }
 
-std::vector<std::string> recordings() {
-    std::vector<std::string> files;
-    std::filesystem::path dir = testsupport::testDataDir() + "/recordings";
-    if (!std::filesystem::is_directory(dir))
-        return files;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        if (entry.path().extension() == ".avi")
-            files.push_back(entry.path().string());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 // Recorder files: H.264 or HEVC, ADPCM or AAC, a data stream with its own
 // time base, idx1 relative, absolute or missing.
 TEST(Recordings, PacketsMatchFfprobe) {
-    std::vector<std::string> files = recordings();
+    std::vector<std::string> files = recordingFiles();
     ASSERT_FALSE(files.empty());
     for (const std::string& file : files) {
         expectStreamsMatchFfprobe(file);

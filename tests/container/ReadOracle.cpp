@@ -2,12 +2,29 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "AviFile.h"
+#include "TestData.h"
 #include "container/avidec.h"
 
 using namespace container;
 
 namespace containertest {
+
+std::vector<std::string> recordingFiles() {
+    std::vector<std::string> files;
+    std::filesystem::path dir = testsupport::testDataDir() + "/recordings";
+    if (!std::filesystem::is_directory(dir))
+        return files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+        if (entry.path().extension() == ".avi")
+            files.push_back(entry.path().string());
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
 
 std::vector<ProbePacket> joinPieces(const std::vector<ProbePacket>& packets) {
     std::vector<ProbePacket> chunks;

@@ -18,6 +18,9 @@ std::vector<ProbePacket> joinPieces(const std::vector<ProbePacket>& packets);
 std::vector<ProbePacket> withChunkTimestamps(std::vector<ProbePacket> expected,
                                              container::AVFormatContext* s);
 
+// The recorder-style fixtures (<testdata>/recordings/*.avi) in name order.
+std::vector<std::string> recordingFiles();
+
 // Opens file with our reader and expects ffprobe's packets one for one
 // (gtest failures on any difference).
 void expectPacketsMatchFfprobe(const std::string& file);
