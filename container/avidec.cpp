@@ -88,6 +88,13 @@ bool seekable(AVFormatContext* s) {
 
 // --- OpenDML index -------------------------------------------------------
 
+// Lengths come from the file: the running length saturates instead of
+// overflowing.
+void growLength(AVIStream* ast, int64_t len) {
+    int64_t step = ast->sample_size ? len : 1;
+    ast->cum_len = step > INT64_MAX - ast->cum_len ? INT64_MAX : ast->cum_len + step;
+}
+
 int readOdmlIndex(AVFormatContext* s, int64_t frame_num, int64_t chunk_end, int depth) {
     AVIContext* avi = aviOf(s);
     ByteIOContext* pb = s->pb;
@@ -136,7 +143,7 @@ int readOdmlIndex(AVFormatContext* s, int64_t frame_num, int64_t chunk_end, int 
             if (pos != last_pos)
                 avi_add_index_entry(s, st, pos, ast->cum_len / std::max(1, ast->sample_size), len,
                                     key ? AVINDEX_KEYFRAME : 0);
-            ast->cum_len += ast->sample_size ? len : 1;
+            growLength(ast, len);
             last_pos = pos;
             continue;
         }
@@ -186,7 +193,7 @@ void readIdx1Entries(AVFormatContext* s, int64_t count) {
         else
             avi_add_index_entry(s, st, pos, ast->cum_len / std::max(1, ast->sample_size), len,
                                 (flags & 0x10) ? AVINDEX_KEYFRAME : 0);
-        ast->cum_len += ast->sample_size ? len : 1;
+        growLength(ast, len);
         last_pos = pos;
     }
 }

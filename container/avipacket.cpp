@@ -94,7 +94,10 @@ int pickByIndex(AVFormatContext* s) {
         const AVIndexEntry& e = st->index_entries[i];
         if (!ast->remaining && e.size == 0) {
             // Nothing to deliver: step past it so the walk always moves on.
-            ast->frame_offset = (e.timestamp + 1) * stepsOf(ast);
+            int64_t next;
+            if (__builtin_mul_overflow(e.timestamp + 1, stepsOf(ast), &next))
+                return 0;  // at the end of all time
+            ast->frame_offset = next;
             continue;
         }
         if (!ast->remaining)

@@ -268,6 +268,35 @@ TEST(AviHeader, RepeatedFormatChunkReplacesTheFirst) {
     EXPECT_EQ(c->palctrl, nullptr) << "the first chunk's palette went with it";
 }
 
+// The running stream length starts near 2^63 and grows by 4 GiB per entry:
+// it must saturate, not overflow (UBSan traps on the latter).
+TEST(AviHeader, HugeStartAndLengthsSaturate) {
+    SmallAvi f;
+    for (int i = 0; i < 6; ++i)
+        f.movi.push_back({"01wb", std::vector<uint8_t>(4, 1)});
+    std::vector<uint8_t> file = f.build();
+    auto patch = [&](size_t at, uint32_t v) {
+        for (int k = 0; k < 4; ++k)
+            file[at + k] = static_cast<uint8_t>(v >> (8 * k));
+    };
+    size_t strh = 0;
+    while (std::string(file.begin() + strh, file.begin() + strh + 4) != "auds")
+        ++strh;
+    patch(strh + 28, 0xFFFFFFFF);  // start
+    patch(strh + 44, 0x7FFFFFFF);  // sample size
+    size_t idx1 = file.size() - 16 * f.movi.size();
+    for (size_t i = 0; i < f.movi.size(); ++i)
+        patch(idx1 + 16 * i + 12, 0xFFFFFFFF);  // lengths
+    AviFile avi;
+    ASSERT_EQ(avi.openMemory(file), 0);
+    int end = 0;
+    avi.readAll(&end);
+    EXPECT_LT(end, 0);
+    ASSERT_EQ(avi_read_seek(avi.ctx(), 0, 0, AVSEEK_FLAG_BACKWARD, 0), 0);
+    avi.readAll(&end);
+    EXPECT_LT(end, 0);
+}
+
 TEST(AviHeader, MinimumHeightIsRejected) {
     SmallAvi f;
     f.streams = [](RiffBuilder& b) {
