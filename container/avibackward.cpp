@@ -78,7 +78,8 @@ bool in_window(AVFormatContext* s, const AVPacket* pkt, const AVIPacketInfo& inf
 }
 
 // Where a packet came from: the same place twice in a row means the reader
-// did not move on.
+// did not move on. (Packet records are shared between files by callers, so
+// only packets of one call are compared.)
 struct PacketPlace {
     int stream;
     int64_t pos;
@@ -153,22 +154,22 @@ int avi_read_packet_backward(AVFormatContext* s, AVPacket* pkt, int slot) {
     if (!video_stream0(s))
         return AVERROR_SPIPE;
     const AVIPacketInfo& info = avi->packet_info;
-    const PacketPlace delivered = place_of(pkt);
     // Every packet of a group takes at least one byte of it; a reader that
-    // keeps delivering dropped packets beyond that, or the packet it gave
-    // last time again, is going round in a damaged file: the group is
-    // given up.
+    // keeps delivering dropped packets beyond that, or the same chunk twice
+    // in a row, is going round in a damaged file: the group is given up.
     int64_t budget = group_bytes(info, slot);
+    PacketPlace dropped{-1, -1, 0};
     for (;;) {
         const int64_t p = url_ftell(s->pb);
         if (p >= info.start_pos[slot] && p < info.end_pos[slot] && budget-- > 0) {
             const int r = avi_read_packet(s, pkt);
             if (r < 0)
                 return r;
-            if (place_of(pkt) == delivered)
-                budget = 0;
-            else if (in_window(s, pkt, info, slot))
+            if (in_window(s, pkt, info, slot))
                 return r;
+            if (place_of(pkt) == dropped)
+                budget = 0;
+            dropped = place_of(pkt);
             continue;
         }
         if (avi_find_backward_packet(s, slot) < 0)
