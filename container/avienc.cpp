@@ -18,6 +18,7 @@ constexpr unsigned kMaxChunkIdStreams = 100;
 constexpr int64_t kMaxEmptyFill = 1 << 16;
 constexpr uint32_t kMaxInfoText = 1 << 16;
 constexpr int kSeekSet = 0;
+constexpr int kAacFrameSamples = 1024;
 constexpr int kAvihFlagsSeekable = 0x910;  // has index, interleaved, trust chunk type
 constexpr int kAvihFlagsStreamed = 0x900;
 constexpr uint32_t kSuggestedBuffer = 0x100000;
@@ -47,9 +48,15 @@ StreamRate stream_rate(const AVStream* st) {
     } else {
         ff_parse_specific_params(const_cast<AVCodecContext*>(c), &r.rate, &r.sample_size, &r.scale);
         // Audio counted in frames (AAC, MPEG audio) has chunks of any size:
-        // a byte count per sample would make every timestamp wrong.
-        if (c->codec_type == CODEC_TYPE_AUDIO && c->frame_size > 0 && c->sample_rate > 0)
+        // a byte count per sample would make every timestamp wrong. AAC
+        // read from an AVI file comes without its frame size.
+        const int frame_size =
+            c->frame_size <= 0 && c->codec_id == CODEC_ID_AAC ? kAacFrameSamples : c->frame_size;
+        if (c->codec_type == CODEC_TYPE_AUDIO && frame_size > 0 && c->sample_rate > 0) {
+            r.scale = frame_size;
+            r.rate = c->sample_rate;
             r.sample_size = 0;
+        }
     }
     if (r.scale <= 0 || r.rate <= 0) {
         r.scale = st->time_base.num > 0 && st->time_base.den > 0 ? st->time_base.num : 1;

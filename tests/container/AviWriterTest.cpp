@@ -115,10 +115,10 @@ std::vector<ProbePacket> ofStream(const std::vector<ProbePacket>& all, int strea
     return some;
 }
 
-// Codec parameters of one source stream, taken from its header chunks.
+// Codec parameters of one source stream, taken from its header chunks as
+// the reader takes them (no frame size for audio).
 struct SourceStream {
     std::string type;  // strh type
-    std::string strh;
     std::string strf;
     AVRational time_base{0, 1};
 };
@@ -128,7 +128,7 @@ std::vector<SourceStream> sourceStreams(const std::string& d, const std::string&
     std::vector<Chunk> chunks = chunksOf(d);
     for (const Chunk& c : chunks) {
         if (c.tag == "strh")
-            streams.push_back({d.substr(c.pos + 8, 4), d.substr(c.pos + 8, c.size), "", {0, 1}});
+            streams.push_back({d.substr(c.pos + 8, 4), "", {0, 1}});
         else if (c.tag == "strf" && !streams.empty())
             streams.back().strf = d.substr(c.pos + 8, c.size);
     }
@@ -168,11 +168,6 @@ void fillCodec(AVStream* st, const SourceStream& src) {
         c->block_align = le16(f, 12);
         c->bits_per_coded_sample = le16(f, 14);
         c->codec_id = wav_codec_get_id(c->codec_tag, c->bits_per_coded_sample);
-        // A source that counts frames (sample size 0) tells its frame length
-        // through scale / rate.
-        const uint32_t scale = le32(src.strh, 20), rate = le32(src.strh, 24);
-        if (le32(src.strh, 44) == 0 && rate > 0)
-            c->frame_size = static_cast<int>(int64_t{scale} * c->sample_rate / rate);
         if (f.size() > 18)
             setExtradata(c, f.substr(18, std::min<size_t>(le16(f, 16), f.size() - 18)));
     } else {
