@@ -78,5 +78,5 @@ void DTSList::Clear() {
     }
     head = nullptr;
     generation.fetch_add(1);
-    reset.store(true);
+    RaiseReset();
 }

@@ -3,13 +3,14 @@
 #include <QtGlobal>
 #include <array>
 #include <atomic>
-#include <mutex>
+
+#include "engine/ResetLock.h"
 
 // The clock's schedule: a fixed pool of nodes threaded into a list that keeps
 // timestamps in ascending order behind the first Open marker, and markers in
 // arrival order at the tail. Every call but IsReset and Generation is made
 // between Lock() and Unlock().
-class DTSList {
+class DTSList : public ResetLock {
 public:
     static constexpr int kCapacity = 150;
 
@@ -36,24 +37,17 @@ public:
     // Empties the schedule, sets the reset flag and starts a new generation.
     void Clear();
 
-    // Consumer, with the take: whether a Clear came since the last call.
-    bool TakeReset() { return reset.exchange(false); }
     // Any thread: how many Clears there have been; an entry taken in one
     // generation is stale once it has changed.
     quint64 Generation() const { return generation.load(); }
-
-    void Lock() { mutex.lock(); }
-    void Unlock() { mutex.unlock(); }
 
 private:
     Node* FreeNode();
     Node* Anchor() const;
 
-    std::mutex mutex;
-    std::atomic<bool> reset{false};
     std::atomic<quint64> generation{0};
 
-    // Guarded by mutex.
+    // Guarded by the lock.
     std::array<Node, kCapacity> nodes{};
     Node* head = nullptr;
 };

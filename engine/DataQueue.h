@@ -2,22 +2,21 @@
 
 #include <QtGlobal>
 
-#include "engine/QueueInput.h"
 #include "engine/SlotBuffer.h"
 #include "engine/SlotRing.h"
 
+// One data-stream record in the ring.
+struct QueuedRecord {
+    SlotBuffer buf;
+    int size = 0;
+    qint64 dts = 0;  // ms
+    qint64 Bytes() const { return size; }
+};
+
 // Ring of data-stream records from the demux worker to a record worker. Every
 // call but IsReset is made between Lock() and Unlock().
-class DataQueue {
+class DataQueue : public SlotRing<QueuedRecord, 30> {
 public:
-    static constexpr int kCapacity = 30;
-
-    struct Data {
-        SlotBuffer buf;
-        int size = 0;
-        qint64 dts = 0;  // ms
-    };
-
     // maxRecordBytes: the largest record the consumer can take.
     explicit DataQueue(qint64 maxRecordBytes);
 
@@ -28,14 +27,6 @@ public:
     // when the record does not fit data (it then stays).
     bool OutputData(qint64* dts, unsigned char* data, qint64 capacity, int* size);
 
-    void Clear() { ring.Clear(); }
-    bool TakeReset() { return ring.TakeReset(); }
-    bool IsReset() const { return ring.IsReset(); }
-    int Count() const { return ring.Count(); }
-    void Lock() { ring.Lock(); }
-    void Unlock() { ring.Unlock(); }
-
 private:
     const qint64 maxRecordBytes;
-    SlotRing<Data, kCapacity> ring;
 };

@@ -2,46 +2,36 @@
 
 #include <QtGlobal>
 
-#include "engine/QueueInput.h"
 #include "engine/SlotBuffer.h"
 #include "engine/SlotRing.h"
+
+// One decoded I420 frame in the ring.
+struct QueuedFrame {
+    SlotBuffer buf;
+    int width = 0;
+    int height = 0;
+    qint64 dts = 0;  // ms, or a marker
+    qint64 Bytes() const;
+};
 
 // Ring of decoded I420 frames from a decode worker to its release worker.
 // Markers are entries of 0 x 0 with no data. Every call but IsReset is made
 // between Lock() and Unlock().
-class FrameQueue {
+class FrameQueue : public SlotRing<QueuedFrame, 35> {
 public:
-    static constexpr int kCapacity = 35;
     // Largest frame the release worker takes (its frame buffer).
     static constexpr qint64 kMaxFrameBytes = 10450944;
-
-    struct Frame {
-        SlotBuffer buf;
-        int width = 0;
-        int height = 0;
-        qint64 dts = 0;  // ms, or a marker
-    };
 
     // Bytes of one I420 frame: width x height x 1.5, truncated, in 64 bits;
     // 0 unless both sides are at least 1.
     static qint64 FrameBytes(int width, int height);
 
     // Stores a copy of the frame (FrameBytes(width, height) bytes of data).
-    // Full when no slot is free; Refused for negative sides, a frame above
-    // kMaxFrameBytes, pixels announced without data, or no memory.
+    // Refused for negative sides, a frame above kMaxFrameBytes, pixels
+    // announced without data, or no memory; else Full when no slot is free.
     QueueInput InputData(qint64 dts, const unsigned char* data, int width, int height);
     // Takes the oldest frame: its pixels into data (capacity bytes), the other
     // fields through the non-null pointers. False when empty, or when the
     // pixels do not fit data (the frame then stays).
     bool OutputData(qint64* dts, unsigned char* data, qint64 capacity, int* width, int* height);
-
-    void Clear() { ring.Clear(); }
-    bool TakeReset() { return ring.TakeReset(); }
-    bool IsReset() const { return ring.IsReset(); }
-    int Count() const { return ring.Count(); }
-    void Lock() { ring.Lock(); }
-    void Unlock() { ring.Unlock(); }
-
-private:
-    SlotRing<Frame, kCapacity> ring;
 };

@@ -49,5 +49,5 @@ std::optional<qint64> GPSList::GetDTS(double lat, double lon) const {
 void GPSList::Clear() {
     points.clear();
     readIndex = 0;
-    reset.store(true);
+    RaiseReset();
 }

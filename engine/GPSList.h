@@ -2,16 +2,15 @@
 
 #include <QVector>
 #include <QtGlobal>
-#include <atomic>
-#include <mutex>
 #include <optional>
 
 #include "engine/GPSPoint.h"
+#include "engine/ResetLock.h"
 
 // The selected file's whole track: appended by the track reader, drained
 // through a read cursor by the track line worker, and searched for the point
 // nearest a click. Every call but IsReset is made between Lock() and Unlock().
-class GPSList {
+class GPSList : public ResetLock {
 public:
     // Appends a point; always true.
     bool InputData(qint64 dts, double lat, double lon);
@@ -23,19 +22,10 @@ public:
     // Removes all points, rewinds the cursor and sets the reset flag.
     void Clear();
 
-    // Consumer, with the drain: whether a Clear came since the last call.
-    bool TakeReset() { return reset.exchange(false); }
-    bool IsReset() const { return reset.load(); }
     int Count() const { return points.size(); }
 
-    void Lock() { mutex.lock(); }
-    void Unlock() { mutex.unlock(); }
-
 private:
-    std::mutex mutex;
-    std::atomic<bool> reset{false};
-
-    // Guarded by mutex.
+    // Guarded by the lock.
     int readIndex = 0;
     QVector<GPSPoint> points;
 };

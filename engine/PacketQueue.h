@@ -2,28 +2,28 @@
 
 #include <QtGlobal>
 
-#include "engine/QueueInput.h"
 #include "engine/SlotBuffer.h"
 #include "engine/SlotRing.h"
+
+// One compressed packet in the ring.
+struct QueuedPacket {
+    int type = 0;  // the container's codec id
+    SlotBuffer buf;
+    int size = 0;
+    int width = 0;   // video frame size; 0 for audio and markers
+    int height = 0;  //
+    qint64 dts = 0;  // ms, or a marker
+    qint64 Bytes() const { return size; }
+};
 
 // Ring of compressed packets from the demux worker to one decode worker.
 // Markers travel as entries with a marker timestamp and no payload. Every call
 // but IsReset is made between Lock() and Unlock().
-class PacketQueue {
+class PacketQueue : public SlotRing<QueuedPacket, 15> {
 public:
-    static constexpr int kCapacity = 15;
     // Largest packet each consumer takes (its read buffer).
     static constexpr qint64 kMaxVideoPacketBytes = 7838208;
     static constexpr qint64 kMaxAudioPacketBytes = 2048;
-
-    struct Packet {
-        int type = 0;  // the container's codec id
-        SlotBuffer buf;
-        int size = 0;
-        int width = 0;   // video frame size; 0 for audio and markers
-        int height = 0;  //
-        qint64 dts = 0;  // ms, or a marker
-    };
 
     // maxPacketBytes: the largest payload the consumer can take.
     explicit PacketQueue(qint64 maxPacketBytes = kMaxVideoPacketBytes);
@@ -38,15 +38,8 @@ public:
     bool OutputData(int* type, qint64* dts, unsigned char* data, qint64 capacity, int* size,
                     int* width, int* height);
 
-    void Clear() { ring.Clear(); }
-    bool TakeReset() { return ring.TakeReset(); }
-    bool IsReset() const { return ring.IsReset(); }
-    int Count() const { return ring.Count(); }
     qint64 MaxPacketBytes() const { return maxPacketBytes; }
-    void Lock() { ring.Lock(); }
-    void Unlock() { ring.Unlock(); }
 
 private:
     const qint64 maxPacketBytes;
-    SlotRing<Packet, kCapacity> ring;
 };

@@ -117,5 +117,5 @@ void SoundBuffer::Clear() {
     wrapSize = kCapacity;
     endDts = 0;
     reserved = 0;
-    reset.store(true);
+    RaiseReset();
 }

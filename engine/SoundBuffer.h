@@ -1,16 +1,16 @@
 #pragma once
 
 #include <QtGlobal>
-#include <atomic>
 #include <memory>
-#include <mutex>
+
+#include "engine/ResetLock.h"
 
 // Byte ring of 16-bit PCM between the audio decode worker (writer) and the
 // audio output (reader). The writer reserves one contiguous block, copies into
 // it without the lock and commits it; when the block does not fit before the
 // end, the writer wraps early and the valid bytes end at wrapSize. Every call
 // but IsReset is made between Lock() and Unlock().
-class SoundBuffer {
+class SoundBuffer : public ResetLock {
 public:
     static constexpr qint64 kCapacity = 102400;
 
@@ -37,18 +37,10 @@ public:
     qint64 EndDts() const { return endDts; }
     void SetEndDts(qint64 dts) { endDts = dts; }
 
-    bool TakeReset() { return reset.exchange(false); }
-    bool IsReset() const { return reset.load(); }
-
-    void Lock() { mutex.lock(); }
-    void Unlock() { mutex.unlock(); }
-
 private:
-    std::mutex mutex;
-    std::atomic<bool> reset{false};
     const std::unique_ptr<char[]> ring;
 
-    // Guarded by mutex.
+    // Guarded by the lock.
     qint64 endDts = 0;
     qint64 wrapSize = kCapacity;  // end of the valid bytes
     qint64 writePos = 0;          // 0 <= writePos < wrapSize

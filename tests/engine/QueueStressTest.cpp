@@ -3,92 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <random>
 #include <thread>
 #include <vector>
 
+#include "QueueRings.h"
 #include "engine/DTSList.h"
-#include "engine/DataQueue.h"
-#include "engine/FrameQueue.h"
 #include "engine/GPSList.h"
-#include "engine/PacketQueue.h"
 #include "engine/QueueLock.h"
 #include "engine/SoundBuffer.h"
 
 namespace {
 
 constexpr int kEntries = 20000;
-
-// Entry payload: its generation and sequence number, then filler bytes that
-// depend on both.
-struct Tag {
-    qint32 generation;
-    qint32 seq;
-};
-
-int PayloadSize(const Tag& tag) {
-    return int(sizeof(Tag)) + (tag.seq * 7 + tag.generation) % 200;
-}
-
-void Fill(std::vector<unsigned char>* bytes, const Tag& tag) {
-    bytes->resize(size_t(PayloadSize(tag)));
-    std::memcpy(bytes->data(), &tag, sizeof(Tag));
-    for (size_t i = sizeof(Tag); i < bytes->size(); ++i) {
-        (*bytes)[i] = static_cast<unsigned char>(tag.seq + i);
-    }
-}
-
-bool Intact(const unsigned char* data, int size, Tag* tag) {
-    if (size < int(sizeof(Tag))) {
-        return false;
-    }
-    std::memcpy(tag, data, sizeof(Tag));
-    std::vector<unsigned char> expected;
-    Fill(&expected, *tag);
-    return size == int(expected.size()) && std::memcmp(expected.data(), data, size_t(size)) == 0;
-}
-
-// Adapters over the three rings, the frame ring carrying its payload in the
-// pixels of a frame whose height encodes the size.
-struct PacketRing {
-    PacketQueue queue{256};
-    QueueInput Put(const std::vector<unsigned char>& bytes, qint64 dts) {
-        return queue.InputData(28, dts, bytes.data(), int(bytes.size()), 1, 1);
-    }
-    bool Get(unsigned char* out, int* size) {
-        return queue.OutputData(nullptr, nullptr, out, 1024, size, nullptr, nullptr);
-    }
-};
-
-struct DataRing {
-    DataQueue queue{256};
-    QueueInput Put(const std::vector<unsigned char>& bytes, qint64 dts) {
-        return queue.InputData(dts, bytes.data(), int(bytes.size()));
-    }
-    bool Get(unsigned char* out, int* size) { return queue.OutputData(nullptr, out, 1024, size); }
-};
-
-struct FrameRing {
-    FrameQueue queue;
-    // Frames of 2 x h hold 3h bytes: pad the payload up to that.
-    QueueInput Put(std::vector<unsigned char> bytes, qint64 dts) {
-        const int height = int(bytes.size() + 2) / 3;
-        bytes.resize(size_t(FrameQueue::FrameBytes(2, height)), 0xEE);
-        return queue.InputData(dts, bytes.data(), 2, height);
-    }
-    bool Get(unsigned char* out, int* size) {
-        int width = 0;
-        int height = 0;
-        if (!queue.OutputData(nullptr, out, 1024, &width, &height)) {
-            return false;
-        }
-        Tag tag;
-        std::memcpy(&tag, out, sizeof(Tag));
-        *size = PayloadSize(tag);
-        return true;
-    }
-};
 
 template <typename Ring>
 class QueueStressTest : public ::testing::Test {

@@ -3,9 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/DataQueue.h"
-#include "engine/FrameQueue.h"
-#include "engine/PacketQueue.h"
+#include "QueueRings.h"
 #include "engine/QueueLock.h"
 #include "engine/StreamMarker.h"
 
@@ -19,117 +17,71 @@ std::vector<unsigned char> Bytes(int size, int seed) {
     return bytes;
 }
 
-// One adapter per queue so the ring rules are checked once for all three.
-struct PacketAdapter {
-    static constexpr int kCapacity = 15;
-    PacketQueue queue{1024};
-    QueueInput Push(int id) {
-        const auto bytes = Bytes(8 + id % 5, id);
-        return queue.InputData(28, id, bytes.data(), int(bytes.size()), 320, 240);
-    }
-    bool Take(int* id) {
-        std::vector<unsigned char> out(1024);
-        qint64 dts = 0;
-        int size = 0;
-        if (!queue.OutputData(nullptr, &dts, out.data(), qint64(out.size()), &size, nullptr,
-                              nullptr)) {
-            return false;
-        }
-        *id = int(dts);
-        out.resize(size_t(size));
-        return out == Bytes(8 + *id % 5, *id);
-    }
-};
-
-struct FrameAdapter {
-    static constexpr int kCapacity = 35;
-    FrameQueue queue;
-    QueueInput Push(int id) {
-        const auto bytes = Bytes(int(FrameQueue::FrameBytes(4, 2 + id % 3)), id);
-        return queue.InputData(id, bytes.data(), 4, 2 + id % 3);
-    }
-    bool Take(int* id) {
-        std::vector<unsigned char> out(64);
-        qint64 dts = 0;
-        int width = 0;
-        int height = 0;
-        if (!queue.OutputData(&dts, out.data(), qint64(out.size()), &width, &height)) {
-            return false;
-        }
-        *id = int(dts);
-        out.resize(size_t(FrameQueue::FrameBytes(width, height)));
-        return out == Bytes(int(FrameQueue::FrameBytes(4, 2 + *id % 3)), *id);
-    }
-};
-
-struct DataAdapter {
-    static constexpr int kCapacity = 30;
-    DataQueue queue{256};
-    QueueInput Push(int id) {
-        const auto bytes = Bytes(20 + id % 7, id);
-        return queue.InputData(id, bytes.data(), int(bytes.size()));
-    }
-    bool Take(int* id) {
-        std::vector<unsigned char> out(256);
-        qint64 dts = 0;
-        int size = 0;
-        if (!queue.OutputData(&dts, out.data(), qint64(out.size()), &size)) {
-            return false;
-        }
-        *id = int(dts);
-        out.resize(size_t(size));
-        return out == Bytes(20 + *id % 7, *id);
-    }
-};
-
-template <typename Adapter>
+// Entry `id` of a ring is tagged, so order and content are checked on the way out.
+template <typename Ring>
 class RingTest : public ::testing::Test {
 protected:
-    Adapter ring;
+    QueueInput Push(int id) {
+        std::vector<unsigned char> bytes;
+        Fill(&bytes, Tag{0, id});
+        return ring.Put(bytes, id);
+    }
+    bool Take(int* id) {
+        std::vector<unsigned char> out(kRingOut);
+        int size = 0;
+        Tag tag{};
+        if (!ring.Get(out.data(), &size)) {
+            return false;
+        }
+        EXPECT_TRUE(Intact(out.data(), size, &tag));
+        *id = tag.seq;
+        return true;
+    }
+    Ring ring;
 };
 
-using Adapters = ::testing::Types<PacketAdapter, FrameAdapter, DataAdapter>;
-TYPED_TEST_SUITE(RingTest, Adapters);
+using Rings = ::testing::Types<PacketRing, FrameRing, DataRing>;
+TYPED_TEST_SUITE(RingTest, Rings);
 
 TYPED_TEST(RingTest, RefusesWhenFullAndTakesTheFreedSlotNext) {
-    constexpr int n = TypeParam::kCapacity;
+    constexpr int n = decltype(TypeParam::queue)::kCapacity;
     for (int i = 0; i < n; ++i) {
-        ASSERT_EQ(this->ring.Push(i), QueueInput::Accepted);
+        ASSERT_EQ(this->Push(i), QueueInput::Accepted);
     }
-    EXPECT_EQ(this->ring.Push(n), QueueInput::Full);
+    EXPECT_EQ(this->Push(n), QueueInput::Full);
     int id = -1;
-    ASSERT_TRUE(this->ring.Take(&id));
+    ASSERT_TRUE(this->Take(&id));
     EXPECT_EQ(id, 0);
-    EXPECT_EQ(this->ring.Push(n), QueueInput::Accepted);
+    EXPECT_EQ(this->Push(n), QueueInput::Accepted);
     EXPECT_EQ(this->ring.queue.Count(), n);
     for (int i = 1; i <= n; ++i) {
-        ASSERT_TRUE(this->ring.Take(&id));
+        ASSERT_TRUE(this->Take(&id));
         EXPECT_EQ(id, i);
     }
-    EXPECT_FALSE(this->ring.Take(&id));
+    EXPECT_FALSE(this->Take(&id));
 }
 
 TYPED_TEST(RingTest, KeepsOrderAndContentAcrossManyWraps) {
-    constexpr int n = TypeParam::kCapacity;
+    constexpr int n = decltype(TypeParam::queue)::kCapacity;
     int next = 0;
     int expected = 0;
     // Uneven fill levels make both indices pass the wrap point at different times.
     for (int round = 0; round < 4 * n; ++round) {
         for (int k = 0; k < round % 4 + 1; ++k) {
-            if (this->ring.Push(next) == QueueInput::Accepted) {
+            if (this->Push(next) == QueueInput::Accepted) {
                 ++next;
             }
         }
         for (int k = 0; k < round % 3 + 1; ++k) {
             int id = -1;
-            if (!this->ring.Take(&id)) {
+            if (!this->Take(&id)) {
                 break;
             }
             ASSERT_EQ(id, expected++);
         }
     }
     int id = -1;
-    while (this->ring.Take(&id)) {
+    while (this->Take(&id)) {
         ASSERT_EQ(id, expected++);
     }
     EXPECT_EQ(expected, next);
@@ -137,16 +89,16 @@ TYPED_TEST(RingTest, KeepsOrderAndContentAcrossManyWraps) {
 }
 
 TYPED_TEST(RingTest, ClearDropsOldEntriesButKeepsLaterOnes) {
-    ASSERT_EQ(this->ring.Push(1), QueueInput::Accepted);
-    ASSERT_EQ(this->ring.Push(2), QueueInput::Accepted);
+    ASSERT_EQ(this->Push(1), QueueInput::Accepted);
+    ASSERT_EQ(this->Push(2), QueueInput::Accepted);
     this->ring.queue.Clear();
     EXPECT_TRUE(this->ring.queue.IsReset());
     int id = -1;
-    EXPECT_FALSE(this->ring.Take(&id));
-    ASSERT_EQ(this->ring.Push(7), QueueInput::Accepted);
+    EXPECT_FALSE(this->Take(&id));
+    ASSERT_EQ(this->Push(7), QueueInput::Accepted);
     EXPECT_TRUE(this->ring.queue.TakeReset());
     EXPECT_FALSE(this->ring.queue.TakeReset());
-    ASSERT_TRUE(this->ring.Take(&id));
+    ASSERT_TRUE(this->Take(&id));
     EXPECT_EQ(id, 7);
 }
 
@@ -195,36 +147,31 @@ TEST(PacketQueueTest, PacketStaysWhenTheDestinationCannotHoldIt) {
     EXPECT_EQ(size, 50);
 }
 
-struct BadPacket {
+struct PacketCase {
     const char* name;
     int size;
     bool withData;
+    QueueInput expected;
 };
 
-class PacketRefusalTest : public ::testing::TestWithParam<BadPacket> {};
+class PacketSizeTest : public ::testing::TestWithParam<PacketCase> {};
 
-TEST_P(PacketRefusalTest, IsRefusedNotFullAndChangesNothing) {
+TEST_P(PacketSizeTest, RefusedNotFullAndNothingStored) {
     PacketQueue queue(PacketQueue::kMaxAudioPacketBytes);
     std::vector<unsigned char> bytes(4096, 1);
-    const BadPacket bad = GetParam();
-    EXPECT_EQ(queue.InputData(0x15002, 1, bad.withData ? bytes.data() : nullptr, bad.size, 0, 0),
-              QueueInput::Refused);
-    EXPECT_EQ(queue.Count(), 0);
+    const PacketCase c = GetParam();
+    EXPECT_EQ(queue.InputData(0x15002, 1, c.withData ? bytes.data() : nullptr, c.size, 0, 0),
+              c.expected);
+    EXPECT_EQ(queue.Count(), c.expected == QueueInput::Accepted ? 1 : 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Packets, PacketRefusalTest,
-                         ::testing::Values(BadPacket{"LargerThanTheConsumerTakes", 2049, true},
-                                           BadPacket{"NegativeSize", -1, true},
-                                           BadPacket{"BytesWithoutData", 16, false}),
-                         [](const ::testing::TestParamInfo<BadPacket>& info) {
-                             return std::string(info.param.name);
-                         });
-
-TEST(PacketQueueTest, AcceptsExactlyTheLargestPacket) {
-    PacketQueue queue(PacketQueue::kMaxAudioPacketBytes);
-    std::vector<unsigned char> bytes(2048, 5);
-    EXPECT_EQ(queue.InputData(0x15002, 1, bytes.data(), 2048, 0, 0), QueueInput::Accepted);
-}
+INSTANTIATE_TEST_SUITE_P(
+    Packets, PacketSizeTest,
+    ::testing::Values(PacketCase{"LargestTheConsumerTakes", 2048, true, QueueInput::Accepted},
+                      PacketCase{"LargerThanTheConsumerTakes", 2049, true, QueueInput::Refused},
+                      PacketCase{"NegativeSize", -1, true, QueueInput::Refused},
+                      PacketCase{"BytesWithoutData", 16, false, QueueInput::Refused}),
+    [](const ::testing::TestParamInfo<PacketCase>& info) { return std::string(info.param.name); });
 
 TEST(FrameQueueTest, FrameSizes) {
     EXPECT_EQ(FrameQueue::FrameBytes(1920, 1080), 3110400);
