@@ -4,6 +4,16 @@
 
 PropertyWidget::PropertyWidget(QWidget* parent) : QWidget(parent), ui(new Ui::PropertyWidget) {
     ui->setupUi(this);
+    groups = {
+        {{ui->label_resolution_channel1, ui->label_bitrate_channel1, ui->label_frameRate_channel1},
+         {ui->label_resolution_channel2, ui->label_bitrate_channel2, ui->label_frameRate_channel2},
+         {ui->label_resolution_channel3, ui->label_bitrate_channel3, ui->label_frameRate_channel3},
+         {ui->label_resolution_channel4, ui->label_bitrate_channel4, ui->label_frameRate_channel4},
+         {ui->label_resolution_channel5, ui->label_bitrate_channel5, ui->label_frameRate_channel5},
+         {ui->label_resolution_channel6, ui->label_bitrate_channel6, ui->label_frameRate_channel6},
+         {ui->label_resolution_channel7, ui->label_bitrate_channel7, ui->label_frameRate_channel7},
+         {ui->label_resolution_channel8, ui->label_bitrate_channel8,
+          ui->label_frameRate_channel8}}};
     SetText();
 }
 
@@ -33,7 +43,7 @@ void PropertyWidget::SetText() {
 
 void PropertyWidget::Clear() {
     SetFile(QString(), 0, QTime(), 0, QString());
-    for (int channel = 0; channel <= 8; ++channel)
+    for (int channel = 0; channel <= kChannels; ++channel)
         SetChannel(channel, 0, 0, 0, 0);
 }
 
@@ -62,71 +72,11 @@ void PropertyWidget::SetFile(const QString& type, qint64 size, const QTime& dura
 }
 
 void PropertyWidget::SetChannel(int channel, int width, int height, int bitrate, int frameRate) {
-    switch (channel) {
-        case 1:
-            return setChannel1(width, height, bitrate, frameRate);
-        case 2:
-            return setChannel2(width, height, bitrate, frameRate);
-        case 3:
-            return setChannel3(width, height, bitrate, frameRate);
-        case 4:
-            return setChannel4(width, height, bitrate, frameRate);
-        case 5:
-            return setChannel5(width, height, bitrate, frameRate);
-        case 6:
-            return setChannel6(width, height, bitrate, frameRate);
-        case 7:
-            return setChannel7(width, height, bitrate, frameRate);
-        case 8:
-            return setChannel8(width, height, bitrate, frameRate);
-        default:
-            return;
+    if (channel < 1 || channel > kChannels) {
+        return;
     }
-}
-
-void PropertyWidget::setGroup(QLabel* resolution, QLabel* bitrateLabel, QLabel* frameRateLabel,
-                              int width, int height, int bitrate, int frameRate) {
-    resolution->setText(QStringLiteral("%1 X %2").arg(width).arg(height));
-    bitrateLabel->setText(bitrateText(bitrate));
-    frameRateLabel->setText(QStringLiteral("%1 fps").arg(frameRate));
-}
-
-void PropertyWidget::setChannel1(int width, int height, int bitrate, int frameRate) {
-    setGroup(ui->label_resolution_channel1, ui->label_bitrate_channel1,
-             ui->label_frameRate_channel1, width, height, bitrate, frameRate);
-}
-
-void PropertyWidget::setChannel2(int width, int height, int bitrate, int frameRate) {
-    setGroup(ui->label_resolution_channel2, ui->label_bitrate_channel2,
-             ui->label_frameRate_channel2, width, height, bitrate, frameRate);
-}
-
-void PropertyWidget::setChannel3(int width, int height, int bitrate, int frameRate) {
-    setGroup(ui->label_resolution_channel3, ui->label_bitrate_channel3,
-             ui->label_frameRate_channel3, width, height, bitrate, frameRate);
-}
-
-void PropertyWidget::setChannel4(int width, int height, int bitrate, int frameRate) {
-    setGroup(ui->label_resolution_channel4, ui->label_bitrate_channel4,
-             ui->label_frameRate_channel4, width, height, bitrate, frameRate);
-}
-
-void PropertyWidget::setChannel5(int width, int height, int bitrate, int frameRate) {
-    setGroup(ui->label_resolution_channel5, ui->label_bitrate_channel5,
-             ui->label_frameRate_channel5, width, height, bitrate, frameRate);
-}
-
-void PropertyWidget::setChannel6(int width, int height, int bitrate, int frameRate) {
-    setGroup(ui->label_resolution_channel6, ui->label_bitrate_channel6,
-             ui->label_frameRate_channel6, width, height, bitrate, frameRate);
-}
-
-void PropertyWidget::setChannel7(int width, int height, int bitrate, int frameRate) {
-    setGroup(ui->label_resolution_channel7, ui->label_bitrate_channel7,
-             ui->label_frameRate_channel7, width, height, bitrate, frameRate);
-}
-
-void PropertyWidget::setChannel8(int width, int height, int bitrate, int frameRate) {
-    setGroup(ui->label_resolution_channel8, ui->label_bitrate_channel8,
-             ui->label_frameRate_channel8, width, height, bitrate, frameRate);
+    const ChannelGroup& group = groups[size_t(channel - 1)];
+    group.resolution->setText(QStringLiteral("%1 X %2").arg(width).arg(height));
+    group.bitrate->setText(bitrateText(bitrate));
+    group.frameRate->setText(QStringLiteral("%1 fps").arg(frameRate));
 }

@@ -2,6 +2,7 @@
 
 #include <QTime>
 #include <QWidget>
+#include <array>
 
 namespace Ui {
 class PropertyWidget;
@@ -27,23 +28,21 @@ public:
     // Channels 1 to 8 have a group; any other number changes nothing.
     void SetChannel(int channel, int width, int height, int bitrate, int frameRate);
 
-    void setChannel1(int width, int height, int bitrate, int frameRate);
-    void setChannel2(int width, int height, int bitrate, int frameRate);
-    void setChannel3(int width, int height, int bitrate, int frameRate);
-    void setChannel4(int width, int height, int bitrate, int frameRate);
-    void setChannel5(int width, int height, int bitrate, int frameRate);
-    void setChannel6(int width, int height, int bitrate, int frameRate);
-    void setChannel7(int width, int height, int bitrate, int frameRate);
-    void setChannel8(int width, int height, int bitrate, int frameRate);
-
     // "1.00 KB" style text of a size in bytes.
     static QString sizeText(qint64 size);
     // "4096.000 kbps" style text of a bitrate in bit/s.
     static QString bitrateText(qint64 bitrate);
 
 private:
-    void setGroup(QLabel* resolution, QLabel* bitrateLabel, QLabel* frameRateLabel, int width,
-                  int height, int bitrate, int frameRate);
+    static constexpr int kChannels = 8;
+
+    // The value labels of one channel's group box; owned by the form.
+    struct ChannelGroup {
+        QLabel* resolution;
+        QLabel* bitrate;
+        QLabel* frameRate;
+    };
 
     Ui::PropertyWidget* ui;
+    std::array<ChannelGroup, kChannels> groups{};
 };
