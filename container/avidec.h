@@ -31,7 +31,12 @@ struct AVIStream {
     int rate;
     int sample_size;  // bytes per sample, 0 for video
     int64_t cum_len;  // running length while an index is loaded
-    int prefix;       // last chunk-type suffix seen, e.g. 'd' << 8 | 'c'
+    // Non-interleaved walk: position of the chunk being (or last) read and
+    // the least timestamp the next entry may have, so that the walk always
+    // moves past the entry it just read (both 0 after a seek).
+    int64_t index_pos;
+    int64_t index_next_ts;
+    int prefix;  // last chunk-type suffix seen, e.g. 'd' << 8 | 'c'
     int prefix_count;
     uint32_t pal[256];
     int has_pal;  // a palette change waits to be appended to the next packet

@@ -78,31 +78,29 @@ int pickByIndex(AVFormatContext* s) {
             return anyIndex ? 0 : -1;
         AVStream* st = s->streams[best];
         AVIStream* ast = aviStreamOf(st);
-        int64_t ts = streamTime(ast);
-        int i;
         if (ast->remaining) {
-            i = av_index_search_timestamp(st, ts, AVSEEK_FLAG_ANY | AVSEEK_FLAG_BACKWARD);
-        } else {
-            i = av_index_search_timestamp(st, ts, AVSEEK_FLAG_ANY);
-            if (i >= 0)
-                ast->frame_offset = st->index_entries[i].timestamp * stepsOf(ast);
+            // Rest of the chunk begun earlier; other streams may have moved the reader.
+            if (url_fseek(s->pb, ast->index_pos + (ast->packet_size - ast->remaining) + 8, 0) < 0)
+                return 0;
+            avi->stream_index = best;
+            return 1;
         }
-        if (i < 0) {
+        // Entries whose timestamps collapse (chunks smaller than the sample
+        // size) would find the entry just read again: the floor moves past it.
+        int64_t ts = std::max(streamTime(ast), ast->index_next_ts);
+        int i = av_index_search_timestamp(st, ts, AVSEEK_FLAG_ANY);
+        if (i < 0 || st->index_entries[i].timestamp == INT64_MAX) {
             skipped[best] = true;  // exhausted
             continue;
         }
         const AVIndexEntry& e = st->index_entries[i];
-        if (!ast->remaining && e.size == 0) {
-            // Nothing to deliver: step past it so the walk always moves on.
-            int64_t next;
-            if (__builtin_mul_overflow(e.timestamp + 1, stepsOf(ast), &next))
-                return 0;  // at the end of all time
-            ast->frame_offset = next;
-            continue;
-        }
-        if (!ast->remaining)
-            ast->packet_size = ast->remaining = static_cast<int>(e.size);
-        if (url_fseek(s->pb, e.pos + (ast->packet_size - ast->remaining) + 8, 0) < 0)
+        ast->frame_offset = e.timestamp * stepsOf(ast);
+        ast->index_next_ts = e.timestamp + 1;
+        if (e.size == 0 || e.pos == ast->index_pos)
+            continue;  // nothing to deliver, or the chunk just read again
+        ast->packet_size = ast->remaining = static_cast<int>(e.size);
+        ast->index_pos = e.pos;
+        if (url_fseek(s->pb, e.pos + 8, 0) < 0)
             return 0;
         avi->stream_index = best;
         return 1;
@@ -300,6 +298,8 @@ void avi_sync_streams(AVFormatContext* s, AVStream* source, int64_t timestamp, i
         AVStream* st = s->streams[j];
         AVIStream* ast = aviStreamOf(st);
         ast->remaining = 0;
+        ast->index_next_ts = 0;
+        ast->index_pos = 0;
         if (st->nb_index_entries == 0)
             continue;
         int64_t ts =

@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <fstream>
 #include <random>
+#include <set>
 
 #include "AviFile.h"
 #include "ReadOracle.h"
+#include "RiffBuilder.h"
 #include "TempDir.h"
 #include "TestData.h"
 #include "container/avidec.h"
@@ -100,6 +102,26 @@ TEST(AviDamage, TruncatedLastChunkIsDropped) {
     std::vector<ProbePacket> got = avi.readAll(&end);
     EXPECT_EQ(end, AVERROR_EOF);
     EXPECT_EQ(got, expected);
+}
+
+// Non-interleaved, audio chunks of 100 bytes with a sample size of 1024:
+// their index timestamps collapse onto one entry. Each chunk the index
+// names is read at most once and the walk ends.
+TEST(AviDamage, CollapsedIndexTimestampsEndTheWalk) {
+    std::vector<uint8_t> file = collapsedIndexAvi();
+    AviFile avi;
+    ASSERT_EQ(avi.openMemory(file), 0);
+    ASSERT_EQ(avi.avi()->non_interleaved, 1);
+    int end = 0;
+    std::vector<ProbePacket> packets = avi.readAll(&end, kPacketLimit);
+    EXPECT_EQ(end, AVERROR_EOF);
+    std::set<int64_t> positions;
+    for (const ProbePacket& p : packets)
+        EXPECT_TRUE(positions.insert(p.pos).second) << "chunk at " << p.pos << " read again";
+    EXPECT_EQ(std::count_if(packets.begin(), packets.end(),
+                            [](const ProbePacket& p) { return p.stream == 0; }),
+              10);
+    exercise(file);
 }
 
 TEST(AviDamage, BitFlips) {

@@ -114,4 +114,24 @@ void mainHeader(RiffBuilder& b, uint32_t framePeriod, uint32_t streams, uint32_t
     b.close();
 }
 
+std::vector<uint8_t> collapsedIndexAvi() {
+    constexpr int kChunks = 10;
+    RiffBuilder b;
+    b.open("RIFF", "AVI ").open("LIST", "hdrl");
+    mainHeader(b, 40000, 2, 0x30);  // has index, must use it
+    b.streamList("vids", "H264", 1, 25, 0, kChunks, bitmapHeader(320, 240, "H264"));
+    b.streamList("auds", "\0\0\0\0", 1, 8000, 1024, 0, waveFormat(1, 1, 8000, 1024, 16));
+    b.close().open("LIST", "movi");
+    size_t movi = b.openChunkStart();
+    std::vector<uint32_t> offsets;
+    for (int i = 0; i < 2 * kChunks; ++i) {
+        offsets.push_back(static_cast<uint32_t>(b.size() - movi));
+        b.chunk(i % 2 ? "01wb" : "00dc", std::vector<uint8_t>(i % 2 ? 100 : 200, 7));
+    }
+    b.close().open("idx1");
+    for (int i = 0; i < 2 * kChunks; ++i)
+        b.fourcc(i % 2 ? "01wb" : "00dc").le32(0x10).le32(offsets[i]).le32(i % 2 ? 100 : 200);
+    return b.close().close().data();
+}
+
 }  // namespace containertest

@@ -50,4 +50,8 @@ std::vector<uint8_t> h264Nal(int type, size_t size = 32);
 // The main header chunk with the given frame period.
 void mainHeader(RiffBuilder& b, uint32_t framePeriod, uint32_t streams, uint32_t flags = 0);
 
+// A non-interleaved file (avih flag 0x20) of 10 video chunks of 200 bytes
+// and 10 audio chunks of 100 bytes whose sample size is 1024, with idx1.
+std::vector<uint8_t> collapsedIndexAvi();
+
 }  // namespace containertest
