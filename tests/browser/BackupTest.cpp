@@ -201,12 +201,6 @@ TEST_F(DialogTest, SucceedsAndClosesOnSecondCancel) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.isNull(); }, kWaitMs));
 }
 
-TEST_F(DialogTest, EmptyListSucceedsAtOnce) {
-    CopyMessageDialog dialog;
-    dialog.Init({}, dst());
-    waitForLabel(&dialog, "copy succeed!");
-}
-
 TEST_F(DialogTest, ShowsProgressAndErrors) {
     CopyMessageDialog dialog;
     dialog.copy("3.avi", 1, 5);

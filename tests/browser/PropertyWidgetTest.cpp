@@ -32,41 +32,34 @@ INSTANTIATE_TEST_SUITE_P(Sizes, SizeTest,
                                            Size{Q_INT64_C(3221225472), "3072.00 MB"},
                                            Size{-2048, "-2.00 KB"}));
 
-TEST(PropertyWidgetTest, ClearedTexts) {
+void expectGroup(const QWidget* window, int channel, const QString& resolution,
+                 const QString& bitrate, const QString& frameRate) {
+    const QString n = QString::number(channel);
+    EXPECT_EQ(text(window, qPrintable("label_resolution_channel" + n)), resolution);
+    EXPECT_EQ(text(window, qPrintable("label_bitrate_channel" + n)), bitrate);
+    EXPECT_EQ(text(window, qPrintable("label_frameRate_channel" + n)), frameRate);
+}
+
+TEST(PropertyWidgetTest, ChannelGroupsAndClear) {
     PropertyWidget window;
-    window.SetChannel(3, 1, 2, 3, 4);
+    EXPECT_EQ(window.windowTitle(), "Property");
+    for (int channel = 1; channel <= 8; ++channel)
+        window.SetChannel(channel, 100 + channel, 200 + channel, 1024 * channel, channel);
+    window.SetChannel(9, 1, 1, 1, 1);  // no group: nothing changes
+    window.SetChannel(0, 1, 1, 1, 1);
+    for (int channel = 1; channel <= 8; ++channel)
+        expectGroup(&window, channel, QString("%1 X %2").arg(100 + channel).arg(200 + channel),
+                    QString("%1.000 kbps").arg(channel), QString("%1 fps").arg(channel));
+
     window.SetFile("avi", 5, QTime(1, 2, 3), 6, "path");
     window.Clear();
-    EXPECT_EQ(window.windowTitle(), "Property");
     EXPECT_EQ(text(&window, "label_fileType"), "");
     EXPECT_EQ(text(&window, "label_filePath"), "");
     EXPECT_EQ(text(&window, "label_duration"), "");
     EXPECT_EQ(text(&window, "label_fileSize"), "0.00 B");
     EXPECT_EQ(text(&window, "label_bitrate"), "0.000 kbps");
-    for (int channel = 1; channel <= 8; ++channel) {
-        const QString n = QString::number(channel);
-        EXPECT_EQ(text(&window, qPrintable("label_resolution_channel" + n)), "0 X 0");
-        EXPECT_EQ(text(&window, qPrintable("label_bitrate_channel" + n)), "0.000 kbps");
-        EXPECT_EQ(text(&window, qPrintable("label_frameRate_channel" + n)), "0 fps");
-    }
-}
-
-TEST(PropertyWidgetTest, ChannelGroups) {
-    PropertyWidget window;
-    window.Clear();
     for (int channel = 1; channel <= 8; ++channel)
-        window.SetChannel(channel, 100 + channel, 200 + channel, 1024 * channel, channel);
-    window.SetChannel(9, 1, 1, 1, 1);  // no group: nothing changes
-    window.SetChannel(0, 1, 1, 1, 1);
-    for (int channel = 1; channel <= 8; ++channel) {
-        const QString n = QString::number(channel);
-        EXPECT_EQ(text(&window, qPrintable("label_resolution_channel" + n)),
-                  QString("%1 X %2").arg(100 + channel).arg(200 + channel));
-        EXPECT_EQ(text(&window, qPrintable("label_bitrate_channel" + n)),
-                  QString("%1.000 kbps").arg(channel));
-        EXPECT_EQ(text(&window, qPrintable("label_frameRate_channel" + n)),
-                  QString("%1 fps").arg(channel));
-    }
+        expectGroup(&window, channel, "0 X 0", "0.000 kbps", "0 fps");
 }
 
 class PropertyFillTest : public BrowserFixture {};
@@ -102,9 +95,7 @@ TEST_F(PropertyFillTest, RowOfChannelTwo) {
     EXPECT_EQ(text(window, "label_duration"), "00:00:35");
     EXPECT_EQ(text(window, "label_bitrate"), "7168.000 kbps");  // 4194304 + 2097152 + 1048576
     EXPECT_EQ(text(window, "label_filePath"), path);
-    EXPECT_EQ(text(window, "label_resolution_channel1"), "1920 X 1080");
-    EXPECT_EQ(text(window, "label_bitrate_channel1"), "4096.000 kbps");
-    EXPECT_EQ(text(window, "label_frameRate_channel1"), "25 fps");
+    expectGroup(window, 1, "1920 X 1080", "4096.000 kbps", "25 fps");
     EXPECT_EQ(text(window, "label_resolution_channel2"), "1280 X 720");
     EXPECT_EQ(text(window, "label_frameRate_channel2"), "15 fps");
     EXPECT_EQ(text(window, "label_bitrate_channel4"), "1024.000 kbps");

@@ -142,10 +142,6 @@ TEST_F(TableTest, TypeIconIsDrawnFromTheSheet) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(TableTest, DefaultOrderIsNewestDateFirst) {
     const QString older = add("", channelFile("20190220080000", 1));
     const QString newer = add("", channelFile("20190221080000", 1));
