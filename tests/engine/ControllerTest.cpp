@@ -31,21 +31,20 @@ protected:
         g_bSuspend.store(false);
     }
 
+    void FillChannel(int channel) {
+        std::vector<unsigned char> payload(10, 1);
+        for (int i = 0; i < PacketQueue::kCapacity; ++i) {
+            ASSERT_EQ(controller->InputData(channel, 28, i, payload.data(), 10, 2, 2),
+                      QueueInput::Accepted);
+        }
+    }
+
     ManualTimeSource time;
     std::unique_ptr<Controller> controller;
 };
 
-TEST_F(ControllerTest, StartsWithTheDocumentedState) {
-    EXPECT_EQ(controller->playStatus.load(), PlayStatus::Stop);
-    EXPECT_EQ(controller->speed.load(), 16);
-    EXPECT_EQ(controller->mapType.load(), MapType::OSMap);
-    EXPECT_TRUE(controller->mapOffset.load());
-    EXPECT_TRUE(controller->trackPlayback.load());
-    EXPECT_EQ(controller->audioChannel, 0);
-    EXPECT_TRUE(controller->snapshotFolder.endsWith("/OrdavexSnap/"));
-    const QAudioFormat format = controller->AudioFormat();
-    EXPECT_EQ(format, Controller::PcmFormat(8000));
-    EXPECT_TRUE(format.isValid());
+TEST_F(ControllerTest, StartsWithAValidFormatAndQueuableTypes) {
+    EXPECT_TRUE(controller->AudioFormat().isValid());
     // A queued Signal_show and status signal need both types by name.
     EXPECT_NE(QMetaType::type("PlayStatus"), 0);
     EXPECT_NE(QMetaType::type("uchar*"), 0);
@@ -156,10 +155,8 @@ TEST_F(ControllerTest, PacketIntakeReportsFullAndRefusedApart) {
 }
 
 TEST_F(ControllerTest, MarkerPushWaitsForAFullQueueToBeDrained) {
-    std::vector<unsigned char> payload(10, 1);
-    for (int i = 0; i < PacketQueue::kCapacity; ++i) {
-        ASSERT_EQ(controller->InputData(5, 28, i, payload.data(), 10, 2, 2), QueueInput::Accepted);
-    }
+    FillChannel(5);
+    std::vector<unsigned char> payload(10);
     std::atomic<bool> result{false};
     std::thread demux([&] { result.store(controller->InputData(StreamMarker::Open)); });
     ASSERT_TRUE(time.Sleeping().has_value());  // retrying channel 5 every 2 ms
@@ -178,10 +175,7 @@ TEST_F(ControllerTest, MarkerPushWaitsForAFullQueueToBeDrained) {
 }
 
 TEST_F(ControllerTest, MarkerPushGivesUpOnExit) {
-    std::vector<unsigned char> payload(10, 1);
-    for (int i = 0; i < PacketQueue::kCapacity; ++i) {
-        ASSERT_EQ(controller->InputData(0, 28, i, payload.data(), 10, 2, 2), QueueInput::Accepted);
-    }
+    FillChannel(0);
     std::atomic<bool> result{true};
     std::thread demux([&] { result.store(controller->InputData(StreamMarker::Stop)); });
     ASSERT_TRUE(time.Sleeping().has_value());

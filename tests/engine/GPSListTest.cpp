@@ -1,47 +1,43 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <vector>
+
 #include "engine/GPSList.h"
 
 namespace {
 
 struct NearestCase {
+    const char* name;
+    std::vector<GPSPoint> track;
     double lat;
-    qint64 expected;
+    std::optional<qint64> expected;  // none: the caller does not seek
 };
 
 class NearestPointTest : public ::testing::TestWithParam<NearestCase> {};
 
 TEST_P(NearestPointTest, FindsTheNearestTrackPoint) {
     GPSList list;
-    list.InputData(0, 22.5, 113.9);
-    list.InputData(1, 22.6, 113.9);
-    EXPECT_EQ(list.GetDTS(GetParam().lat, 113.9), GetParam().expected);
+    for (const GPSPoint& point : GetParam().track) {
+        list.InputData(point.dts, point.lat, point.lon);
+    }
+    EXPECT_EQ(list.GetDTS(GetParam().lat, 1.0), GetParam().expected);
 }
 
-// 22.55 lies half-way (up to rounding of the decimal values); a tie keeps the earlier point.
-INSTANTIATE_TEST_SUITE_P(Clicks, NearestPointTest,
-                         ::testing::Values(NearestCase{22.54, 0}, NearestCase{22.56, 1},
-                                           NearestCase{22.55, 0}, NearestCase{22.5, 0},
-                                           NearestCase{23.0, 1}));
-
-TEST(GPSListTest, ExactTieKeepsTheEarlierPoint) {
-    GPSList list;
-    list.InputData(0, 1.0, 1.0);
-    list.InputData(1, 3.0, 1.0);
-    EXPECT_EQ(list.GetDTS(2.0, 1.0), 0);
-}
-
-TEST(GPSListTest, SamePositionGivesTheEarlierTime) {
-    GPSList list;
-    list.InputData(7, 22.5, 113.9);
-    list.InputData(9, 22.5, 113.9);
-    EXPECT_EQ(list.GetDTS(22.5, 113.9), 7);
-}
-
-TEST(GPSListTest, EmptyListHasNoTime) {
-    GPSList list;
-    EXPECT_FALSE(list.GetDTS(22.5, 113.9).has_value());
-}
+// 22.55 lies half-way up to rounding of the decimal values; 2.0 exactly. A
+// tie keeps the earlier point.
+const std::vector<GPSPoint> kTrack{{0, 22.5, 1.0}, {1, 22.6, 1.0}};
+INSTANTIATE_TEST_SUITE_P(
+    Clicks, NearestPointTest,
+    ::testing::Values(NearestCase{"Below", kTrack, 22.54, 0},
+                      NearestCase{"Above", kTrack, 22.56, 1},
+                      NearestCase{"HalfWay", kTrack, 22.55, 0},
+                      NearestCase{"OnAPoint", kTrack, 22.5, 0},
+                      NearestCase{"Beyond", kTrack, 23.0, 1},
+                      NearestCase{"ExactTie", {{0, 1.0, 1.0}, {1, 3.0, 1.0}}, 2.0, 0},
+                      NearestCase{"SamePosition", {{7, 22.5, 1.0}, {9, 22.5, 1.0}}, 22.5, 7},
+                      NearestCase{"Empty", {}, 22.5, std::nullopt}),
+    [](const ::testing::TestParamInfo<NearestCase>& info) { return std::string(info.param.name); });
 
 TEST(GPSListTest, CursorStopsAtTheEndAndResumesWithNewPoints) {
     GPSList list;

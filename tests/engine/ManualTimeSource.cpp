@@ -15,7 +15,6 @@ bool ManualTimeSource::WaitUntil(qint64 deadlineMs, const StopCondition& stop) {
     if (now >= deadlineMs) {
         return true;
     }
-    ++seq;
     sleeping = true;
     sleepDeadline = deadlineMs;
     sleeperStop = stop ? &stop : nullptr;
@@ -54,5 +53,5 @@ std::optional<ManualTimeSource::Sleep> ManualTimeSource::Sleeping() {
     if (!changed.wait_for(lock, std::chrono::seconds(5), [&] { return sleeping; })) {
         return std::nullopt;
     }
-    return Sleep{seq, sleepDeadline};
+    return Sleep{sleepDeadline};
 }

@@ -14,7 +14,6 @@
 class ManualTimeSource : public TimeSource {
 public:
     struct Sleep {
-        quint64 seq = 0;      // counts the waits begun so far
         qint64 deadline = 0;  // virtual ms the sleeper waits for
     };
 
@@ -35,7 +34,6 @@ private:
     std::condition_variable changed;
     // Guarded by mutex.
     qint64 now = 0;
-    quint64 seq = 0;
     bool sleeping = false;
     qint64 sleepDeadline = 0;
     const StopCondition* sleeperStop = nullptr;
