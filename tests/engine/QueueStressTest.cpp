@@ -113,65 +113,70 @@ TYPED_TEST(QueueStressTest, ClearsAreNeverLostAndLaterEntriesNeverDropped) {
     EXPECT_GT(resets, 0);
 }
 
-TEST(ScheduleStressTest, AscendingTimestampsLeaveInOrder) {
-    DTSList list;
+// Runs put on a second thread and take on this one until each has moved
+// total units. Both get the count moved so far and return how many units
+// they moved now; 0 makes them yield and retry.
+template <typename Put, typename Take>
+void RunPair(qint64 total, Put put, Take take) {
+    std::atomic<bool> quit{false};  // the reader gave up on a failure
     std::thread producer([&] {
-        for (qint64 dts = 0; dts < kEntries;) {
-            bool accepted = false;
-            {
-                QueueLock<DTSList> lock(list);
-                accepted = list.SetDTS(DTSList::Entry{dts, 1, false});
-            }
-            if (accepted) {
-                ++dts;
-            } else {
+        for (qint64 done = 0; done < total && !quit.load();) {
+            const qint64 moved = put(done);
+            done += moved;
+            if (moved == 0) {
                 std::this_thread::yield();
             }
         }
     });
-    qint64 expected = 0;
-    while (expected < kEntries) {
-        DTSList::Entry entry;
-        bool got = false;
-        {
-            QueueLock<DTSList> lock(list);
-            got = list.GetDTS(&entry);
-        }
-        if (!got) {
+    for (qint64 done = 0; done < total && !::testing::Test::HasFailure();) {
+        const qint64 moved = take(done);
+        done += moved;
+        if (moved == 0) {
             std::this_thread::yield();
-            continue;
         }
-        ASSERT_EQ(entry.dts, expected++);
     }
+    quit.store(true);
     producer.join();
+}
+
+TEST(ScheduleStressTest, AscendingTimestampsLeaveInOrder) {
+    DTSList list;
+    RunPair(
+        kEntries,
+        [&](qint64 dts) {
+            QueueLock<DTSList> lock(list);
+            return qint64(list.SetDTS(DTSList::Entry{dts, 1, false}));
+        },
+        [&](qint64 expected) {
+            DTSList::Entry entry;
+            QueueLock<DTSList> lock(list);
+            if (!list.GetDTS(&entry)) {
+                return qint64(0);
+            }
+            EXPECT_EQ(entry.dts, expected);
+            return qint64(1);
+        });
 }
 
 TEST(TrackListStressTest, ReaderSeesEveryPointOnce) {
     GPSList list;
-    std::thread writer([&] {
-        for (int i = 0; i < kEntries; ++i) {
+    RunPair(
+        kEntries,
+        [&](qint64 i) {
             QueueLock<GPSList> lock(list);
-            list.InputData(i, i * 0.5, -i * 0.25);
-        }
-    });
-    qint64 expected = 0;
-    while (expected < kEntries) {
-        qint64 dts = -1;
-        double lat = 0;
-        bool got = false;
-        {
+            return qint64(list.InputData(i, i * 0.5, -i * 0.25));
+        },
+        [&](qint64 expected) {
+            qint64 dts = -1;
+            double lat = 0;
             QueueLock<GPSList> lock(list);
-            got = list.OutputData(&dts, &lat, nullptr);
-        }
-        if (!got) {
-            std::this_thread::yield();
-            continue;
-        }
-        ASSERT_EQ(dts, expected);
-        ASSERT_EQ(lat, expected * 0.5);
-        ++expected;
-    }
-    writer.join();
+            if (!list.OutputData(&dts, &lat, nullptr)) {
+                return qint64(0);
+            }
+            EXPECT_EQ(dts, expected);
+            EXPECT_EQ(lat, expected * 0.5);
+            return qint64(1);
+        });
 }
 
 // The writer copies into its reserved room without the lock, as the audio
@@ -179,48 +184,41 @@ TEST(TrackListStressTest, ReaderSeesEveryPointOnce) {
 TEST(SoundBufferStressTest, CountingBytesArriveWholeAndInOrder) {
     SoundBuffer ring;
     constexpr qint64 kTotal = 4 * 1024 * 1024;
-    std::thread writer([&] {
-        std::mt19937 random(7);
-        qint64 written = 0;
-        while (written < kTotal) {
-            const qint64 want = std::min<qint64>(1 + random() % 6000, kTotal - written);
+    std::mt19937 writeSizes(7);
+    std::mt19937 readSizes(8);
+    std::vector<char> out(8000);
+    RunPair(
+        kTotal,
+        [&](qint64 written) {
+            const qint64 want = std::min<qint64>(1 + writeSizes() % 6000, kTotal - written);
             char* room = nullptr;
-            qint64 granted = 0;
             {
                 QueueLock<SoundBuffer> lock(ring);
-                granted = ring.LockBuf(&room, want);
-            }
-            if (granted < want) {
-                std::this_thread::yield();
-                continue;
+                if (ring.LockBuf(&room, want) < want) {
+                    return qint64(0);
+                }
             }
             for (qint64 i = 0; i < want; ++i) {
                 room[i] = char((written + i) & 0xFF);
             }
             QueueLock<SoundBuffer> lock(ring);
             ring.UnlockBuf(want);
-            written += want;
-        }
-    });
-    std::mt19937 random(8);
-    std::vector<char> out(8000);
-    qint64 read = 0;
-    while (read < kTotal) {
-        qint64 got = 0;
-        {
-            QueueLock<SoundBuffer> lock(ring);
-            got = ring.OutputData(out.data(), 1 + random() % 8000);
-        }
-        for (qint64 i = 0; i < got; ++i) {
-            ASSERT_EQ(out[size_t(i)], char((read + i) & 0xFF)) << "at " << read + i;
-        }
-        read += got;
-        if (got == 0) {
-            std::this_thread::yield();
-        }
-    }
-    writer.join();
-    EXPECT_EQ(read, kTotal);
+            return want;
+        },
+        [&](qint64 read) {
+            qint64 got = 0;
+            {
+                QueueLock<SoundBuffer> lock(ring);
+                got = ring.OutputData(out.data(), 1 + readSizes() % 8000);
+            }
+            for (qint64 i = 0; i < got; ++i) {
+                if (out[size_t(i)] != char((read + i) & 0xFF)) {
+                    ADD_FAILURE() << "wrong byte at " << read + i;
+                    return got;
+                }
+            }
+            return got;
+        });
 }
 
 }  // namespace

@@ -40,60 +40,91 @@ public:
     qint64 read = 0;
 };
 
-TEST(SoundBufferTest, EarlyWrapGrantsOnlyTheRoomBeforeTheReader) {
+// One step of a scripted run: write a block (expect 1 if granted), read (expect
+// the count), reserve without committing (expect the grant) or check the length.
+enum class Op { Write, Read, Grant, Length };
+
+struct Step {
+    Op op;
+    qint64 n;
+    qint64 expect;
+};
+
+struct Script {
+    const char* name;
+    std::vector<Step> steps;
+};
+
+class SoundScriptTest : public ::testing::TestWithParam<Script> {};
+
+TEST_P(SoundScriptTest, EveryStepAsExpectedAndBytesInOrder) {
     CountingRing r;
-    ASSERT_TRUE(r.Write(101000));
-    ASSERT_EQ(r.Read(500), 500);
-    char* room = nullptr;
-    EXPECT_EQ(r.ring.LockBuf(&room, 2000), 500);  // wrapped early: room from 0 to the reader
-    EXPECT_EQ(r.ring.GetBufDataLen(), 100500);
-    ASSERT_EQ(r.Read(2000), 2000);
-    EXPECT_TRUE(r.Write(2000));
-    EXPECT_EQ(r.Read(200000), 98500 + 2000);
-    EXPECT_EQ(r.read, r.written);
+    int index = 0;
+    for (const Step& step : GetParam().steps) {
+        SCOPED_TRACE(::testing::Message() << "step " << index++);
+        char* room = nullptr;
+        switch (step.op) {
+            case Op::Write:
+                ASSERT_EQ(r.Write(step.n), step.expect == 1);
+                break;
+            case Op::Read:
+                ASSERT_EQ(r.Read(step.n), step.expect);
+                break;
+            case Op::Grant:
+                ASSERT_EQ(r.ring.LockBuf(&room, step.n), step.expect);
+                EXPECT_EQ(room == nullptr, step.expect == 0);
+                break;
+            case Op::Length:
+                ASSERT_EQ(r.ring.GetBufDataLen(), step.expect);
+                break;
+        }
+    }
 }
 
-TEST(SoundBufferTest, EarlyWrapWithReaderAtStartMakesTheRingFullAndLosesNothing) {
-    CountingRing r;
-    ASSERT_TRUE(r.Write(101000));
-    char* room = nullptr;
-    EXPECT_EQ(r.ring.LockBuf(&room, 2000), 0);
-    EXPECT_EQ(room, nullptr);
-    EXPECT_EQ(r.ring.GetBufDataLen(), 101000);
-    EXPECT_EQ(r.Read(200000), 101000);
-    EXPECT_EQ(r.ring.GetBufDataLen(), 0);
-}
+constexpr qint64 kFull = SoundBuffer::kCapacity;
 
-TEST(SoundBufferTest, EarlyWrapOfAnEmptyRingRestartsAtZero) {
-    CountingRing r;
-    ASSERT_TRUE(r.Write(101000));
-    ASSERT_EQ(r.Read(101000), 101000);
-    char* room = nullptr;
-    EXPECT_EQ(r.ring.LockBuf(&room, 2000), 101000);
-    EXPECT_TRUE(r.Write(2000));
-    EXPECT_EQ(r.Read(5000), 2000);
-}
-
-TEST(SoundBufferTest, ReadEndingAtTheWrapPointKeepsALaterFullRing) {
-    CountingRing r;
-    ASSERT_TRUE(r.Write(101000));
-    ASSERT_EQ(r.Read(500), 500);
-    char* room = nullptr;
-    ASSERT_EQ(r.ring.LockBuf(&room, 2000), 500);  // wraps early at 101000
-    ASSERT_EQ(r.Read(100500), 100500);            // ends exactly at the wrap point
-    EXPECT_EQ(r.ring.GetBufDataLen(), 0);
-    ASSERT_TRUE(r.Write(SoundBuffer::kCapacity));  // fills the whole ring
-    EXPECT_EQ(r.ring.GetBufDataLen(), SoundBuffer::kCapacity);
-    EXPECT_EQ(r.Read(SoundBuffer::kCapacity), SoundBuffer::kCapacity);
-}
-
-TEST(SoundBufferTest, CommitUpToTheWrapWrapsAndFillsWhenTheReaderIsAtZero) {
-    CountingRing r;
-    ASSERT_TRUE(r.Write(SoundBuffer::kCapacity));
-    EXPECT_EQ(r.ring.GetBufDataLen(), SoundBuffer::kCapacity);
-    char* room = nullptr;
-    EXPECT_EQ(r.ring.LockBuf(&room, 1), 0);
-}
+// 101000 bytes leave too little room for a 2000-byte block before the end:
+// the writer wraps early and the valid bytes end at 101000.
+INSTANTIATE_TEST_SUITE_P(
+    Rings, SoundScriptTest,
+    ::testing::Values(Script{"EarlyWrapGrantsOnlyTheRoomBeforeTheReader",
+                             {{Op::Write, 101000, 1},
+                              {Op::Read, 500, 500},
+                              {Op::Grant, 2000, 500},
+                              {Op::Length, 0, 100500},
+                              {Op::Read, 2000, 2000},
+                              {Op::Write, 2000, 1},
+                              {Op::Read, 200000, 100500}}},
+                      Script{"EarlyWrapWithReaderAtStartMakesTheRingFullAndLosesNothing",
+                             {{Op::Write, 101000, 1},
+                              {Op::Grant, 2000, 0},
+                              {Op::Length, 0, 101000},
+                              {Op::Read, 200000, 101000},
+                              {Op::Length, 0, 0}}},
+                      Script{"EarlyWrapOfAnEmptyRingRestartsAtZero",
+                             {{Op::Write, 101000, 1},
+                              {Op::Read, 101000, 101000},
+                              {Op::Grant, 2000, 101000},
+                              {Op::Write, 2000, 1},
+                              {Op::Read, 5000, 2000}}},
+                      Script{"ReadEndingAtTheWrapPointKeepsALaterFullRing",
+                             {{Op::Write, 101000, 1},
+                              {Op::Read, 500, 500},
+                              {Op::Grant, 2000, 500},
+                              {Op::Read, 100500, 100500},
+                              {Op::Length, 0, 0},
+                              {Op::Write, kFull, 1},
+                              {Op::Length, 0, kFull},
+                              {Op::Read, kFull, kFull}}},
+                      Script{"CommitUpToTheWrapFillsWhenTheReaderIsAtZero",
+                             {{Op::Write, kFull, 1}, {Op::Length, 0, kFull}, {Op::Grant, 1, 0}}},
+                      Script{"ReadAcrossTheWrapComesInOrder",
+                             {{Op::Write, 100000, 1},
+                              {Op::Read, 99000, 99000},
+                              {Op::Write, 2400, 1},
+                              {Op::Write, 3000, 1},
+                              {Op::Read, 10000, 1000 + 2400 + 3000}}}),
+    [](const ::testing::TestParamInfo<Script>& info) { return std::string(info.param.name); });
 
 TEST(SoundBufferTest, ZeroCommitAndOversizedBlocksChangeNothing) {
     CountingRing r;
@@ -108,15 +139,6 @@ TEST(SoundBufferTest, ZeroCommitAndOversizedBlocksChangeNothing) {
     ASSERT_EQ(r.ring.LockBuf(&room, 10), 10);
     r.ring.UnlockBuf(50);
     EXPECT_EQ(r.ring.GetBufDataLen(), 110);
-}
-
-TEST(SoundBufferTest, ReadAcrossTheWrapComesInOrder) {
-    CountingRing r;
-    ASSERT_TRUE(r.Write(100000));
-    ASSERT_EQ(r.Read(99000), 99000);
-    ASSERT_TRUE(r.Write(2400));  // up to the end
-    ASSERT_TRUE(r.Write(3000));  // from the start
-    EXPECT_EQ(r.Read(10000), 1000 + 2400 + 3000);
 }
 
 TEST(SoundBufferTest, SeekDiscardsAndClearForgetsEverything) {
