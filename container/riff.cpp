@@ -20,6 +20,21 @@ unsigned upperBytes(unsigned tag) {
     return out;
 }
 
+// The ADPCM codec ids.
+constexpr CodecID kFirstAdpcm = 0x11000;
+constexpr CodecID kPastAdpcm = 0x12000;
+
+// Bits per sample as coded: the stream's own figure when set; ADPCM codes 4
+// (readers reject an IMA ADPCM header that says 16).
+int codedBits(const AVCodecContext* enc) {
+    if (enc->bits_per_coded_sample > 0)
+        return enc->bits_per_coded_sample;
+    if (enc->codec_id >= kFirstAdpcm && enc->codec_id < kPastAdpcm)
+        return 4;
+    int bits = av_get_bits_per_sample(enc->codec_id);
+    return bits ? bits : 16;
+}
+
 }  // namespace
 
 const AVCodecTag codec_bmp_tags[] = {
@@ -152,9 +167,7 @@ int put_wav_header(ByteIOContext* pb, AVCodecContext* enc) {
         block_align = enc->frame_size;
         bytes_per_second = enc->bit_rate / 8;
     } else {
-        bits = av_get_bits_per_sample(enc->codec_id);
-        if (bits == 0)
-            bits = 16;
+        bits = codedBits(enc);
         block_align = enc->block_align ? enc->block_align : (enc->channels * bits) >> 3;
         bytes_per_second =
             enc->codec_id == CODEC_ID_PCM_S16LE

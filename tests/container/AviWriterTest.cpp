@@ -376,8 +376,9 @@ TEST_P(WriterRoundTrip, ClipProbesDecodesAndKeepsTheVideoPackets) {
 INSTANTIATE_TEST_SUITE_P(
     Fixtures, WriterRoundTrip,
     ::testing::Values(Fixture{"h264_aac.avi", false}, Fixture{"h264_bframes_aac.avi", false},
-                      Fixture{"hevc_adpcm_ms.avi", false}, Fixture{"h264_adts_aac.avi", false},
-                      Fixture{"20230514083000_NM", true}, Fixture{"20230514084500_GS", true}),
+                      Fixture{"hevc_adpcm_ms.avi", false}, Fixture{"h264_adpcm_ima.avi", false},
+                      Fixture{"h264_adts_aac.avi", false}, Fixture{"20230514083000_NM", true},
+                      Fixture{"20230514084500_GS", true}),
     [](const auto& info) {
         std::string n = info.param.name;
         for (char& c : n) {

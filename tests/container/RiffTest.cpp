@@ -10,10 +10,6 @@ using namespace container;
 
 namespace {
 
-struct Written {
-    std::vector<uint8_t> bytes;
-};
-
 // Runs fn on a dynamic buffer and returns what it wrote.
 template <typename Fn>
 std::vector<uint8_t> written(Fn fn) {
@@ -97,6 +93,31 @@ TEST(Riff, AdpcmWaveFormatRoundTrip) {
     enc.codec_tag = 0x10000;
     b = written([&](ByteIOContext* pb2) { EXPECT_EQ(put_wav_header(pb2, &enc), -1); });
     EXPECT_TRUE(b.empty());
+}
+
+// The bits-per-sample field: the stream's coded figure when set, else 4 for
+// ADPCM (readers reject IMA ADPCM said to have 16), else the codec's own.
+TEST(Riff, WaveFormatBitsPerSample) {
+    struct Case {
+        CodecID id;
+        unsigned tag;
+        int coded;
+        unsigned bits;
+    } cases[] = {{CODEC_ID_ADPCM_IMA_WAV, 0x11, 0, 4},
+                 {CODEC_ID_ADPCM_IMA_WAV, 0x11, 3, 3},
+                 {CODEC_ID_ADPCM_SWF, 0x5346, 0, 4},
+                 {CODEC_ID_PCM_S16LE, 1, 0, 16},
+                 {CODEC_ID_AAC, 0xff, 0, 16}};
+    for (const Case& c : cases) {
+        AVCodecContext enc{};
+        enc.codec_id = c.id;
+        enc.codec_tag = c.tag;
+        enc.channels = 1;
+        enc.bits_per_coded_sample = c.coded;
+        std::vector<uint8_t> b = written([&](ByteIOContext* pb) { put_wav_header(pb, &enc); });
+        ASSERT_GE(b.size(), 16u);
+        EXPECT_EQ(le16(b, 14), c.bits) << "codec " << c.id;
+    }
 }
 
 TEST(Riff, WaveFormatExtensibleAndExtradata) {
