@@ -28,5 +28,5 @@ endif()
 # Writer and backward reading speed (bench builds only; figures in
 # docs/benchmarks/container-writer.md).
 ordavex_add_benchmark(container_backward_benchmark
-  SOURCES AviBackwardBenchmarkTest.cpp
+  SOURCES AviBackwardBenchmark.cpp
   LIBS ordavex_container)
