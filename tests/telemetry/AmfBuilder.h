@@ -20,6 +20,10 @@ public:
         bytes_.insert(bytes_.end(), text.begin(), text.end());
         return *this;
     }
+    AmfBuilder& append(const AmfBuilder& other) {
+        bytes_.insert(bytes_.end(), other.bytes_.begin(), other.bytes_.end());
+        return *this;
+    }
     // A 16-bit length and the text: a key, or a string value's body.
     AmfBuilder& text(const std::string& s) { return be16(s.size()).raw(s); }
 
@@ -41,6 +45,22 @@ public:
         AmfBuilder b;
         b.string(name).beginEcma(members);
         return b;
+    }
+    // A whole "GPS" record with every key, as a recorder writes it.
+    static AmfBuilder gpsRecord() {
+        AmfBuilder b = record("GPS", 10);
+        b.text("mode").number(3).text("lat").number(22.5431).text("lon").number(113.9345);
+        b.text("alt").number(-4.5).text("speed").number(54).text("course").number(270.5);
+        b.text("sat_used").number(8).text("sat_visible").number(14);
+        b.text("time").number(1684053000).text("carInfo").string("B12345");
+        return b.end();
+    }
+    // A whole "GSensor" record with every key.
+    static AmfBuilder sensorRecord() {
+        AmfBuilder b = record("GSensor", 5);
+        b.text("x").number(-0.04).text("y").number(0.002).text("z").number(0.9866);
+        b.text("temperature").number(36.5).text("speed").number(54);
+        return b.end();
     }
 
     const std::vector<uint8_t>& bytes() const { return bytes_; }

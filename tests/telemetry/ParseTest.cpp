@@ -2,7 +2,6 @@
 // and the bounds that keep malformed records from running past their end.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 #include "AmfBuilder.h"
@@ -17,11 +16,25 @@ int parse(RecordingParse& p, const AmfBuilder& b) {
 // A record whose ECMA array holds the single member `key` with value `value`.
 AmfBuilder oneMember(const AmfBuilder& value, const std::string& key = "k") {
     AmfBuilder b = AmfBuilder::record("GPS", 1);
-    b.text(key);
-    for (uint8_t byte : value.bytes()) {
-        b.byte(byte);
+    return b.text(key).append(value).end();
+}
+
+AmfBuilder numberBits(uint64_t bits) {
+    return AmfBuilder().byte(0).be64(bits);
+}
+
+// `levels` containers, each the only member or element of the one around it.
+AmfBuilder nested(int levels, int marker) {
+    AmfBuilder b;
+    for (int i = 0; i < levels; ++i) {
+        marker == 3   ? b.beginObject().text("k")
+        : marker == 8 ? b.beginEcma(1).text("k")
+                      : b.beginStrict(1);
     }
-    b.end();
+    b.number(1);
+    for (int i = 0; i < levels && marker != 10; ++i) {
+        b.end();
+    }
     return b;
 }
 
@@ -53,6 +66,9 @@ INSTANTIATE_TEST_SUITE_P(
     EveryMarker, AcceptedMarker,
     ::testing::Values(
         MarkerCase{"Number", AmfBuilder().number(-12.25), -12.25, "", 0},
+        MarkerCase{"Infinity", numberBits(0x7FF0000000000000),
+                   std::numeric_limits<double>::infinity(), "", 0},
+        MarkerCase{"NaNReadsAsZero", numberBits(0x7FF8000000000000), 0.0, "", 0},
         MarkerCase{"Boolean", AmfBuilder().boolean(200), 200.0, "", 1},
         MarkerCase{"String", AmfBuilder().string("B123"), 0.0, "B123", 2},
         MarkerCase{"EmptyString", AmfBuilder().string(""), 0.0, "", 2},
@@ -80,21 +96,9 @@ TEST(Parse, MembersOfNestedContainers) {
     // ECMA members are reported at any depth, after which the array itself
     // is; object members and strict-array elements never are.
     AmfBuilder value;
-    value.beginEcma(3)
-        .text("inner")
-        .beginEcma(1)
-        .text("deep")
-        .number(2)
-        .end()
-        .text("obj")
-        .beginObject()
-        .text("hidden")
-        .number(3)
-        .end()
-        .text("list")
-        .beginStrict(1)
-        .number(4)
-        .end();
+    value.beginEcma(3).text("inner").beginEcma(1).text("deep").number(2).end();
+    value.text("obj").beginObject().text("hidden").number(3).end();
+    value.text("list").beginStrict(1).number(4).end();
     RecordingParse p;
     ASSERT_EQ(parse(p, oneMember(value, "top")), 0);
     std::vector<std::string> keys;
@@ -105,21 +109,17 @@ TEST(Parse, MembersOfNestedContainers) {
     EXPECT_EQ(p.reports[0].num, 2.0);
 }
 
-TEST(Parse, RecordNameIsNeverReported) {
+TEST(Parse, RecordNameIsNeverReportedAndAnEmptyRecordReportsNothing) {
     RecordingParse p;
+    EXPECT_EQ(p.ParseRecord(nullptr, 0), 0);
+    EXPECT_EQ(p.ParseRecord(AmfBuilder().data(), 0), 0);
+    EXPECT_TRUE(p.reports.empty());
     AmfBuilder b = AmfBuilder::record("GPS", 3);
     b.text("lat").number(22.5).text("lon").number(113.9).text("carInfo").string("A").end();
     ASSERT_EQ(parse(p, b), 0);
     ASSERT_EQ(p.reports.size(), 3u);
     EXPECT_EQ(p.reports[0].key, "lat");
     EXPECT_EQ(p.reports[2].str, "A");
-}
-
-TEST(Parse, EmptyRecordSucceedsSilently) {
-    RecordingParse p;
-    EXPECT_EQ(p.ParseRecord(nullptr, 0), 0);
-    EXPECT_EQ(p.ParseRecord(AmfBuilder().data(), 0), 0);
-    EXPECT_TRUE(p.reports.empty());
 }
 
 struct BoundsCase {
@@ -133,33 +133,6 @@ class Bounds : public ::testing::TestWithParam<BoundsCase> {};
 TEST_P(Bounds, RecordResult) {
     RecordingParse p;
     EXPECT_EQ(parse(p, GetParam().record), GetParam().result);
-}
-
-// `levels` containers, each the only member or element of the one around it.
-AmfBuilder nested(int levels, bool ecma) {
-    AmfBuilder b;
-    for (int i = 1; i < levels; ++i) {
-        ecma ? b.beginEcma(1).text("k") : b.beginStrict(1);
-    }
-    if (!ecma) {
-        return b.beginStrict(0);
-    }
-    for (int i = 0; i < levels; ++i) {
-        i == 0 ? b.beginEcma(0).end() : b.end();
-    }
-    return b;
-}
-
-AmfBuilder nestedObjects(int levels) {
-    AmfBuilder b;
-    for (int i = 0; i < levels; ++i) {
-        b.beginObject().text("k");
-    }
-    b.number(1);
-    for (int i = 0; i < levels; ++i) {
-        b.end();
-    }
-    return b;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -183,22 +156,12 @@ INSTANTIATE_TEST_SUITE_P(
         BoundsCase{"StrictShortOfElements", AmfBuilder().beginStrict(3).number(1), 0},
         BoundsCase{"DateEndsRecord",
                    AmfBuilder().string("GPS").byte(11).be64(0x4277000000000000).be16(0), 0},
-        BoundsCase{"EcmaDepth32", nested(32, true), 0},
-        BoundsCase{"EcmaDepth33", nested(33, true), -1},
-        BoundsCase{"StrictDepth32", nested(32, false), 0},
-        BoundsCase{"StrictDepth33", nested(33, false), -1},
-        BoundsCase{"ObjectDepth32", nestedObjects(32), 0},
-        BoundsCase{"ObjectDepth33", nestedObjects(33), -1}),
+        BoundsCase{"ObjectDepth32", nested(32, 3), 0},
+        BoundsCase{"ObjectDepth33", nested(33, 3), -1}, BoundsCase{"EcmaDepth32", nested(32, 8), 0},
+        BoundsCase{"EcmaDepth33", nested(33, 8), -1},
+        BoundsCase{"StrictDepth32", nested(32, 10), 0},
+        BoundsCase{"StrictDepth33", nested(33, 10), -1}),
     [](const ::testing::TestParamInfo<BoundsCase>& info) { return std::string(info.param.name); });
-
-TEST(Parse, ValuesBeforeAFailureAreKept) {
-    RecordingParse p;
-    AmfBuilder b = AmfBuilder::record("GPS", 2);
-    b.text("lat").number(1.0).text("bad").byte(7);
-    ASSERT_EQ(parse(p, b), -1);
-    ASSERT_EQ(p.reports.size(), 1u);
-    EXPECT_EQ(p.reports[0].key, "lat");
-}
 
 TEST(ParseAMF2, AdvancesCursorByTheBytesConsumed) {
     AmfBuilder b;
@@ -207,12 +170,10 @@ TEST(ParseAMF2, AdvancesCursorByTheBytesConsumed) {
     unsigned char* cursor = bytes.data();
     int remaining = b.size();
     RecordingParse p;
-    ASSERT_EQ(p.ParseAMF2(&cursor, &remaining, "a"), 0);
-    EXPECT_EQ(remaining, b.size() - 6);
-    ASSERT_EQ(p.ParseAMF2(&cursor, &remaining, "b"), 0);
-    EXPECT_EQ(remaining, 2);
-    ASSERT_EQ(p.ParseAMF2(&cursor, &remaining, "c"), 0);
-    EXPECT_EQ(remaining, 0);
+    for (int left : {b.size() - 6, 2, 0}) {
+        ASSERT_EQ(p.ParseAMF2(&cursor, &remaining, "k"), 0);
+        EXPECT_EQ(remaining, left);
+    }
     EXPECT_EQ(cursor, bytes.data() + bytes.size());
     ASSERT_EQ(p.reports.size(), 3u);
     EXPECT_EQ(p.reports[0].str, "GPS");
@@ -221,17 +182,16 @@ TEST(ParseAMF2, AdvancesCursorByTheBytesConsumed) {
 }
 
 TEST(ParseAMF2, MissingBytesReadAsZero) {
-    struct Case {
+    const struct {
         AmfBuilder bytes;
         double num;
         int amfType;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {AmfBuilder(), 0.0, 0},                                  // nothing left: the number 0
         {AmfBuilder().byte(1), 0.0, 1},                          // boolean without its byte
         {AmfBuilder().byte(0).byte(0x40).byte(0x09), 3.125, 0},  // 0x4009000000000000
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         std::vector<uint8_t> bytes = c.bytes.bytes();
         unsigned char* cursor = bytes.data();
         int remaining = c.bytes.size();
@@ -241,24 +201,6 @@ TEST(ParseAMF2, MissingBytesReadAsZero) {
         ASSERT_EQ(p.reports.size(), 1u);
         EXPECT_EQ(p.reports[0].num, c.num);
         EXPECT_EQ(p.reports[0].amfType, c.amfType);
-    }
-}
-
-TEST(ParseAMF2, NumberPatternsGoThroughTheBitConversion) {
-    const double inf = std::numeric_limits<double>::infinity();
-    const struct {
-        uint64_t bits;
-        double num;
-    } cases[] = {{0x3FF0000000000000, 1.0},
-                 {0xC000000000000000, -2.0},
-                 {0x7FF0000000000000, inf},
-                 {0xFFF0000000000000, -inf},
-                 {0x7FF8000000000000, 0.0}};  // NaN reads as 0
-    for (const auto& c : cases) {
-        RecordingParse p;
-        ASSERT_EQ(parse(p, oneMember(AmfBuilder().byte(0).be64(c.bits))), 0);
-        ASSERT_EQ(p.reports.size(), 1u);
-        EXPECT_EQ(p.reports[0].num, c.num) << std::hex << c.bits;
     }
 }
 
@@ -278,7 +220,6 @@ TEST_P(RecordName, IsTakenOnlyFromAWholeHeader) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RecordName,
     ::testing::Values(NameCase{"Gps", AmfBuilder::record("GPS", 0).end(), "GPS"},
-                      NameCase{"GSensor", AmfBuilder().string("GSensor"), "GSensor"},
                       NameCase{"OtherSensors", AmfBuilder().string("otherSensors"), "otherSensors"},
                       NameCase{"Length255", AmfBuilder().string(std::string(255, 'n')),
                                std::string(255, 'n').c_str()},

@@ -14,55 +14,33 @@
 
 namespace {
 
-AmfBuilder gpsRecord() {
-    AmfBuilder b = AmfBuilder::record("GPS", 10);
-    b.text("mode").number(3).text("lat").number(22.5431).text("lon").number(113.9345);
-    b.text("alt").number(35).text("speed").number(54).text("course").number(45);
-    b.text("sat_used").number(8).text("sat_visible").number(14);
-    b.text("time").number(1684053000).text("carInfo").string("B12345");
-    return b.end();
-}
-
-AmfBuilder sensorRecord() {
-    AmfBuilder b = AmfBuilder::record("GSensor", 5);
-    b.text("x").number(-0.04).text("y").number(0.002).text("z").number(0.9866);
-    b.text("temperature").number(36.5).text("speed").number(54);
-    return b.end();
+template <typename Record>
+void parseRecord(benchmark::State& state, const AmfBuilder& record) {
+    Record parser;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(parser.ParseRecord(record.data(), record.size()));
+    }
+    state.SetBytesProcessed(state.iterations() * record.size());
 }
 
 void BM_ParseGpsRecord(benchmark::State& state) {
-    const AmfBuilder record = gpsRecord();
-    GPSParse gps;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(gps.ParseRecord(record.data(), record.size()));
-    }
-    state.SetBytesProcessed(state.iterations() * record.size());
+    parseRecord<GPSParse>(state, AmfBuilder::gpsRecord());
 }
 BENCHMARK(BM_ParseGpsRecord);
 
 void BM_ParseGSensorRecord(benchmark::State& state) {
-    const AmfBuilder record = sensorRecord();
-    GSensorParse sensor;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(sensor.ParseRecord(record.data(), record.size()));
-    }
-    state.SetBytesProcessed(state.iterations() * record.size());
+    parseRecord<GSensorParse>(state, AmfBuilder::sensorRecord());
 }
 BENCHMARK(BM_ParseGSensorRecord);
 
 // Worst case for the walker: a strict array of single-byte nulls.
 void BM_ParseLongStrictArray(benchmark::State& state) {
-    const int count = static_cast<int>(state.range(0));
     AmfBuilder b;
-    b.beginStrict(count);
-    for (int i = 0; i < count; ++i) {
+    b.beginStrict(state.range(0));
+    for (int64_t i = 0; i < state.range(0); ++i) {
         b.byte(5);
     }
-    GSensorParse sensor;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(sensor.ParseRecord(b.data(), b.size()));
-    }
-    state.SetBytesProcessed(state.iterations() * b.size());
+    parseRecord<GSensorParse>(state, b);
 }
 BENCHMARK(BM_ParseLongStrictArray)->Arg(1 << 10)->Arg(1 << 20);
 
