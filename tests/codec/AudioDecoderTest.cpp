@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
 
 #include "CodecTestSupport.h"
 #include "TestData.h"
@@ -14,35 +13,17 @@ using namespace testsupport;
 
 namespace {
 
-constexpr int kAac = 0x15002;
-constexpr int kMsAdpcm = 0x11006;
-constexpr int kSwfAdpcm = 0x1100d;
-
-std::unique_ptr<ACDecoder> makeDecoder(int codecId) {
-    if (codecId == kAac)
-        return std::make_unique<ACAACDecoder>();
-    return std::make_unique<ACADPCMDecoder>();
-}
-
-Bytes decodeAll(ACDecoder& d, int codecId, const std::vector<Bytes>& packets) {
-    Bytes pcm;
-    for (const Bytes& p : packets) {
-        int n = -1;
-        const unsigned char* out =
-            d.DecodeBuffer(codecId, p.data(), int(p.size()), &n, 0, 0, nullptr, 0);
-        if (!out)
-            continue;
-        EXPECT_GT(n, 0);
-        pcm.insert(pcm.end(), out, out + n);
-    }
-    return pcm;
-}
-
 std::vector<double> samples(const Bytes& pcm) {
     std::vector<double> s(pcm.size() / 2);
     for (size_t i = 0; i < s.size(); ++i)
         s[i] = double(int16_t(pcm[2 * i] | pcm[2 * i + 1] << 8));
     return s;
+}
+
+// Bytes of PCM that one packet gives, 0 for none.
+int decodeOne(ACDecoder& d, int codecId, const Bytes& p) {
+    int n = 0;
+    return d.DecodeBuffer(codecId, p.data(), int(p.size()), &n, 0, 0, nullptr, 0) ? n : 0;
 }
 
 struct Source {
@@ -54,21 +35,8 @@ struct Source {
 class SourcePcm : public ::testing::TestWithParam<Source> {};
 
 TEST_P(SourcePcm, EqualsFfmpegMonoS16) {
-    const Source s = GetParam();
-    const std::string file = testDataFile(s.file);
-    const std::vector<Bytes> packets = readPackets(file, "a:0");
-    ASSERT_FALSE(packets.empty());
-    auto d = makeDecoder(s.codecId);
-    if (s.withStreamInfo) {
-        AudioStreamInfo info = probeAudio(file);
-        info.blockAlign = s.codecId == kAac ? 0 : int(packets[0].size());  // one block a chunk
-        d->setStreamInfo(info);
-    }
-    const Bytes ours = decodeAll(*d, s.codecId, packets);
-    const Bytes theirs = ffmpegOutput(file, {"-map", "0:a:0", "-ac", "1", "-f", "s16le"});
-    ASSERT_FALSE(theirs.empty());
-    EXPECT_EQ(ours.size(), theirs.size());
-    EXPECT_TRUE(ours == theirs);
+    expectPcmMatchesFfmpeg(testDataFile(GetParam().file), GetParam().codecId,
+                           GetParam().withStreamInfo);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, SourcePcm,
@@ -94,7 +62,7 @@ TEST(AudioDecoder, StereoSourceGivesMonoAtTheOutputRate) {
     ACAACDecoder d;
     d.setStreamInfo(probeAudio(file));
     d.setOutputRate(8000);
-    const std::vector<double> ours = samples(decodeAll(d, kAac, readPackets(file, "a:0")));
+    const std::vector<double> ours = samples(decodeAudio(d, kAac, readPackets(file, "a:0")));
     const std::vector<double> theirs =
         samples(ffmpegOutput(file, {"-map", "0:a:0", "-ac", "1", "-ar", "8000", "-f", "s16le"}));
     ASSERT_GT(theirs.size(), 30000u);
@@ -108,17 +76,21 @@ TEST(AudioDecoder, StereoSourceGivesMonoAtTheOutputRate) {
 }
 
 TEST(AudioDecoder, OutputRateCanChangeBetweenPackets) {
-    const std::string file = testDataFile("h264_adpcm_ms.avi");
-    const std::vector<Bytes> packets = readPackets(file, "a:0");
+    const std::vector<Bytes> packets = readPackets(testDataFile("h264_adpcm_ms.avi"), "a:0");
     ACADPCMDecoder d;
-    int n = 0;
-    ASSERT_TRUE(
-        d.DecodeBuffer(kMsAdpcm, packets[0].data(), int(packets[0].size()), &n, 0, 0, nullptr, 0));
-    const int atSource = n;
+    const int atSource = decodeOne(d, kMsAdpcm, packets[0]);
+    ASSERT_GT(atSource, 0);
     d.setOutputRate(16000);
-    ASSERT_TRUE(
-        d.DecodeBuffer(kMsAdpcm, packets[1].data(), int(packets[1].size()), &n, 0, 0, nullptr, 0));
-    EXPECT_NEAR(n, 2 * atSource, 64);
+    EXPECT_NEAR(decodeOne(d, kMsAdpcm, packets[1]), 2 * atSource, 64);
+    // SWF ADPCM opens at 11025 Hz: at that output rate nothing is resampled.
+    // A packet: 2-bit code size, then 16-bit sample, 6-bit index and codes.
+    Bytes swf(64, 0x5a);
+    swf[0] = 0x00;
+    ACADPCMDecoder own, at11025;
+    at11025.setOutputRate(11025);
+    const int n = decodeOne(own, kSwfAdpcm, swf);
+    EXPECT_GT(n, 0);
+    EXPECT_EQ(decodeOne(at11025, kSwfAdpcm, swf), n);
 }
 
 TEST(AudioDecoder, EveryBlockOfAPacketIsDecoded) {
@@ -129,72 +101,46 @@ TEST(AudioDecoder, EveryBlockOfAPacketIsDecoded) {
     info.blockAlign = int(packets[0].size());
     std::vector<Bytes> joined;
     for (size_t i = 0; i + 2 < packets.size(); i += 3) {
-        Bytes three = packets[i];
-        three.insert(three.end(), packets[i + 1].begin(), packets[i + 1].end());
-        three.insert(three.end(), packets[i + 2].begin(), packets[i + 2].end());
-        joined.push_back(three);
+        joined.push_back(packets[i]);
+        for (const Bytes& next : {packets[i + 1], packets[i + 2]})
+            joined.back().insert(joined.back().end(), next.begin(), next.end());
     }
     ACADPCMDecoder byBlock, byChunk;
     byBlock.setStreamInfo(info);
     byChunk.setStreamInfo(info);
     const Bytes single =
-        decodeAll(byBlock, kMsAdpcm, {packets.begin(), packets.begin() + 3 * joined.size()});
-    EXPECT_EQ(decodeAll(byChunk, kMsAdpcm, joined), single);
+        decodeAudio(byBlock, kMsAdpcm, {packets.begin(), packets.begin() + 3 * joined.size()});
+    EXPECT_EQ(decodeAudio(byChunk, kMsAdpcm, joined), single);
 }
 
-TEST(AudioDecoder, UnknownCodecIdSaysSoEveryCall) {
-    for (int id : {0x7ffffff0, -5}) {
-        ACAACDecoder aac;
-        ACADPCMDecoder adpcm;
-        const Bytes p(64, 0x21);
-        int n = -1;
-        StderrCapture err;
-        EXPECT_EQ(aac.DecodeBuffer(id, p.data(), int(p.size()), &n, 0, 0, nullptr, 0), nullptr);
-        EXPECT_EQ(adpcm.DecodeBuffer(id, p.data(), int(p.size()), &n, 0, 0, nullptr, 0), nullptr);
-        EXPECT_EQ(adpcm.DecodeBuffer(id, p.data(), int(p.size()), &n, 0, 0, nullptr, 0), nullptr);
-        EXPECT_EQ(err.text(), "pCodec not found\npCodec not found\npCodec not found\n");
-        EXPECT_EQ(n, -1);
-    }
-}
-
-TEST(AudioDecoder, OpenFailureMessagesNameTheClass) {
-    // IMA ADPCM needs 4 coded bits a sample; both classes open it with 16 and fail.
+TEST(AudioDecoder, OpenFailuresSaySoOnEveryCall) {
     const Bytes p(256, 0);
-    int n = -1;
-    ACAACDecoder aac;
-    ACADPCMDecoder adpcm;
-    StderrCapture err;
-    EXPECT_EQ(aac.DecodeBuffer(0x11001, p.data(), int(p.size()), &n, 0, 0, nullptr, 0), nullptr);
-    EXPECT_EQ(adpcm.DecodeBuffer(0x11001, p.data(), int(p.size()), &n, 0, 0, nullptr, 0), nullptr);
-    EXPECT_EQ(err.text(), "could not open pCodecContext\ncould not open pCodec\n");
-}
-
-TEST(AudioDecoder, NullOrEmptyPacketOpensNothing) {
-    for (int id : {kAac, kMsAdpcm, 0x7ffffff0}) {
-        auto d = makeDecoder(id);
+    const struct {
+        int decoderFor;
+        int codecId;
+        const unsigned char* data;
+        int size;
+        std::string message;
+    } cases[] = {
+        {kAac, 0x7ffffff0, p.data(), 64, "pCodec not found\n"},
+        {kMsAdpcm, -5, p.data(), 64, "pCodec not found\n"},
+        // IMA ADPCM needs 4 coded bits a sample; both classes open it with 16 and fail.
+        {kAac, 0x11001, p.data(), 256, "could not open pCodecContext\n"},
+        {kMsAdpcm, 0x11001, p.data(), 256, "could not open pCodec\n"},
+        // Null or empty packets open nothing.
+        {kAac, kAac, nullptr, 10, ""},
+        {kMsAdpcm, kMsAdpcm, p.data(), 0, ""},
+        {kAac, 0x7ffffff0, nullptr, 10, ""},
+    };
+    for (const auto& c : cases) {
+        auto d = makeAudioDecoder(c.decoderFor);
         int n = -1;
-        const unsigned char byte = 0;
         StderrCapture err;
-        EXPECT_EQ(d->DecodeBuffer(id, nullptr, 10, &n, 0, 0, nullptr, 0), nullptr);
-        EXPECT_EQ(d->DecodeBuffer(id, &byte, 0, &n, 0, 0, nullptr, 0), nullptr);
-        EXPECT_EQ(err.text(), "");
+        for (int call = 0; call < 2; ++call)
+            EXPECT_EQ(d->DecodeBuffer(c.codecId, c.data, c.size, &n, 0, 0, nullptr, 0), nullptr);
+        EXPECT_EQ(err.text(), c.message + c.message) << c.codecId;
         EXPECT_EQ(n, -1);
     }
-}
-
-TEST(AudioDecoder, SwfAdpcmOpensAt11025) {
-    // A SWF ADPCM packet: 2-bit code size, then 16-bit sample, 6-bit index and codes.
-    Bytes p(64, 0x5a);
-    p[0] = 0x00;
-    ACADPCMDecoder d;
-    int n = 0;
-    ASSERT_TRUE(d.DecodeBuffer(kSwfAdpcm, p.data(), int(p.size()), &n, 0, 0, nullptr, 0));
-    EXPECT_GT(n, 0);
-    // At the stream's own rate nothing is resampled: 11025 Hz in, 11025 Hz out.
-    d.setOutputRate(11025);
-    int same = 0;
-    ASSERT_TRUE(d.DecodeBuffer(kSwfAdpcm, p.data(), int(p.size()), &same, 0, 0, nullptr, 0));
-    EXPECT_EQ(same, n);
 }
 
 TEST(AudioDecoder, ResetThenDecodeStartsAfresh) {
@@ -203,28 +149,18 @@ TEST(AudioDecoder, ResetThenDecodeStartsAfresh) {
     const std::string file = testDataFile("h264_aac.avi");
     const std::vector<Bytes> packets = readPackets(file, "a:0");
     const AudioStreamInfo info = probeAudio(file);
-    ACAACDecoder used, fresh;
-    used.setStreamInfo(info);
-    fresh.setStreamInfo(info);
-    decodeAll(used, kAac, {packets.begin(), packets.begin() + 5});
-    const std::vector<Bytes> next{packets[5], packets[6]};
-    ACAACDecoder continued;
-    continued.setStreamInfo(info);
-    const Bytes straight = decodeAll(continued, kAac, {packets.begin(), packets.begin() + 7});
+    ACAACDecoder used, fresh, continued;
+    for (ACAACDecoder* d : {&used, &fresh, &continued})
+        d->setStreamInfo(info);
+    decodeAudio(used, kAac, {packets.begin(), packets.begin() + 5});
+    const Bytes straight = decodeAudio(continued, kAac, {packets.begin(), packets.begin() + 7});
     EXPECT_EQ(used.Reset(), 1);
-    const Bytes afterReset = decodeAll(used, kAac, next);
-    EXPECT_EQ(afterReset, decodeAll(fresh, kAac, next));
+    const std::vector<Bytes> next{packets[5], packets[6]};
+    const Bytes afterReset = decodeAudio(used, kAac, next);
+    EXPECT_EQ(afterReset, decodeAudio(fresh, kAac, next));
     EXPECT_NE(afterReset, Bytes(straight.end() - afterReset.size(), straight.end()));
-}
-
-TEST(AudioDecoder, MonoFrameOf1024SamplesGives2048Bytes) {
-    const std::string file = testDataFile("h264_aac.avi");
-    const std::vector<Bytes> packets = readPackets(file, "a:0");
-    ACAACDecoder d;
-    int n = 0;
-    for (size_t i = 0; i < 3; ++i)
-        d.DecodeBuffer(kAac, packets[i].data(), int(packets[i].size()), &n, 0, 0, nullptr, 0);
-    EXPECT_EQ(n, 2048);
+    // One mono frame of 1024 samples: 2048 bytes.
+    EXPECT_EQ(decodeOne(fresh, kAac, packets[7]), 2048);
 }
 
 }  // namespace

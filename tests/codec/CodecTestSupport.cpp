@@ -15,7 +15,9 @@
 #include <sstream>
 
 #include "Command.h"
-#include "codec/ACDecoder.h"
+#include "codec/ACAACDecoder.h"
+#include "codec/ACADPCMDecoder.h"
+#include "codec/ACH264Decoder.h"
 #include "codec/I420Layout.h"
 
 using namespace testsupport;
@@ -37,18 +39,6 @@ uint32_t le32(const Bytes& b, size_t at) {
            uint32_t(b[at + 3]) << 24;
 }
 
-// Where the payload of the chunk that ffprobe places at pos begins: ffprobe
-// gives the payload itself for AVI, the chunk header for some versions. The
-// chunk's own size field must agree either way.
-size_t payloadStart(const Bytes& file, size_t pos, size_t size) {
-    if (pos >= kChunkHeader && le32(file, pos - 4) == size)
-        return pos;
-    if (pos + kChunkHeader <= file.size() && le32(file, pos + 4) == size)
-        return pos + kChunkHeader;
-    ADD_FAILURE() << "no chunk of " << size << " bytes at " << pos;
-    return pos;
-}
-
 std::string probeValue(const std::string& file, const std::string& stream,
                        const std::string& entry) {
     CommandResult r = ffprobe(
@@ -57,28 +47,22 @@ std::string probeValue(const std::string& file, const std::string& stream,
     return r.out;
 }
 
-// "00000000: 1588 56e5 00   ..V.." lines after "extradata=".
+// The bytes of the dump after "extradata=" ("00000000: 1210 56e5 00   ..V..").
 Bytes parseHexDump(const std::string& text) {
+    const std::string mark = "extradata=\n";
+    const size_t at = text.find(mark);
+    if (at == std::string::npos)
+        return {};
     Bytes bytes;
-    std::istringstream lines(text);
-    std::string line;
-    bool inDump = false;
-    while (std::getline(lines, line)) {
-        if (line.rfind("extradata=", 0) == 0) {
-            inDump = true;
-            continue;
+    std::istringstream lines(text.substr(at + mark.size()));
+    std::string line, group;
+    while (std::getline(lines, line) && line.size() > 10 && line[8] == ':') {
+        std::istringstream groups(line.substr(10, 40));
+        while (groups >> group) {
+            for (size_t i = 0; i + 1 < group.size(); i += 2)
+                bytes.push_back(
+                    static_cast<unsigned char>(std::stoi(group.substr(i, 2), nullptr, 16)));
         }
-        if (!inDump || line.size() < 10 || line[8] != ':')
-            break;
-        const std::string hex = line.substr(10, 40);
-        std::string digits;
-        for (char c : hex) {
-            if (std::isxdigit(static_cast<unsigned char>(c)))
-                digits += c;
-        }
-        for (size_t i = 0; i + 1 < digits.size(); i += 2)
-            bytes.push_back(
-                static_cast<unsigned char>(std::stoi(digits.substr(i, 2), nullptr, 16)));
     }
     return bytes;
 }
@@ -99,12 +83,12 @@ std::vector<Bytes> readPackets(const std::string& file, const std::string& strea
     std::vector<Bytes> packets;
     size_t pos = 0, size = 0;
     while (lines >> size >> pos) {  // ffprobe prints size before pos
-        const size_t at = payloadStart(bytes, pos, size);
-        if (at + size > bytes.size()) {
-            ADD_FAILURE() << "packet past the end of " << file;
+        // pos is the payload's; the chunk's own size field must agree.
+        if (pos < kChunkHeader || pos + size > bytes.size() || le32(bytes, pos - 4) != size) {
+            ADD_FAILURE() << "no chunk of " << size << " bytes at " << pos << " in " << file;
             break;
         }
-        packets.emplace_back(bytes.begin() + at, bytes.begin() + at + size);
+        packets.emplace_back(bytes.begin() + pos, bytes.begin() + pos + size);
     }
     return packets;
 }
@@ -123,25 +107,6 @@ AudioStreamInfo probeAudio(const std::string& file) {
     CommandResult r = ffprobe({"-select_streams", "a:0", "-show_streams", "-show_data"}, file);
     info.extra = parseHexDump(r.out);
     return info;
-}
-
-std::vector<std::string> ffmpegFrameMd5(const std::string& file,
-                                        const std::vector<std::string>& args) {
-    std::vector<std::string> argv{"-i", file};
-    argv.insert(argv.end(), args.begin(), args.end());
-    argv.insert(argv.end(), {"-f", "framemd5", "-"});
-    CommandResult r = ffmpeg(argv);
-    EXPECT_EQ(r.exitCode, 0) << file;
-    std::vector<std::string> md5s;
-    std::istringstream lines(r.out);
-    std::string line;
-    while (std::getline(lines, line)) {
-        if (line.empty() || line[0] == '#')
-            continue;
-        md5s.push_back(line.substr(line.rfind(',') + 1));
-        md5s.back().erase(0, md5s.back().find_first_not_of(' '));
-    }
-    return md5s;
 }
 
 Bytes ffmpegOutput(const std::string& file, const std::vector<std::string>& args) {
@@ -179,6 +144,66 @@ Decoded decodeVideo(ACDecoder& decoder, const std::vector<Bytes>& packets, Video
     while (drain && decoder.Drain(&key, dst.data(), int(dst.size())))
         keep();
     return d;
+}
+
+std::vector<std::string> Decoded::md5s() const {
+    std::vector<std::string> sums;
+    for (const Bytes& f : frames)
+        sums.push_back(md5Hex(f.data(), f.size()));
+    return sums;
+}
+
+std::unique_ptr<ACDecoder> makeAudioDecoder(int codecId) {
+    if (codecId == kAac)
+        return std::make_unique<ACAACDecoder>();
+    return std::make_unique<ACADPCMDecoder>();
+}
+
+Bytes decodeAudio(ACDecoder& d, int codecId, const std::vector<Bytes>& packets) {
+    Bytes pcm;
+    for (const Bytes& p : packets) {
+        int n = -1;
+        const unsigned char* out =
+            d.DecodeBuffer(codecId, p.data(), int(p.size()), &n, 0, 0, nullptr, 0);
+        if (!out)
+            continue;
+        EXPECT_GT(n, 0);
+        pcm.insert(pcm.end(), out, out + n);
+    }
+    return pcm;
+}
+
+void expectFramesMatchFfmpeg(const std::string& file) {
+    ACH264Decoder decoder;
+    const Decoded ours = decodeVideo(decoder, readPackets(file, "v:0"), probeVideo(file));
+    CommandResult r =
+        ffmpeg({"-i", file, "-map", "0:v:0", "-fps_mode", "passthrough", "-f", "framemd5", "-"});
+    EXPECT_EQ(r.exitCode, 0) << file;
+    std::vector<std::string> theirs;
+    std::istringstream lines(r.out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line[0] != '#')
+            theirs.push_back(line.substr(line.find_last_of(", ") + 1));
+    }
+    ASSERT_FALSE(theirs.empty()) << file;
+    EXPECT_EQ(ours.md5s(), theirs) << file;
+}
+
+void expectPcmMatchesFfmpeg(const std::string& file, int codecId, bool withStreamInfo) {
+    const std::vector<Bytes> packets = readPackets(file, "a:0");
+    ASSERT_FALSE(packets.empty()) << file;
+    auto d = makeAudioDecoder(codecId);
+    if (withStreamInfo) {
+        AudioStreamInfo info = probeAudio(file);
+        info.blockAlign = codecId == kAac ? 0 : int(packets[0].size());  // one block a chunk
+        d->setStreamInfo(info);
+    }
+    const Bytes ours = decodeAudio(*d, codecId, packets);
+    const Bytes theirs = ffmpegOutput(file, {"-map", "0:a:0", "-ac", "1", "-f", "s16le"});
+    ASSERT_FALSE(theirs.empty()) << file;
+    EXPECT_EQ(ours.size(), theirs.size()) << file;
+    EXPECT_TRUE(ours == theirs) << file;
 }
 
 double psnr(const unsigned char* a, const unsigned char* b, size_t size) {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,11 @@ class ACDecoder;
 namespace codectest {
 
 using Bytes = std::vector<unsigned char>;
+
+// The container's audio ids, which the audio worker passes on unchanged.
+constexpr int kAac = 0x15002;
+constexpr int kMsAdpcm = 0x11006;
+constexpr int kSwfAdpcm = 0x1100d;
 
 // Payloads of one stream ("v:0", "a:0") of an AVI file, in file order, cut
 // out at the positions and sizes ffprobe reports.
@@ -27,9 +33,6 @@ VideoInfo probeVideo(const std::string& file);
 // Sample rate, channels and set-up bytes of the first audio stream.
 AudioStreamInfo probeAudio(const std::string& file);
 
-// md5 of each frame that `ffmpeg -i file <args> -f framemd5 -` lists, in order.
-std::vector<std::string> ffmpegFrameMd5(const std::string& file,
-                                        const std::vector<std::string>& args);
 // Standard output of `ffmpeg -i file <args> -` as bytes.
 Bytes ffmpegOutput(const std::string& file, const std::vector<std::string>& args);
 
@@ -40,9 +43,22 @@ struct Decoded {
     std::vector<Bytes> frames;
     int width = 0;  // size of the last picture
     int height = 0;
+    std::vector<std::string> md5s() const;
 };
 Decoded decodeVideo(ACDecoder& decoder, const std::vector<Bytes>& packets, VideoInfo info,
                     bool drain = true);
+
+// The decoder class the audio worker makes for codecId: AAC or ADPCM.
+std::unique_ptr<ACDecoder> makeAudioDecoder(int codecId);
+// The PCM of every packet, joined.
+Bytes decodeAudio(ACDecoder& decoder, int codecId, const std::vector<Bytes>& packets);
+
+// Every picture of the file's first video stream has the md5 that
+// `ffmpeg -map 0:v:0 -fps_mode passthrough -f framemd5` lists, in count and order.
+void expectFramesMatchFfmpeg(const std::string& file);
+// The PCM of the file's first audio stream equals `ffmpeg -ac 1 -f s16le`
+// byte for byte; withStreamInfo false opens with the decoder's own defaults.
+void expectPcmMatchesFfmpeg(const std::string& file, int codecId, bool withStreamInfo);
 
 // Peak signal-to-noise ratio of two 8-bit buffers of one size; infinity when equal.
 double psnr(const unsigned char* a, const unsigned char* b, size_t size);

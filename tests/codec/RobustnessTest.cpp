@@ -55,20 +55,15 @@ TEST(Robustness, DamagedVideoGivesWholePicturesOrNone) {
 }
 
 TEST(Robustness, DamagedAudioGivesBoundedPcm) {
-    struct Source {
-        const char* file;
-        int codecId;
-    };
-    for (Source s : {Source{"h264_aac.avi", 0x15002}, Source{"h264_adpcm_ms.avi", 0x11006},
-                     Source{"h264_adts_aac.avi", 0x15002}}) {
-        const std::vector<Bytes> packets = damaged(readPackets(testDataFile(s.file), "a:0"), 11);
-        ACAACDecoder aac;
-        ACADPCMDecoder adpcm;
-        ACDecoder& d = s.codecId == 0x15002 ? static_cast<ACDecoder&>(aac) : adpcm;
+    for (const auto& [file, codecId] : {std::pair{"h264_aac.avi", kAac},
+                                        {"h264_adpcm_ms.avi", kMsAdpcm},
+                                        {"h264_adts_aac.avi", kAac}}) {
+        const std::vector<Bytes> packets = damaged(readPackets(testDataFile(file), "a:0"), 11);
+        const auto d = makeAudioDecoder(codecId);
         for (const Bytes& p : packets) {
             int n = -1;
-            if (d.DecodeBuffer(s.codecId, p.empty() ? nullptr : p.data(), int(p.size()), &n, 0, 0,
-                               nullptr, 0)) {
+            if (d->DecodeBuffer(codecId, p.empty() ? nullptr : p.data(), int(p.size()), &n, 0, 0,
+                                nullptr, 0)) {
                 EXPECT_GT(n, 0);
                 EXPECT_EQ(n % 2, 0);
             }
@@ -105,10 +100,7 @@ TEST(Robustness, DecodersOnSeveralThreadsGiveTheSamePictures) {
     }
     // The audio path takes the shared lock for every call meanwhile.
     ACAACDecoder aac;
-    for (const Bytes& p : audio) {
-        int n = 0;
-        aac.DecodeBuffer(0x15002, p.data(), int(p.size()), &n, 0, 0, nullptr, 0);
-    }
+    decodeAudio(aac, kAac, audio);
     for (std::thread& t : threads)
         t.join();
     for (int i = 1; i < kThreads; ++i)
