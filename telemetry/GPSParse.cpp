@@ -37,31 +37,15 @@ void GPSParse::setValue(double num, const char* str, int amfType, const char* ke
     if (amfType != kAmfNumber) {
         return;
     }
-    struct RealField {
-        const char* key;
-        double GPSParse::*value;
-    };
-    static constexpr RealField kReals[] = {
+    static constexpr KeyedField<GPSParse, double> kReals[] = {
         {"mode", &GPSParse::mode},    {"lat", &GPSParse::latitude}, {"lon", &GPSParse::longitude},
         {"alt", &GPSParse::altitude}, {"speed", &GPSParse::speed},  {"course", &GPSParse::course}};
-    for (const RealField& field : kReals) {
-        if (std::strcmp(key, field.key) == 0) {
-            this->*field.value = num;
-            return;
-        }
-    }
-    struct IntegerField {
-        const char* key;
-        int64_t GPSParse::*value;
-    };
-    static constexpr IntegerField kIntegers[] = {{"sat_used", &GPSParse::sat_used},
-                                                 {"sat_visible", &GPSParse::sat_visible},
-                                                 {"time", &GPSParse::time}};
-    for (const IntegerField& field : kIntegers) {
-        if (std::strcmp(key, field.key) == 0) {
-            this->*field.value = truncateToInt64(num);
-            return;
-        }
+    static constexpr KeyedField<GPSParse, int64_t> kIntegers[] = {
+        {"sat_used", &GPSParse::sat_used},
+        {"sat_visible", &GPSParse::sat_visible},
+        {"time", &GPSParse::time}};
+    if (!StoreByKey(this, kReals, key, num)) {
+        StoreByKey(this, kIntegers, key, truncateToInt64(num));
     }
 }
 

@@ -110,6 +110,10 @@ int Parse::parseValue(ByteIOContext* io, int64_t size, const char* key, int dept
     int marker = kNumber;
     if (bytesLeft(io, size) > 0) {
         marker = container::get_byte(io);
+        const bool nests = marker == kObject || marker == kEcmaArray || marker == kStrictArray;
+        if (nests && depth > kMaxDepth) {
+            return -1;
+        }
         int result = 0;
         switch (marker) {
             case kNumber:
@@ -154,9 +158,6 @@ int Parse::parseValue(ByteIOContext* io, int64_t size, const char* key, int dept
 }
 
 int Parse::parseObjectMembers(ByteIOContext* io, int64_t size, int depth) {
-    if (depth > kMaxDepth) {
-        return -1;
-    }
     for (;;) {
         const int keyLength = static_cast<int>(container::get_be16(io));
         if (keyLength == 0) {
@@ -174,9 +175,6 @@ int Parse::parseObjectMembers(ByteIOContext* io, int64_t size, int depth) {
 }
 
 int Parse::parseEcmaMembers(ByteIOContext* io, int64_t size, int depth) {
-    if (depth > kMaxDepth) {
-        return -1;
-    }
     if (bytesLeft(io, size) >= kEcmaCountSize) {
         // Each member takes at least one byte, so a larger count is corrupt.
         const uint32_t count = container::get_be32(io);
@@ -194,9 +192,6 @@ int Parse::parseEcmaMembers(ByteIOContext* io, int64_t size, int depth) {
 }
 
 int Parse::parseStrictArray(ByteIOContext* io, int64_t size, int depth) {
-    if (depth > kMaxDepth) {
-        return -1;
-    }
     const uint32_t count = container::get_be32(io);
     if (count > bytesLeft(io, size)) {
         return -1;

@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace container {
 struct ByteIOContext;
@@ -41,6 +43,28 @@ public:
     // The name of a record: empty unless byte 0 is 2 and the record holds the
     // whole name, whose 16-bit length must be at most 255.
     static QByteArray RecordName(const unsigned char* data, int size);
+
+protected:
+    // A field of a record class and the key whose value it keeps.
+    template <typename Record, typename Value>
+    struct KeyedField {
+        const char* key;
+        Value Record::*value;
+    };
+
+    // Stores value in the field that `fields` names for key (exact,
+    // case-sensitive); false when none does.
+    template <typename Record, typename Value, size_t N>
+    static bool StoreByKey(Record* record, const KeyedField<Record, Value> (&fields)[N],
+                           const char* key, Value value) {
+        for (const KeyedField<Record, Value>& field : fields) {
+            if (std::strcmp(key, field.key) == 0) {
+                record->*field.value = value;
+                return true;
+            }
+        }
+        return false;
+    }
 
 private:
     int parseValue(container::ByteIOContext* io, int64_t size, const char* key, int depth);
