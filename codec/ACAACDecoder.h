@@ -5,23 +5,13 @@
 
 // AAC packets (raw or ADTS) to mono signed 16-bit PCM. Without stream
 // parameters the codec opens as 8000 Hz mono, the recorder's own format.
-class ACAACDecoder : public virtual ACDecoder {
+// Reset, Flush, setOutputRate and setStreamInfo: see AudioDecoderCore.
+class ACAACDecoder : public virtual ACDecoder, public AudioDecoderCore {
 public:
-    ACAACDecoder() = default;
-    ~ACAACDecoder() override = default;
-
     // codecId: the libavcodec decoder to open on the first call. Writes
     // "pCodec not found\n" or "could not open pCodecContext\n" to standard
     // error when it cannot open. See ACDecoder for the rest.
     unsigned char* DecodeBuffer(int codecId, const unsigned char* data, int size, int* out,
                                 int width, int height, unsigned char* dst,
                                 int dstCapacity) override;
-    // Closes the codec; the next packet opens it afresh. Returns 1.
-    int Reset() override;
-    void Flush() override;
-    void setOutputRate(int hz) override;
-    void setStreamInfo(const AudioStreamInfo& info) override;
-
-private:
-    AudioDecoderCore core;
 };

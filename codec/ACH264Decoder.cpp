@@ -124,25 +124,8 @@ void ACH264Decoder::Flush() {
     havePicture = false;
 }
 
-void ACH264Decoder::setWidth(int w) {
-    width = w;
-}
-
-void ACH264Decoder::setHeight(int h) {
-    height = h;
-}
-
 int ACH264Decoder::Reset() {
     return 1;
-}
-
-int ACH264Decoder::setSycn(int s) {
-    sync = s;
-    return Reset();
-}
-
-int ACH264Decoder::isI() {
-    return iFrame;
 }
 
 void ACH264Decoder::CodecInit() {}

@@ -3,6 +3,7 @@
 #include "codec/ACDecoder.h"
 #include "codec/CodecSession.h"
 #include "codec/I420Writer.h"
+#include "codec/StoredSettingsDecoder.h"
 
 struct AVFrame;
 
@@ -11,7 +12,7 @@ struct AVFrame;
 // again whenever the caller's frame size changes. One decode thread per
 // object (the channel's worker is the parallelism; frame threading would
 // hold pictures back).
-class ACH264Decoder : public virtual ACDecoder {
+class ACH264Decoder : public virtual ACDecoder, public StoredSettingsDecoder {
 public:
     ACH264Decoder();
     ~ACH264Decoder() override;
@@ -22,15 +23,10 @@ public:
     unsigned char* DecodeBuffer(int codecId, const unsigned char* data, int size, int* out,
                                 int width, int height, unsigned char* dst,
                                 int dstCapacity) override;
-    // Overwrite the remembered size; 0 makes the next packet re-open.
-    void setWidth(int w) override;
-    void setHeight(int h) override;
+    // setWidth and setHeight overwrite the size the codec was opened for
+    // (0 makes the next packet re-open).
     // Returns 1; the codec stays open.
     int Reset() override;
-    // Stores the value; returns Reset().
-    int setSycn(int sync) override;
-    // Returns 0.
-    int isI() override;
 
     void Flush() override;
     unsigned char* Drain(int* out, unsigned char* dst, int dstCapacity) override;
@@ -49,10 +45,7 @@ private:
     bool open(const unsigned char* data, int size);
     unsigned char* handOut(int* out, unsigned char* dst, int dstCapacity);
 
-    int width = 0;  // size the codec was opened for; 0 x 0 forces an open
-    int height = 0;
-    int sync = 15;
-    int iFrame = 0;
+    // width and height: the size the codec was opened for; 0 x 0 forces an open.
     int shownWidth = 0;  // size of the last picture handed out
     int shownHeight = 0;
     CodecSession session;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "codec/ACDecoder.h"
 #include "codec/AudioStreamInfo.h"
 #include "codec/CodecSession.h"
 #include "codec/PcmConverter.h"
@@ -9,8 +10,19 @@
 // What the AAC and ADPCM decoders share: opening the codec for an id,
 // decoding every frame of a packet under FFmpegLock, and converting it to
 // mono 16-bit PCM in one reused output buffer.
-class AudioDecoderCore {
+class AudioDecoderCore : public virtual ACDecoder {
 public:
+    AudioDecoderCore();
+    ~AudioDecoderCore() override;
+
+    // Closes the codec; the next packet opens it afresh. Returns 1.
+    int Reset() override;
+    // Drops the decoder's and the resampler's held state, keeps the codec open.
+    void Flush() override;
+    void setOutputRate(int hz) override;
+    void setStreamInfo(const AudioStreamInfo& info) override;
+
+protected:
     // How a decoder class opens its codec when the stream says nothing else.
     struct OpenDefaults {
         int sampleRate;
@@ -18,22 +30,13 @@ public:
         const char* openFailMessage;  // written to standard error
     };
 
-    AudioDecoderCore();
-    ~AudioDecoderCore();
-    AudioDecoderCore(const AudioDecoderCore&) = delete;
-    AudioDecoderCore& operator=(const AudioDecoderCore&) = delete;
-
-    // Opens the codec when needed, decodes the packet and returns the PCM of
-    // all its frames (owned here, valid until the next call) with its byte
-    // count in *out; null when nothing came out (then *out is untouched).
+    // Opens the codec when needed (writing "pCodec not found\n" or the
+    // class's open-failure message to standard error when it cannot),
+    // decodes the packet and returns the PCM of all its frames (owned here,
+    // valid until the next call) with its byte count in *out; null when
+    // nothing came out (then *out is untouched).
     unsigned char* Decode(int codecId, const unsigned char* data, int size, int* out,
                           const OpenDefaults& defaults);
-    // Closes the codec; the next Decode opens afresh. Returns 1.
-    int Reset();
-    // Drops the decoder's and the resampler's held state, keeps the codec open.
-    void Flush();
-    void setOutputRate(int hz);
-    void setStreamInfo(const AudioStreamInfo& info);
 
 private:
     bool open(int codecId, const OpenDefaults& defaults);
