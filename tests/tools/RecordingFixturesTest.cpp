@@ -326,12 +326,14 @@ void expectHeadersAndIndex(const QJsonObject& f, const std::string& b) {
     const std::map<std::string, std::string> suffixes{
         {"video", "dc"}, {"audio", "wb"}, {"data", "tx"}};
     int64_t largest = 0;
-    std::multiset<int64_t> offsets;
+    std::map<int64_t, bool> keyAt;  // chunk position: key frame
     for (int i = 0; i < streams.size(); ++i) {
         SCOPED_TRACE("stream " + std::to_string(i));
         QJsonObject s = streams[i].toObject();
         std::vector<int64_t> sizes = ints(s["sizes"]), at = ints(s["offsets"]);
-        offsets.insert(at.begin(), at.end());
+        std::vector<int64_t> keys = ints(s["key_frames"]);
+        for (size_t k = 0; k < at.size(); ++k)
+            keyAt[at[k]] = std::count(keys.begin(), keys.end(), int64_t(k)) == 1;
         int64_t biggest = *std::max_element(sizes.begin(), sizes.end());
         largest = std::max(largest, biggest);
         std::string chunkId = str(s["chunk_id"]);
@@ -348,23 +350,18 @@ void expectHeadersAndIndex(const QJsonObject& f, const std::string& b) {
     EXPECT_EQ(le32(b, avih + 28), largest);
     if (index == "none")
         return;
-    int64_t idx1 = num(f["idx1_pos"]);
-    ASSERT_EQ(b.substr(idx1, 4), "idx1");
-    int64_t base = index == "absolute" ? 0 : num(f["movi_list"]);
-    int64_t entries = le32(b, idx1 + 4) / 16, videoEntries = 0;
-    ASSERT_EQ(entries, int64_t(offsets.size()));
-    std::vector<int64_t> videoKeys = ints(streams[0].toObject()["key_frames"]);
-    for (int64_t e = 0; e < entries; ++e) {
-        SCOPED_TRACE("idx1 entry " + std::to_string(e));
-        int64_t entry = idx1 + 8 + e * 16, pos = base + le32(b, entry + 8);
-        std::string id = b.substr(entry, 4);
-        EXPECT_EQ(b.substr(pos, 4), id);
+    const RiffChunk& idx1 = *byId["idx1"][0];
+    EXPECT_EQ(idx1.pos, num(f["idx1_pos"]));
+    ASSERT_EQ(idx1.size, 16 * keyAt.size());
+    int64_t base = index == "absolute" ? 0 : movi->pos + 8;
+    auto chunk = keyAt.begin();
+    for (int64_t entry = idx1.pos + 8; chunk != keyAt.end(); entry += 16, ++chunk) {
+        SCOPED_TRACE("idx1 entry at " + std::to_string(entry));
+        int64_t pos = base + le32(b, entry + 8);
+        EXPECT_EQ(pos, chunk->first);
+        EXPECT_EQ(b.substr(pos, 4), b.substr(entry, 4));
         EXPECT_EQ(le32(b, pos + 4), le32(b, entry + 12));
-        EXPECT_EQ(offsets.count(pos), 1u);
-        bool key =
-            id != "00dc" || std::count(videoKeys.begin(), videoKeys.end(), videoEntries) == 1;
-        videoEntries += id == "00dc";
-        EXPECT_EQ(le32(b, entry + 4), key ? kKeyFrame : 0u);
+        EXPECT_EQ(le32(b, entry + 4), chunk->second ? kKeyFrame : 0u);
     }
 }
 
