@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
+#include "AviFile.h"
+#include "ClipFile.h"
 #include "TempDir.h"
-#include "container/avibackward.h"
-#include "container/avienc.h"
 #include "container/riff.h"
 
 using namespace container;
@@ -23,49 +23,24 @@ constexpr int kAudioBlock = 1024;
 
 // Writes the clip; the bytes written.
 int64_t writeClip(const std::string& path) {
-    AVFormatContext ctx{};
-    AVIMuxContext mux{};
-    ctx.priv_data = &mux;
-    if (url_fopen(&ctx.pb, path.c_str(), URL_WRONLY) < 0)
+    containertest::ClipFile clip;
+    if (!clip.open(path))
         return -1;
-    AVCodecContext* v = av_new_stream_avi(&ctx, 0)->codec;
-    v->codec_type = CODEC_TYPE_VIDEO;
-    v->codec_tag = MKTAG('H', '2', '6', '4');
-    v->codec_id = CODEC_ID_H264;
-    v->width = 1280;
-    v->height = 720;
-    v->time_base = {1, 25};
-    AVCodecContext* a = av_new_stream_avi(&ctx, 1)->codec;
-    a->codec_type = CODEC_TYPE_AUDIO;
-    a->codec_id = CODEC_ID_ADPCM_MS;
-    a->codec_tag = 2;
-    a->sample_rate = 8000;
-    a->channels = 1;
-    a->bit_rate = 51200;  // one 1024-byte block per 4 frames (160 ms)
-    a->bits_per_coded_sample = 4;
-    a->block_align = kAudioBlock;
-    avi_write_header(&ctx);
-    std::string frame(kFrameBytes, 'v');
-    std::string block(kAudioBlock, 'a');
+    clip.addVideo(MKTAG('H', '2', '6', '4'), 1280, 720)->codec_id = CODEC_ID_H264;
+    // one 1024-byte block per 4 frames (160 ms)
+    clip.addAudio(CODEC_ID_ADPCM_MS, 2, 51200, kAudioBlock);
+    avi_write_header(clip.ctx());
+    const std::string frame(kFrameBytes, 'v');
+    const std::string block(kAudioBlock, 'a');
     for (int i = 0; i < kFrames; i++) {
-        AVPacket pkt{};
-        av_init_packet(&pkt);
-        pkt.dts = i;
-        pkt.flags = i % 25 == 0 ? PKT_FLAG_KEY : 0;
-        pkt.data = reinterpret_cast<uint8_t*>(frame.data());
-        pkt.size = kFrameBytes - (i % 7);
-        avi_write_packet(&ctx, &pkt);
-        if (i % 4 == 0) {
-            pkt.stream_index = 1;
-            pkt.data = reinterpret_cast<uint8_t*>(block.data());
-            pkt.size = kAudioBlock;
-            avi_write_packet(&ctx, &pkt);
-        }
+        clip.write(0, i, i % 25 == 0, frame.substr(0, kFrameBytes - (i % 7)));
+        if (i % 4 == 0)
+            clip.write(1, i, true, block);
     }
-    avi_write_trailer(&ctx);
-    const int64_t size = url_ftell(ctx.pb);
-    url_fclose(ctx.pb);
-    avformat_free_context_avi(&ctx);
+    avi_write_trailer(clip.ctx());
+    const int64_t size = url_ftell(clip.ctx()->pb);
+    url_fclose(clip.ctx()->pb);
+    clip.ctx()->pb = nullptr;
     return size;
 }
 
@@ -79,24 +54,12 @@ const std::string& clipPath() {
 
 // Reads the whole clip forwards or backwards; the packets read.
 int64_t readClip(const std::string& path, bool backward) {
-    AVFormatContext ctx{};
-    AVIContext avi{};
-    ctx.priv_data = &avi;
-    if (url_fopen(&ctx.pb, path.c_str(), URL_RDONLY) < 0)
+    containertest::AviFile avi;
+    if ((backward ? avi.openBackward(path, 0) : avi.open(path)) < 0)
         return -1;
-    if (backward)
-        avi_read_header_backward(&ctx, nullptr, 0);
-    else
-        avi_read_header(&ctx, nullptr);
-    AVPacket pkt{};
-    av_init_packet(&pkt);
     int64_t packets = 0;
-    while ((backward ? avi_read_packet_backward(&ctx, &pkt, 0) : avi_read_packet(&ctx, &pkt)) >= 0)
+    for (containertest::ProbePacket p; avi.readOne(&p) >= 0;)
         packets++;
-    av_destruct_packet(&pkt);
-    avi_read_close(&ctx);
-    avformat_free_context_avi(&ctx);
-    url_fclose(ctx.pb);
     return packets;
 }
 

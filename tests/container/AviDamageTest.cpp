@@ -22,12 +22,13 @@ namespace {
 
 constexpr size_t kPacketLimit = 100000;  // far above any fixture's count: a hang shows as a failure
 
-std::vector<uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+std::vector<uint8_t> readBytes(const std::string& path) {
+    std::string bytes = readFile(path);
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
-// Opens, reads everything, seeks a few times; checks the bounds.
+// Opens, reads everything, seeks a few times, reads backwards; checks the
+// bounds.
 void exercise(const std::vector<uint8_t>& bytes) {
     AviFile avi;
     avi.openMemory(bytes);
@@ -45,18 +46,23 @@ void exercise(const std::vector<uint8_t>& bytes) {
         if (avi_read_seek(avi.ctx(), 0, t, AVSEEK_FLAG_BACKWARD, 1) == 0)
             avi.readAll(nullptr, 50);
     }
+    AviFile backward;
+    backward.openMemory(bytes, static_cast<int>(bytes.size() % AVI_PACKET_SLOTS));
+    packets = backward.readAll(&end, kPacketLimit);
+    ASSERT_LT(end, 0) << "backward reading must end";
+    EXPECT_LE(packets.size(), bytes.size() / 8);
 }
 
 std::vector<uint8_t> fixture(const char* name) {
     std::string path = testsupport::testDataFile(name);
     EXPECT_FALSE(path.empty()) << name;
-    return readFile(path);
+    return readBytes(path);
 }
 
 // The first recorder file (with a data stream) in name order.
 std::vector<uint8_t> recording() {
     std::vector<std::string> files = recordingFiles();
-    return files.empty() ? std::vector<uint8_t>() : readFile(files.front());
+    return files.empty() ? std::vector<uint8_t>() : readBytes(files.front());
 }
 
 TEST(AviDamage, TruncatedAnywhere) {
@@ -161,6 +167,9 @@ TEST_P(ChunkSize, NeverCrashesOrHangs) {
         }
     }
     ASSERT_GT(sizeFields.size(), 10u);
+    std::string text(file.begin(), file.end());
+    ASSERT_NE(text.rfind("idx1"), std::string::npos);
+    sizeFields.push_back(text.rfind("idx1") + 4);
     for (size_t at : sizeFields) {
         std::vector<uint8_t> copy = file;
         uint32_t old = copy[at] | copy[at + 1] << 8 | copy[at + 2] << 16 |

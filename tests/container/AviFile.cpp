@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "container/avibackward.h"
 #include "container/mem.h"
 
 using namespace container;
@@ -77,7 +78,17 @@ void AviFile::close() {
 }
 
 int AviFile::open(const std::string& path) {
+    return openFile(path, false, 0);
+}
+
+int AviFile::openBackward(const std::string& path, int slot) {
+    return openFile(path, true, slot);
+}
+
+int AviFile::openFile(const std::string& path, bool backward, int slot) {
     close();
+    backward_ = backward;
+    slot_ = slot;
     ctx_ = AVFormatContext{};
     avi_ = AVIContext{};
     ctx_.priv_data = &avi_;
@@ -86,11 +97,18 @@ int AviFile::open(const std::string& path) {
     if (err < 0)
         return err;
     opened_ = true;
-    return avi_read_header(&ctx_, nullptr);
+    return readHeader();
 }
 
-int AviFile::openMemory(std::vector<uint8_t> bytes) {
+int AviFile::readHeader() {
+    return !backward_ ? avi_read_header(&ctx_, nullptr)
+                      : avi_read_header_backward(&ctx_, nullptr, slot_);
+}
+
+int AviFile::openMemory(std::vector<uint8_t> bytes, int slot) {
     close();
+    backward_ = slot >= 0;
+    slot_ = slot;
     memory_ = std::move(bytes);
     if (memory_.empty())
         memory_.push_back(0);
@@ -99,11 +117,12 @@ int AviFile::openMemory(std::vector<uint8_t> bytes) {
     ctx_.priv_data = &avi_;
     ctx_.pb = openMemoryStream(memory_);
     opened_ = true;
-    return avi_read_header(&ctx_, nullptr);
+    return readHeader();
 }
 
 int AviFile::readOne(ProbePacket* out) {
-    int r = avi_read_packet(&ctx_, &pkt_);
+    int r =
+        !backward_ ? avi_read_packet(&ctx_, &pkt_) : avi_read_packet_backward(&ctx_, &pkt_, slot_);
     if (r < 0)
         return r;
     out->stream = pkt_.stream_index;

@@ -19,10 +19,14 @@ public:
 
     // url_fopen + avi_read_header: the header's result, or the open error.
     int open(const std::string& path);
-    // Same over bytes in memory (the object keeps its own copy).
-    int openMemory(std::vector<uint8_t> bytes);
+    // Same over bytes in memory (the object keeps its own copy), backwards
+    // on `slot` when it is 0 or more.
+    int openMemory(std::vector<uint8_t> bytes, int slot = -1);
+    // url_fopen + avi_read_header_backward on slot; readOne then reads
+    // backwards on that slot.
+    int openBackward(const std::string& path, int slot);
 
-    // Reads packets until a negative result, which goes to *end when given.
+    // Reads packets (data left in packet()) until a negative result, which goes to *end when given.
     std::vector<ProbePacket> readAll(int* end = nullptr, size_t limit = SIZE_MAX);
     int readOne(ProbePacket* out);
 
@@ -32,11 +36,15 @@ public:
 
 private:
     void close();
+    int openFile(const std::string& path, bool backward, int slot);
+    int readHeader();
     container::AVFormatContext ctx_{};
     container::AVIContext avi_{};
     container::AVPacket pkt_{};
     std::vector<uint8_t> memory_;
     bool opened_ = false;
+    bool backward_ = false;
+    int slot_ = 0;
 };
 
 // A read stream over bytes in memory that seeks and answers its size like a

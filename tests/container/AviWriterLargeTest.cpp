@@ -6,13 +6,14 @@
 #include <fstream>
 #include <string>
 
+#include "AviFile.h"
+#include "ClipFile.h"
 #include "Command.h"
 #include "TempDir.h"
-#include "container/avidec.h"
-#include "container/avienc.h"
 #include "container/riff.h"
 
 using namespace container;
+using namespace containertest;
 using namespace testsupport;
 
 namespace {
@@ -39,49 +40,22 @@ uint64_t le(const std::string& d, size_t at, int bytes) {
 }
 
 void writeLargeClip(const std::string& path) {
-    AVFormatContext ctx{};
-    AVIMuxContext mux{};
-    ctx.priv_data = &mux;
-    ASSERT_EQ(url_fopen(&ctx.pb, path.c_str(), URL_WRONLY), 0);
-    AVCodecContext* v = av_new_stream_avi(&ctx, 0)->codec;
-    v->codec_type = CODEC_TYPE_VIDEO;
-    v->codec_tag = MKTAG('O', 'R', 'D', 'X');  // no decoder claims it: ffprobe only counts
-    v->width = 640;
-    v->height = 480;
-    v->time_base = {1, 25};
-    AVCodecContext* a = av_new_stream_avi(&ctx, 1)->codec;
-    a->codec_type = CODEC_TYPE_AUDIO;
-    a->codec_id = CODEC_ID_ADPCM_MS;
-    a->codec_tag = 2;
-    a->sample_rate = 8000;
-    a->channels = 1;
-    a->bit_rate = 32000;
-    a->bits_per_coded_sample = 4;
-    a->block_align = kAudioBlock;
-    ASSERT_EQ(avi_write_header(&ctx), 0);
-
+    ClipFile clip;
+    ASSERT_TRUE(clip.open(path));
+    // no decoder claims the fourcc: ffprobe only counts
+    clip.addVideo(MKTAG('O', 'R', 'D', 'X'), 640, 480);
+    clip.addAudio(CODEC_ID_ADPCM_MS, 2, 32000, kAudioBlock);
+    ASSERT_EQ(avi_write_header(clip.ctx()), 0);
     std::string frame(kFrameBytes, '\0');
-    std::string block(kAudioBlock, '\x11');
+    const std::string block(kAudioBlock, '\x11');
     for (int i = 0; i < kFrames; i++) {
         frame[0] = static_cast<char>(i);
-        AVPacket pkt{};
-        av_init_packet(&pkt);
-        pkt.dts = i;
-        pkt.flags = i % 25 == 0 ? PKT_FLAG_KEY : 0;
-        pkt.data = reinterpret_cast<uint8_t*>(frame.data());
-        pkt.size = kFrameBytes - (i & 1);
-        ASSERT_EQ(avi_write_packet(&ctx, &pkt), 0);
+        ASSERT_EQ(clip.write(0, i, i % 25 == 0, frame.substr(0, kFrameBytes - (i & 1))), 0);
         if (i % 4 == 0) {
-            pkt.stream_index = 1;
-            pkt.flags = PKT_FLAG_KEY;
-            pkt.data = reinterpret_cast<uint8_t*>(block.data());
-            pkt.size = kAudioBlock;
-            ASSERT_EQ(avi_write_packet(&ctx, &pkt), 0);
+            ASSERT_EQ(clip.write(1, i, true, block), 0);
         }
     }
-    ASSERT_EQ(avi_write_trailer(&ctx), 0);
-    ASSERT_EQ(url_fclose(ctx.pb), 0);
-    avformat_free_context_avi(&ctx);
+    ASSERT_EQ(clip.finish(), 0);
 }
 
 TEST(AviWriterLarge, OpenDmlClipOverOneGiB) {
@@ -132,28 +106,19 @@ TEST(AviWriterLarge, OpenDmlClipOverOneGiB) {
         {"-count_packets", "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0"}, path);
     EXPECT_EQ(probe.out, std::to_string(kFrames) + "\n" + std::to_string(audio_chunks) + "\n");
 
-    AVFormatContext ctx{};
-    AVIContext avi{};
-    ctx.priv_data = &avi;
-    ASSERT_EQ(url_fopen(&ctx.pb, path.c_str(), URL_RDONLY), 0);
-    ASSERT_EQ(avi_read_header(&ctx, nullptr), 0);
-    AVPacket pkt{};
-    av_init_packet(&pkt);
+    AviFile avi;
+    ASSERT_EQ(avi.open(path), 0);
     int counts[2] = {0, 0};
     int64_t next_video = 0;
-    while (avi_read_packet(&ctx, &pkt) >= 0) {
-        ASSERT_TRUE(pkt.stream_index == 0 || pkt.stream_index == 1);
-        if (pkt.stream_index == 0) {
-            EXPECT_EQ(pkt.dts, next_video);
-            EXPECT_EQ(pkt.data[0], static_cast<uint8_t>(next_video));
+    for (ProbePacket p; avi.readOne(&p) >= 0;) {
+        ASSERT_TRUE(p.stream == 0 || p.stream == 1);
+        if (p.stream == 0) {
+            EXPECT_EQ(p.dts, next_video);
+            EXPECT_EQ(avi.packet()->data[0], static_cast<uint8_t>(next_video));
             next_video++;
         }
-        counts[pkt.stream_index]++;
+        counts[p.stream]++;
     }
-    av_destruct_packet(&pkt);
-    avi_read_close(&ctx);
-    avformat_free_context_avi(&ctx);
-    url_fclose(ctx.pb);
     EXPECT_EQ(counts[0], kFrames);
     EXPECT_EQ(counts[1], audio_chunks);
 }

@@ -9,8 +9,10 @@
 #include <iterator>
 #include <sstream>
 
+#include "AviFile.h"
+#include "ClipFile.h"
 #include "Command.h"
-#include "ProbePackets.h"
+#include "ReadOracle.h"
 #include "TempDir.h"
 #include "TestData.h"
 #include "container/avidec.h"
@@ -24,11 +26,6 @@ using namespace containertest;
 using namespace testsupport;
 
 namespace {
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 uint32_t le32(const std::string& d, size_t at) {
     if (at + 4 > d.size())
@@ -176,68 +173,12 @@ void fillCodec(AVStream* st, const SourceStream& src) {
     }
 }
 
-// A writing context with its byte writer; an unfinished clip is aborted.
-class ClipFile {
-public:
-    ClipFile() { ctx_.priv_data = &mux_; }
-    ~ClipFile() {
-        if (ctx_.pb)
-            avi_write_abort(&ctx_);
-        avformat_free_context_avi(&ctx_);
-    }
-    ClipFile(const ClipFile&) = delete;
-    ClipFile& operator=(const ClipFile&) = delete;
-
-    bool open(const std::string& path) {
-        return url_fopen(&ctx_.pb, path.c_str(), URL_WRONLY) == 0;
-    }
-    AVStream* add(int type) {
-        AVStream* st = av_new_stream_avi(&ctx_, static_cast<int>(ctx_.nb_streams));
-        st->codec->codec_type = type;
-        return st;
-    }
-    int write(int stream, int64_t dts, bool key, const std::string& data) {
-        AVPacket pkt{};
-        av_init_packet(&pkt);
-        pkt.stream_index = stream;
-        pkt.dts = dts;
-        pkt.flags = key ? PKT_FLAG_KEY : 0;
-        pkt.data = reinterpret_cast<uint8_t*>(const_cast<char*>(data.data()));
-        pkt.size = static_cast<int>(data.size());
-        return avi_write_packet(&ctx_, &pkt);
-    }
-    // Trailer, then close; the trailer's result.
-    int finish() {
-        int r = avi_write_trailer(&ctx_);
-        url_fclose(ctx_.pb);
-        ctx_.pb = nullptr;
-        return r;
-    }
-    AVFormatContext* ctx() { return &ctx_; }
-    AVIMuxContext* mux() { return &mux_; }
-
-private:
-    AVFormatContext ctx_{};
-    AVIMuxContext mux_{};
-};
-
 // A clip with a 320x240 video stream at 25 fps and an MS ADPCM stream. The
 // video fourcc is one no decoder claims, so that ffprobe lists made-up
 // payloads without trying to parse them.
-void addVideoAndAdpcm(ClipFile* clip, int block_align) {
-    AVCodecContext* v = clip->add(CODEC_TYPE_VIDEO)->codec;
-    v->codec_tag = MKTAG('O', 'R', 'D', 'X');
-    v->width = 320;
-    v->height = 240;
-    v->time_base = {1, 25};
-    AVCodecContext* a = clip->add(CODEC_TYPE_AUDIO)->codec;
-    a->codec_id = CODEC_ID_ADPCM_MS;
-    a->codec_tag = 2;
-    a->sample_rate = 8000;
-    a->channels = 1;
-    a->bit_rate = 64000;
-    a->bits_per_coded_sample = 4;
-    a->block_align = block_align;
+void addVideoAndAdpcm(ClipFile* clip) {
+    clip->addVideo(MKTAG('O', 'R', 'D', 'X'), 320, 240);
+    clip->addAudio(CODEC_ID_ADPCM_MS, 2, 64000, 256);
 }
 
 std::string payload(size_t size, int seed) {
@@ -247,58 +188,15 @@ std::string payload(size_t size, int seed) {
     return s;
 }
 
-std::string recordingFile(const std::string& prefix) {
-    const std::string dir = testDataDir() + "/recordings";
-    CommandResult r =
-        runCommand({"sh", "-c", "ls " + shellQuote(dir) + " | grep '^" + prefix + "'"});
-    std::string name = r.out.substr(0, r.out.find('\n'));
-    return name.empty() ? "" : dir + "/" + name;
-}
-
-struct ReadPacket {
-    int stream;
-    int64_t dts;
-    bool key;
-    std::string data;
-};
-
-// Every packet our reader finds in path, in file order.
-std::vector<ReadPacket> readBack(const std::string& path) {
-    AVFormatContext ctx{};
-    AVIContext avi{};
-    ctx.priv_data = &avi;
-    std::vector<ReadPacket> packets;
-    if (url_fopen(&ctx.pb, path.c_str(), URL_RDONLY) == 0 && avi_read_header(&ctx, nullptr) == 0) {
-        AVPacket pkt{};
-        av_init_packet(&pkt);
-        while (avi_read_packet(&ctx, &pkt) >= 0) {
-            packets.push_back({pkt.stream_index, pkt.dts, (pkt.flags & PKT_FLAG_KEY) != 0,
-                               std::string(reinterpret_cast<char*>(pkt.data), pkt.size)});
-        }
-        av_destruct_packet(&pkt);
-    }
-    avi_read_close(&ctx);
-    avformat_free_context_avi(&ctx);
-    if (ctx.pb)
-        url_fclose(ctx.pb);
-    return packets;
-}
-
 // ---------------------------------------------------------------------------
 
-struct Fixture {
-    const char* name;
-    bool recording;  // in the recordings folder, found by name prefix
-};
-
-class WriterRoundTrip : public ::testing::TestWithParam<Fixture> {};
+class WriterRoundTrip : public ::testing::TestWithParam<FixtureName> {};
 
 // Copies every packet of the source (as ffprobe lists them, payloads read
 // straight from the file; ffprobe's pos is the payload's) into a clip.
 TEST_P(WriterRoundTrip, ClipProbesDecodesAndKeepsTheVideoPackets) {
-    const Fixture& fx = GetParam();
-    const std::string src = fx.recording ? recordingFile(fx.name) : testDataFile(fx.name);
-    ASSERT_FALSE(src.empty()) << fx.name << " was not generated";
+    const std::string src = fixturePath(GetParam());
+    ASSERT_FALSE(src.empty()) << GetParam().name << " was not generated";
     const std::string bytes = readFile(src);
     const std::vector<SourceStream> streams = sourceStreams(bytes, src);
     const std::vector<ProbePacket> packets = probePackets(src);
@@ -334,59 +232,54 @@ TEST_P(WriterRoundTrip, ClipProbesDecodesAndKeepsTheVideoPackets) {
         "");
     EXPECT_EQ(videoFrameMd5(clipPath), videoFrameMd5(src));
 
-    // Our reader finds the same payloads per stream, and for video the same
-    // times and key flags.
-    const std::vector<ReadPacket> back = readBack(clipPath);
-    ASSERT_EQ(back.size(), packets.size());
-    for (size_t n = 0; n < streams.size(); n++) {
-        std::vector<ProbePacket> a = ofStream(packets, static_cast<int>(n));
-        std::vector<ReadPacket> b;
-        for (const ReadPacket& r : back) {
-            if (r.stream == static_cast<int>(n))
-                b.push_back(r);
-        }
-        ASSERT_EQ(a.size(), b.size()) << "stream " << n;
-        for (size_t i = 0; i < a.size(); i++) {
-            EXPECT_EQ(b[i].data, bytes.substr(a[i].pos, a[i].size)) << "stream " << n << " " << i;
-            if (streams[n].type == "vids") {
-                EXPECT_EQ(b[i].dts, a[i].dts) << "packet " << i;
-                EXPECT_EQ(b[i].key, a[i].key) << "packet " << i;
-            }
-        }
+    // Our reader finds the same payloads per stream and ffprobe the same
+    // sizes; for video both the same times and key flags.
+    AviFile back;
+    ASSERT_EQ(back.open(clipPath), 0);
+    std::vector<ProbePacket> read;
+    std::vector<std::string> payloads;
+    ProbePacket p;
+    while (back.readOne(&p) >= 0) {
+        read.push_back(p);
+        payloads.emplace_back(reinterpret_cast<char*>(back.packet()->data), p.size);
     }
-
-    // ffprobe sees every stream's payload sizes in order; video its times
-    // and key flags too.
     const std::vector<ProbePacket> written = probePackets(clipPath);
+    ASSERT_EQ(read.size(), packets.size());
     ASSERT_EQ(written.size(), packets.size());
     for (size_t n = 0; n < streams.size(); n++) {
-        std::vector<ProbePacket> a = ofStream(packets, static_cast<int>(n));
-        std::vector<ProbePacket> b = ofStream(written, static_cast<int>(n));
+        const int stream = static_cast<int>(n);
+        std::vector<ProbePacket> a = ofStream(packets, stream);
+        std::vector<ProbePacket> b = ofStream(written, stream);
+        std::vector<size_t> ours;
+        for (size_t i = 0; i < read.size(); i++) {
+            if (read[i].stream == stream)
+                ours.push_back(i);
+        }
         ASSERT_EQ(a.size(), b.size()) << "stream " << n;
+        ASSERT_EQ(a.size(), ours.size()) << "stream " << n;
         for (size_t i = 0; i < a.size(); i++) {
-            EXPECT_EQ(a[i].size, b[i].size) << "stream " << n << " packet " << i;
-            if (streams[n].type == "vids") {
-                EXPECT_EQ(a[i].key, b[i].key) << "packet " << i;
-                EXPECT_EQ(a[i].dts, b[i].dts) << "packet " << i;
+            SCOPED_TRACE("stream " + std::to_string(n) + " packet " + std::to_string(i));
+            EXPECT_EQ(payloads[ours[i]], bytes.substr(a[i].pos, a[i].size));
+            EXPECT_EQ(b[i].size, a[i].size);
+            if (streams[n].type != "vids")
+                continue;
+            for (const ProbePacket* q : {&b[i], &read[ours[i]]}) {
+                EXPECT_EQ(q->dts, a[i].dts);
+                EXPECT_EQ(q->key, a[i].key);
             }
         }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fixtures, WriterRoundTrip,
-    ::testing::Values(Fixture{"h264_aac.avi", false}, Fixture{"h264_bframes_aac.avi", false},
-                      Fixture{"hevc_adpcm_ms.avi", false}, Fixture{"h264_adpcm_ima.avi", false},
-                      Fixture{"h264_adts_aac.avi", false}, Fixture{"20230514083000_NM", true},
-                      Fixture{"20230514084500_GS", true}),
-    [](const auto& info) {
-        std::string n = info.param.name;
-        for (char& c : n) {
-            if (!isalnum(static_cast<unsigned char>(c)))
-                c = '_';
-        }
-        return n;
-    });
+INSTANTIATE_TEST_SUITE_P(Fixtures, WriterRoundTrip,
+                         ::testing::Values(FixtureName{"h264_aac.avi", false},
+                                           FixtureName{"h264_bframes_aac.avi", false},
+                                           FixtureName{"hevc_adpcm_ms.avi", false},
+                                           FixtureName{"h264_adpcm_ima.avi", false},
+                                           FixtureName{"h264_adts_aac.avi", false},
+                                           FixtureName{"20230514083000_NM", true},
+                                           FixtureName{"20230514084500_GS", true}),
+                         [](const auto& info) { return testName(info.param.name); });
 
 // 100 video and 40 audio chunks, one of them odd-sized: one RIFF whose idx1
 // lists all 140 chunks in file order with their sizes, and counters that
@@ -397,7 +290,7 @@ TEST(AviWriter, SingleRiffIndexAndCounters) {
     {
         ClipFile clip;
         ASSERT_TRUE(clip.open(path));
-        addVideoAndAdpcm(&clip, 256);
+        addVideoAndAdpcm(&clip);
         ASSERT_EQ(avi_write_header(clip.ctx()), 0);
         int audio = 0;
         for (int i = 0; i < 100; i++) {
@@ -458,7 +351,7 @@ TEST(AviWriter, LongFramePeriod) {
     {
         ClipFile clip;
         ASSERT_TRUE(clip.open(path));
-        addVideoAndAdpcm(&clip, 256);
+        addVideoAndAdpcm(&clip);
         clip.ctx()->streams[0]->codec->time_base = {4000, 1};
         ASSERT_EQ(avi_write_header(clip.ctx()), 0);
         ASSERT_EQ(clip.write(0, 0, true, payload(10, 0)), 0);
@@ -484,7 +377,7 @@ TEST(AviWriter, InfoTextsAndSoftwareName) {
         {
             ClipFile clip;
             ASSERT_TRUE(clip.open(path));
-            addVideoAndAdpcm(&clip, 256);
+            addVideoAndAdpcm(&clip);
             if (c.bitexact)
                 clip.ctx()->streams[0]->codec->flags |= CODEC_FLAG_BITEXACT;
             av_metadata_set(&clip.ctx()->metadata, "Title", "Ride home");
@@ -529,14 +422,14 @@ TEST(AviWriter, RejectsWhatItCannotWrite) {
     {
         ClipFile clip;
         ASSERT_TRUE(clip.open(dir.file("untagged.avi")));
-        addVideoAndAdpcm(&clip, 256);
+        addVideoAndAdpcm(&clip);
         clip.ctx()->streams[1]->codec->codec_tag = 0;  // no WAVEFORMATEX tag
         EXPECT_EQ(avi_write_header(clip.ctx()), -1);
     }
     {
         ClipFile clip;
         ASSERT_TRUE(clip.open(dir.file("packets.avi")));
-        addVideoAndAdpcm(&clip, 256);
+        addVideoAndAdpcm(&clip);
         EXPECT_EQ(clip.write(0, 0, true, "abc"), -1);  // before the header
         ASSERT_EQ(avi_write_header(clip.ctx()), 0);
         EXPECT_EQ(clip.write(2, 0, true, "abc"), -1);
@@ -554,7 +447,7 @@ TEST(AviWriter, TimestampGapsAreFilledWithinBounds) {
     {
         ClipFile clip;
         ASSERT_TRUE(clip.open(path));
-        addVideoAndAdpcm(&clip, 256);
+        addVideoAndAdpcm(&clip);
         ASSERT_EQ(avi_write_header(clip.ctx()), 0);
         ASSERT_EQ(clip.write(0, 3, true, payload(50, 0)), 0);
         ASSERT_EQ(clip.write(0, 4, false, payload(50, 1)), 0);
@@ -585,23 +478,9 @@ TEST(AviWriter, ClipCutStreams) {
     {
         ClipFile clip;
         ASSERT_TRUE(clip.open(path));
-        AVCodecContext* v = clip.add(CODEC_TYPE_VIDEO)->codec;
-        v->codec_id = CODEC_ID_H264;
-        v->codec_tag = MKTAG('h', '2', '6', '4');
-        v->width = 320;
-        v->height = 240;
-        v->time_base = {1, 25};
-        AVStream* as = clip.add(CODEC_TYPE_AUDIO);
-        AVCodecContext* a = as->codec;
-        a->codec_id = CODEC_ID_ADPCM_MS;
-        a->codec_tag = 2;
-        a->stream_codec_tag = 1;
-        a->bit_rate = 64000;
-        a->sample_rate = 8000;
-        a->channels = 1;
-        a->bits_per_coded_sample = 4;
-        a->block_align = 2036;
-        as->time_base = {509, 2000};
+        clip.addVideo(MKTAG('h', '2', '6', '4'), 320, 240)->codec_id = CODEC_ID_H264;
+        clip.addAudio(CODEC_ID_ADPCM_MS, 2, 64000, 2036)->stream_codec_tag = 1;
+        clip.ctx()->streams[1]->time_base = {509, 2000};
         ASSERT_EQ(avi_write_header(clip.ctx()), 0);
         for (const ProbePacket& p : probePackets(src)) {
             // the cutter's packets carry no timestamps
@@ -632,7 +511,7 @@ TEST(AviWriter, DataStreamsKeepTheirTimeBase) {
     {
         ClipFile clip;
         ASSERT_TRUE(clip.open(path));
-        addVideoAndAdpcm(&clip, 256);
+        addVideoAndAdpcm(&clip);
         AVStream* tenth = clip.add(CODEC_TYPE_DATA);
         tenth->codec->time_base = {1, 10};
         AVStream* bare = clip.add(CODEC_TYPE_DATA);
@@ -670,7 +549,7 @@ TEST(AviWriter, StreamedOutputHasNoIndex) {
         ClipFile clip;
         ASSERT_TRUE(clip.open(path));
         clip.ctx()->pb->is_streamed = 1;
-        addVideoAndAdpcm(&clip, 256);
+        addVideoAndAdpcm(&clip);
         ASSERT_EQ(avi_write_header(clip.ctx()), 0);
         for (int i = 0; i < 20; i++) {
             ASSERT_EQ(clip.write(0, i, i % 10 == 0, payload(300 + i, i)), 0);
@@ -688,7 +567,7 @@ TEST(AviWriter, StreamedOutputHasNoIndex) {
 TEST(AviWriter, TrailerReportsTheWriteError) {
     ClipFile clip;
     ASSERT_TRUE(clip.open("/dev/full"));
-    addVideoAndAdpcm(&clip, 256);
+    addVideoAndAdpcm(&clip);
     ASSERT_EQ(avi_write_header(clip.ctx()), 0);
     ASSERT_EQ(clip.write(0, 0, true, payload(100000, 0)), 0);
     EXPECT_LT(clip.finish(), 0);
@@ -701,7 +580,7 @@ TEST(AviWriter, AbortClosesAnUnfinishedClip) {
     const std::string path = dir.file("unfinished.avi");
     ClipFile clip;
     ASSERT_TRUE(clip.open(path));
-    addVideoAndAdpcm(&clip, 256);
+    addVideoAndAdpcm(&clip);
     ASSERT_EQ(avi_write_header(clip.ctx()), 0);
     for (int i = 0; i < 30; i++)
         ASSERT_EQ(clip.write(0, i, i == 0, payload(500, i)), 0);

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "AviFile.h"
 #include "TestData.h"
@@ -24,6 +27,32 @@ std::vector<std::string> recordingFiles() {
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+std::string recordingFile(const std::string& prefix) {
+    for (const std::string& file : recordingFiles()) {
+        if (std::filesystem::path(file).filename().string().rfind(prefix, 0) == 0)
+            return file;
+    }
+    return "";
+}
+
+std::string fixturePath(const FixtureName& fixture) {
+    return fixture.recording ? recordingFile(fixture.name)
+                             : testsupport::testDataFile(fixture.name);
+}
+
+std::string testName(std::string name) {
+    for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    }
+    return name;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::vector<ProbePacket> joinPieces(const std::vector<ProbePacket>& packets) {

@@ -20,6 +20,20 @@ std::vector<ProbePacket> withChunkTimestamps(std::vector<ProbePacket> expected,
 
 // The recorder-style fixtures (<testdata>/recordings/*.avi) in name order.
 std::vector<std::string> recordingFiles();
+// The first of them whose name starts with prefix; empty when none does.
+std::string recordingFile(const std::string& prefix);
+
+// A generated fixture: a recording (found by name prefix) or a media file.
+struct FixtureName {
+    const char* name;
+    bool recording;
+};
+std::string fixturePath(const FixtureName& fixture);
+// The name as a test parameter name (letters and digits only).
+std::string testName(std::string name);
+
+// The whole file; empty when it cannot be read.
+std::string readFile(const std::string& path);
 
 // Opens file with our reader and expects ffprobe's packets one for one
 // (gtest failures on any difference).

@@ -29,4 +29,4 @@ endif()
 # docs/benchmarks/container-writer.md).
 ordavex_add_benchmark(container_backward_benchmark
   SOURCES AviBackwardBenchmark.cpp
-  LIBS ordavex_container)
+  LIBS container_test_support)
