@@ -42,11 +42,9 @@ TEST_P(SourcePcm, EqualsFfmpegMonoS16) {
 INSTANTIATE_TEST_SUITE_P(Fixtures, SourcePcm,
                          ::testing::Values(Source{"h264_adpcm_ms.avi", kMsAdpcm, true},
                                            Source{"h264_adpcm_ms.avi", kMsAdpcm, false},
-                                           Source{"hevc_adpcm_ms.avi", kMsAdpcm, true},
                                            Source{"h264_aac.avi", kAac, true},
                                            Source{"h264_aac.avi", kAac, false},
-                                           Source{"h264_adts_aac.avi", kAac, false},
-                                           Source{"h264_bframes_aac.avi", kAac, true}),
+                                           Source{"h264_adts_aac.avi", kAac, false}),
                          [](const auto& info) {
                              std::string name = info.param.file;
                              name = name.substr(0, name.find('.'));

@@ -4,10 +4,10 @@
 #include <unistd.h>
 
 #include <QCryptographicHash>
-#include <QMutex>
 #include <QStringList>
 
 #include <fcntl.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -230,10 +230,8 @@ DebugCapture::~DebugCapture() {
 
 QStringList DebugCapture::lines(const QString& prefix) const {
     QStringList matching;
-    for (const QString& line : *captured) {
-        if (line.startsWith(prefix))
-            matching << line;
-    }
+    std::copy_if(captured->begin(), captured->end(), std::back_inserter(matching),
+                 [&prefix](const QString& line) { return line.startsWith(prefix); });
     return matching;
 }
 

@@ -30,25 +30,19 @@ uint32_t be(const std::vector<uint8_t>& bytes, size_t at, int width) {
     return v;
 }
 
-// The payload of the first script tag; empty when there is none.
+// The payload of the first tag, which ffmpeg's muxer makes the onMetaData
+// script tag; empty when the file starts otherwise.
 std::vector<uint8_t> firstScriptTag(const std::vector<uint8_t>& flv) {
     if (flv.size() < 9 || flv[0] != 'F' || flv[1] != 'L' || flv[2] != 'V') {
         return {};
     }
-    size_t at = be(flv, 5, 4) + kPreviousTagSizeField;
-    while (at + kTagHeaderSize <= flv.size()) {
-        const uint8_t type = flv[at] & 0x1f;
-        const size_t size = be(flv, at + 1, 3);
-        const size_t body = at + kTagHeaderSize;
-        if (body + size > flv.size()) {
-            return {};
-        }
-        if (type == kScriptTag) {
-            return std::vector<uint8_t>(flv.begin() + body, flv.begin() + body + size);
-        }
-        at = body + size + kPreviousTagSizeField;
+    const size_t at = be(flv, 5, 4) + kPreviousTagSizeField;
+    const size_t body = at + kTagHeaderSize;
+    if (body > flv.size() || (flv[at] & 0x1f) != kScriptTag ||
+        body + be(flv, at + 1, 3) > flv.size()) {
+        return {};
     }
-    return {};
+    return std::vector<uint8_t>(flv.begin() + body, flv.begin() + body + be(flv, at + 1, 3));
 }
 
 std::vector<uint8_t> readFile(const std::string& path) {

@@ -53,13 +53,10 @@ TEST(ParseFuzzSmoke, SeedsParseAndMutationsStayInBounds) {
             << name;
     }
     std::mt19937 random(20231205);
-    int runs = 0;
     for (int i = 0; i < 30000; ++i) {
         const std::vector<uint8_t>& seed = seeds[random() % seeds.size()];
         const std::vector<uint8_t>& other = seeds[random() % seeds.size()];
         const std::vector<uint8_t> input = mutate(seed, other, random);
         ASSERT_EQ(LLVMFuzzerTestOneInput(input.data(), input.size()), 0);
-        ++runs;
     }
-    EXPECT_EQ(runs, 30000);
 }
