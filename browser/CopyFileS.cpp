@@ -14,6 +14,9 @@ CopyFileS::~CopyFileS() {
     stopped = true;
     thread.quit();
     thread.wait();
+    // wait() orders the copy thread's end through Qt's own locks, which
+    // ThreadSanitizer cannot see; this acquire states the same order to it.
+    ended.load(std::memory_order_acquire);
 }
 
 void CopyFileS::Start() {
@@ -31,6 +34,7 @@ void CopyFileS::Stop() {
 void CopyFileS::run() {
     copyAll();
     stopped = true;
+    ended.store(true, std::memory_order_release);
     thread.quit();
 }
 

@@ -46,4 +46,6 @@ private:
     // Shared by the GUI thread and the copy thread: set to ask for a stop, and
     // by the copy itself when it has ended.
     std::atomic<bool> stopped{false};
+    // Set by the copy thread as its last access to this object.
+    std::atomic<bool> ended{false};
 };

@@ -58,6 +58,12 @@ struct CopyRun {
     int successes = 0;
 };
 
+// A copy of text with a buffer of its own: the signal's string is shared with
+// the copy thread, whose reference counting ThreadSanitizer sees only in part.
+QString own(const QString& text) {
+    return QString(text.constData(), text.size());
+}
+
 // Starts the copier and collects its signals, which reach this (GUI) thread
 // queued, until it reports its end.
 CopyRun runCopier(CopyFileS& copier) {
@@ -66,11 +72,11 @@ CopyRun runCopier(CopyFileS& copier) {
     QObject receiver;
     QObject::connect(&copier, &CopyFileS::Signal_copy, &receiver,
                      [&](const QString& file, int index, int total) {
-                         run.copies.append({file, index, total});
+                         run.copies.append({own(file), index, total});
                      });
     QObject::connect(&copier, &CopyFileS::Signal_error, &receiver,
                      [&](int code, const QString& message) {
-                         run.errors.append({code, message});
+                         run.errors.append({code, own(message)});
                          ended = true;
                      });
     QObject::connect(&copier, &CopyFileS::Signal_successful, &receiver, [&] {
