@@ -5,7 +5,6 @@
 #include <sys/resource.h>
 
 #include <QCoreApplication>
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -40,12 +39,11 @@ double ProcessCpuMs() {
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
-// What the clock thread saw at its first and last release.
-struct Track {
-    std::atomic<int> releases{0};
-    std::atomic<qint64> firstDts{0}, lastDts{0};
-    std::atomic<double> firstCpu{0}, lastCpu{0};
-    std::atomic<Clock::rep> firstWall{0}, lastWall{0};
+// What the clock thread saw at one release; read after Shutdown joined it.
+struct Sample {
+    qint64 dts = 0;
+    double cpu = 0;
+    Clock::time_point wall;
 };
 
 void BM_ClockPacing(benchmark::State& state) {
@@ -55,23 +53,19 @@ void BM_ClockPacing(benchmark::State& state) {
     for (auto _ : state) {
         g_bSuspend.store(false);
         Controller controller;
-        Track track;
+        Sample first;
+        Sample last;
+        int releases = 0;
         QObject::connect(
             &controller.playCtrl, &PlayCtrl::Signal_updateTime, &controller.playCtrl,
             [&](qint64 dts, qint64) {
                 if (StreamMarker::IsMarker(dts)) {
                     return;
                 }
-                const double cpu = ThreadCpuMs();
-                const auto wall = Clock::now().time_since_epoch().count();
-                if (track.releases++ == 0) {
-                    track.firstDts = dts;
-                    track.firstCpu = cpu;
-                    track.firstWall = wall;
+                last = Sample{dts, ThreadCpuMs(), Clock::now()};
+                if (releases++ == 0) {
+                    first = last;
                 }
-                track.lastDts = dts;
-                track.lastCpu = cpu;
-                track.lastWall = wall;
             },
             Qt::DirectConnection);
         controller.SpeedChange(speedIndex);
@@ -86,13 +80,12 @@ void BM_ClockPacing(benchmark::State& state) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         controller.Shutdown();
-        const double wallS =
-            double(track.lastWall - track.firstWall) * Clock::period::num / Clock::period::den;
-        const double mediaS = double(track.lastDts - track.firstDts) / 1000.0;
+        const double wallS = std::chrono::duration<double>(last.wall - first.wall).count();
+        const double mediaS = double(last.dts - first.dts) / 1000.0;
         const double nominal = controller.speed.load() / 16.0;
         state.counters["speed_ratio"] = mediaS / wallS / nominal;
-        state.counters["clock_cpu_ms_per_media_s"] = (track.lastCpu - track.firstCpu) / mediaS;
-        state.counters["releases"] = track.releases.load();
+        state.counters["clock_cpu_ms_per_media_s"] = (last.cpu - first.cpu) / mediaS;
+        state.counters["releases"] = releases;
     }
     g_bSuspend.store(false);
 }
