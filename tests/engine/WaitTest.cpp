@@ -102,19 +102,16 @@ TEST_F(WaitTest, WorkerServesQueuedEventsInItsWaitsAndEndsOnTheExitFlag) {
     EXPECT_GT(worker.passes.load(), 0);
 }
 
-TEST_F(WaitTest, WorkerNeverStartedIsWaitedForAtOnce) {
-    IdleWorker worker(time);
-    worker.Wait();
-    EXPECT_EQ(worker.passes.load(), 0);
-}
-
-TEST_F(WaitTest, WorkerStartedAfterTheExitFlagEndsAtOnce) {
+TEST_F(WaitTest, WorkerNeverStartedOrStartedAfterTheExitFlagEndsAtOnce) {
+    IdleWorker unstarted(time);
+    unstarted.Wait();
+    EXPECT_EQ(unstarted.passes.load(), 0);
     g_bSuspend.store(true);
-    IdleWorker worker(time);
-    worker.Start();
-    worker.Wait();
-    EXPECT_EQ(worker.passes.load(), 0);
-    EXPECT_TRUE(worker.thread()->isFinished());
+    IdleWorker late(time);
+    late.Start();
+    late.Wait();
+    EXPECT_EQ(late.passes.load(), 0);
+    EXPECT_TRUE(late.thread()->isFinished());
 }
 
 }  // namespace
