@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "MemoryFile.h"
 #include "container/avibackward.h"
 #include "container/mem.h"
 
@@ -12,50 +13,22 @@ namespace containertest {
 
 namespace {
 
-struct MemoryObject {
-    const std::vector<uint8_t>* bytes;
-    int64_t pos;
-};
-
-int memoryRead(void* opaque, uint8_t* buf, int size) {
-    MemoryObject* m = static_cast<MemoryObject*>(opaque);
-    int64_t left = static_cast<int64_t>(m->bytes->size()) - m->pos;
-    int n = static_cast<int>(std::max<int64_t>(0, std::min<int64_t>(size, left)));
-    if (n > 0)
-        std::memcpy(buf, m->bytes->data() + m->pos, static_cast<size_t>(n));
-    m->pos += n;
-    return n;
-}
-
-int64_t memorySeek(void* opaque, int64_t offset, int whence) {
-    MemoryObject* m = static_cast<MemoryObject*>(opaque);
-    int64_t size = static_cast<int64_t>(m->bytes->size());
-    if (whence == AVSEEK_SIZE)
-        return size;
-    if (whence == 1)
-        offset += m->pos;
-    else if (whence == 2)
-        offset += size;
-    if (offset < 0)
-        return -22;
-    m->pos = offset;
-    return offset;
-}
-
 constexpr int kMemoryBuffer = 32768;
 
 }  // namespace
 
-ByteIOContext* openMemoryStream(const std::vector<uint8_t>& bytes) {
-    MemoryObject* m = new MemoryObject{&bytes, 0};
+ByteIOContext* openMemoryStream(std::vector<uint8_t> bytes) {
+    MemoryFile* m = new MemoryFile;
+    m->bytes = std::move(bytes);
     unsigned char* buffer = static_cast<unsigned char*>(av_malloc(kMemoryBuffer));
-    return av_alloc_put_byte(buffer, kMemoryBuffer, 0, m, memoryRead, nullptr, memorySeek);
+    return av_alloc_put_byte(buffer, kMemoryBuffer, 0, m, MemoryFile::read, nullptr,
+                             MemoryFile::seek);
 }
 
 void closeMemoryStream(ByteIOContext* pb) {
     if (!pb)
         return;
-    delete static_cast<MemoryObject*>(pb->opaque);
+    delete static_cast<MemoryFile*>(pb->opaque);
     av_free(pb->buffer);
     av_free(pb);
 }
@@ -68,7 +41,7 @@ void AviFile::close() {
     if (opened_) {
         avi_read_close(&ctx_);
         avformat_free_context_avi(&ctx_);
-        if (memory_.empty())
+        if (!memory_)
             url_fclose(ctx_.pb);
         else
             closeMemoryStream(ctx_.pb);
@@ -87,6 +60,7 @@ int AviFile::openBackward(const std::string& path, int slot) {
 
 int AviFile::openFile(const std::string& path, bool backward, int slot) {
     close();
+    memory_ = false;
     backward_ = backward;
     slot_ = slot;
     ctx_ = AVFormatContext{};
@@ -109,13 +83,13 @@ int AviFile::openMemory(std::vector<uint8_t> bytes, int slot) {
     close();
     backward_ = slot >= 0;
     slot_ = slot;
-    memory_ = std::move(bytes);
-    if (memory_.empty())
-        memory_.push_back(0);
+    memory_ = true;
+    if (bytes.empty())
+        bytes.push_back(0);
     ctx_ = AVFormatContext{};
     avi_ = AVIContext{};
     ctx_.priv_data = &avi_;
-    ctx_.pb = openMemoryStream(memory_);
+    ctx_.pb = openMemoryStream(std::move(bytes));
     opened_ = true;
     return readHeader();
 }

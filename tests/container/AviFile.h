@@ -19,7 +19,7 @@ public:
 
     // url_fopen + avi_read_header: the header's result, or the open error.
     int open(const std::string& path);
-    // Same over bytes in memory (the object keeps its own copy), backwards
+    // Same over bytes in memory (the stream keeps them), backwards
     // on `slot` when it is 0 or more.
     int openMemory(std::vector<uint8_t> bytes, int slot = -1);
     // url_fopen + avi_read_header_backward on slot; readOne then reads
@@ -41,15 +41,15 @@ private:
     container::AVFormatContext ctx_{};
     container::AVIContext avi_{};
     container::AVPacket pkt_{};
-    std::vector<uint8_t> memory_;
+    bool memory_ = false;  // opened on bytes in memory
     bool opened_ = false;
     bool backward_ = false;
     int slot_ = 0;
 };
 
 // A read stream over bytes in memory that seeks and answers its size like a
-// file does.
-container::ByteIOContext* openMemoryStream(const std::vector<uint8_t>& bytes);
+// file does; closeMemoryStream releases it with the bytes.
+container::ByteIOContext* openMemoryStream(std::vector<uint8_t> bytes);
 void closeMemoryStream(container::ByteIOContext* pb);
 
 }  // namespace containertest

@@ -6,69 +6,27 @@
 #include <numeric>
 #include <vector>
 
+#include "MemoryFile.h"
 #include "TempDir.h"
 #include "container/aviobuf.h"
 #include "container/error.h"
 #include "container/mem.h"
 
 using namespace container;
+using containertest::MemoryFile;
 using testsupport::TempDir;
 
 namespace {
 
-// A seekable byte object that counts the calls made on it.
-struct MemoryObject {
-    std::vector<uint8_t> bytes;
-    int64_t pos = 0;
-    int reads = 0, seeks = 0, largestRead = 0;
-    int failReadsWith = 0;
-
-    static int read(void* o, uint8_t* buf, int size) {
-        MemoryObject* m = static_cast<MemoryObject*>(o);
-        m->reads++;
-        m->largestRead = std::max(m->largestRead, size);
-        if (m->failReadsWith)
-            return m->failReadsWith;
-        int64_t n = std::min<int64_t>(size, static_cast<int64_t>(m->bytes.size()) - m->pos);
-        if (n <= 0)
-            return 0;
-        std::copy_n(m->bytes.begin() + m->pos, n, buf);
-        m->pos += n;
-        return static_cast<int>(n);
-    }
-    static int write(void* o, uint8_t* buf, int size) {
-        MemoryObject* m = static_cast<MemoryObject*>(o);
-        if (m->failReadsWith)
-            return m->failReadsWith;
-        if (m->bytes.size() < static_cast<size_t>(m->pos + size))
-            m->bytes.resize(static_cast<size_t>(m->pos + size));
-        std::copy_n(buf, size, m->bytes.begin() + m->pos);
-        m->pos += size;
-        return size;
-    }
-    static int64_t seek(void* o, int64_t offset, int whence) {
-        MemoryObject* m = static_cast<MemoryObject*>(o);
-        m->seeks++;
-        if (whence == AVSEEK_SIZE)
-            return -1;
-        if (whence == 2)
-            offset += static_cast<int64_t>(m->bytes.size());
-        else if (whence == 1)
-            offset += m->pos;
-        m->pos = offset;
-        return offset;
-    }
-};
-
 struct Reader {
-    MemoryObject object;
+    MemoryFile object;
     std::vector<uint8_t> buffer = std::vector<uint8_t>(IO_BUFFER_SIZE);
     ByteIOContext ctx{};
 
     explicit Reader(std::vector<uint8_t> bytes) {
         object.bytes = std::move(bytes);
-        init_put_byte(&ctx, buffer.data(), IO_BUFFER_SIZE, 0, &object, MemoryObject::read, nullptr,
-                      MemoryObject::seek);
+        init_put_byte(&ctx, buffer.data(), IO_BUFFER_SIZE, 0, &object, MemoryFile::read, nullptr,
+                      MemoryFile::seek);
     }
 };
 
@@ -147,10 +105,10 @@ TEST(ByteIO, StringsAndLines) {
 
 TEST(ByteIO, ReadErrorsStick) {
     Reader r(counting(100));
-    r.object.failReadsWith = -5;
+    r.object.failWith = -5;
     EXPECT_EQ(get_byte(&r.ctx), 0);
     EXPECT_EQ(url_ferror(&r.ctx), -5);
-    r.object.failReadsWith = 0;
+    r.object.failWith = 0;
     EXPECT_EQ(get_byte(&r.ctx), 0) << "the end stays until a seek";
     EXPECT_EQ(url_fseek(&r.ctx, 1, 0), 1);
     EXPECT_EQ(get_byte(&r.ctx), counting(100)[1]);
@@ -227,12 +185,12 @@ TEST(ByteIO, DynamicBufferGapsAreZeroAndPacketsArePrefixed) {
 }
 
 TEST(ByteIO, WriteErrorsAreRecordedOnce) {
-    MemoryObject object;
+    MemoryFile object;
     std::vector<uint8_t> buffer(16);
     ByteIOContext ctx{};
-    init_put_byte(&ctx, buffer.data(), 16, 1, &object, nullptr, MemoryObject::write,
-                  MemoryObject::seek);
-    object.failReadsWith = -28;
+    init_put_byte(&ctx, buffer.data(), 16, 1, &object, nullptr, MemoryFile::write,
+                  MemoryFile::seek);
+    object.failWith = -28;
     for (int i = 0; i < 40; ++i)
         put_byte(&ctx, i);
     put_flush_packet(&ctx);

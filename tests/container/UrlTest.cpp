@@ -7,22 +7,19 @@
 
 #include <fstream>
 
+#include "ReadOracle.h"
 #include "TempDir.h"
 #include "container/avio.h"
 #include "container/error.h"
 
 using namespace container;
+using containertest::readFile;
 using testsupport::TempDir;
 
 namespace {
 
 void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 struct NameCase {

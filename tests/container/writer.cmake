@@ -15,16 +15,6 @@ ordavex_add_test(container_writer_large_test
   LIBS ordavex_container container_test_support
   SLOW TIMEOUT 900)
 
-# Backward reading under libFuzzer, seeded like the forward reader's target.
-ordavex_add_fuzzer(fuzz_avi_backward
-  SOURCES fuzz_avi_backward.cpp
-  LIBS container_test_support
-  CORPUS ${CONTAINER_FUZZ_SEEDS})
-if(ORDAVEX_FUZZ)
-  set_tests_properties(fuzz_avi_backward PROPERTIES
-                       FIXTURES_REQUIRED "ordavex_testdata;container_fuzz_seeds")
-endif()
-
 # Writer and backward reading speed (bench builds only; figures in
 # docs/benchmarks/container-writer.md).
 ordavex_add_benchmark(container_backward_benchmark
