@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 
@@ -36,10 +37,6 @@ uint32_t le32(const std::string& d, size_t at) {
            static_cast<uint32_t>(static_cast<uint8_t>(d[at + 3])) << 24;
 }
 
-uint16_t le16(const std::string& d, size_t at) {
-    return static_cast<uint16_t>(le32(d.substr(at, 2) + std::string(2, '\0'), 0));
-}
-
 struct Chunk {
     std::string tag;  // fourcc, or the list type for "LIST" / "RIFF"
     bool list = false;
@@ -65,18 +62,12 @@ void walkChunks(const std::string& d, size_t from, size_t end, std::vector<Chunk
     }
 }
 
-std::vector<Chunk> chunksOf(const std::string& d) {
-    std::vector<Chunk> chunks;
-    walkChunks(d, 0, d.size(), &chunks);
-    return chunks;
-}
-
-std::vector<Chunk> chunksTagged(const std::vector<Chunk>& all, const std::string& tag) {
-    std::vector<Chunk> found;
-    for (const Chunk& c : all) {
-        if (c.tag == tag)
-            found.push_back(c);
-    }
+// The chunks and lists of a RIFF file with the given tag, in file order.
+std::vector<Chunk> chunksTagged(const std::string& d, const std::string& tag) {
+    std::vector<Chunk> all, found;
+    walkChunks(d, 0, d.size(), &all);
+    std::copy_if(all.begin(), all.end(), std::back_inserter(found),
+                 [&](const Chunk& c) { return c.tag == tag; });
     return found;
 }
 
@@ -112,64 +103,18 @@ std::vector<ProbePacket> ofStream(const std::vector<ProbePacket>& all, int strea
     return some;
 }
 
-// Codec parameters of one source stream, taken from its header chunks as
-// the reader takes them (no frame size for audio).
-struct SourceStream {
-    std::string type;  // strh type
-    std::string strf;
-    AVRational time_base{0, 1};
-};
-
-std::vector<SourceStream> sourceStreams(const std::string& d, const std::string& path) {
-    std::vector<SourceStream> streams;
-    std::vector<Chunk> chunks = chunksOf(d);
-    for (const Chunk& c : chunks) {
-        if (c.tag == "strh")
-            streams.push_back({d.substr(c.pos + 8, 4), "", {0, 1}});
-        else if (c.tag == "strf" && !streams.empty())
-            streams.back().strf = d.substr(c.pos + 8, c.size);
-    }
-    std::vector<ProbeStream> probed = probeStreams(path);
-    for (size_t i = 0; i < streams.size() && i < probed.size(); i++)
-        streams[i].time_base = {probed[i].time_base_num, probed[i].time_base_den};
-    return streams;
-}
-
-void setExtradata(AVCodecContext* c, const std::string& bytes) {
-    if (bytes.empty())
-        return;
-    c->extradata = static_cast<uint8_t*>(av_mallocz(bytes.size() + 8));
-    std::memcpy(c->extradata, bytes.data(), bytes.size());
-    c->extradata_size = static_cast<int>(bytes.size());
-}
-
-void fillCodec(AVStream* st, const SourceStream& src) {
-    AVCodecContext* c = st->codec;
-    const std::string& f = src.strf;
-    if (src.type == "vids") {
-        c->codec_type = CODEC_TYPE_VIDEO;
-        c->width = static_cast<int>(le32(f, 4));
-        c->height = static_cast<int>(le32(f, 8));
-        c->bits_per_coded_sample = le16(f, 14);
-        c->codec_tag = le32(f, 16);
-        c->codec_id = codec_get_id(codec_bmp_tags, c->codec_tag);
-        c->time_base = src.time_base;
-        if (f.size() > 40)
-            setExtradata(c, f.substr(40));
-    } else if (src.type == "auds") {
-        c->codec_type = CODEC_TYPE_AUDIO;
-        c->codec_tag = le16(f, 0);
-        c->channels = le16(f, 2);
-        c->sample_rate = static_cast<int>(le32(f, 4));
-        c->bit_rate = static_cast<int>(le32(f, 8) * 8);
-        c->block_align = le16(f, 12);
-        c->bits_per_coded_sample = le16(f, 14);
-        c->codec_id = wav_codec_get_id(c->codec_tag, c->bits_per_coded_sample);
-        if (f.size() > 18)
-            setExtradata(c, f.substr(18, std::min<size_t>(le16(f, 16), f.size() - 18)));
-    } else {
-        c->codec_type = CODEC_TYPE_DATA;
-        c->time_base = src.time_base;
+// The source's streams as our reader declares them, copied into clip.
+void copyStreams(AVFormatContext* source, ClipFile* clip) {
+    for (unsigned i = 0; i < source->nb_streams; i++) {
+        const AVStream* from = source->streams[i];
+        AVCodecContext* c = clip->add(from->codec->codec_type)->codec;
+        *c = *from->codec;
+        c->palctrl = nullptr;
+        c->time_base = from->time_base;
+        size_t size = static_cast<size_t>(c->extradata_size);
+        c->extradata = static_cast<uint8_t*>(av_mallocz(size + FF_INPUT_BUFFER_PADDING_SIZE));
+        if (size)
+            std::memcpy(c->extradata, from->codec->extradata, size);
     }
 }
 
@@ -179,6 +124,20 @@ void fillCodec(AVStream* st, const SourceStream& src) {
 void addVideoAndAdpcm(ClipFile* clip) {
     clip->addVideo(MKTAG('O', 'R', 'D', 'X'), 320, 240);
     clip->addAudio(CODEC_ID_ADPCM_MS, 2, 64000, 256);
+}
+
+// Writes such a clip to path: setup may change the streams before the
+// header, body writes the packets.
+void writeClip(const std::string& path, const std::function<void(ClipFile&)>& body,
+               const std::function<void(ClipFile&)>& setup = nullptr) {
+    ClipFile clip;
+    ASSERT_TRUE(clip.open(path));
+    addVideoAndAdpcm(&clip);
+    if (setup)
+        setup(clip);
+    ASSERT_EQ(avi_write_header(clip.ctx()), 0);
+    body(clip);
+    ASSERT_EQ(clip.finish(), 0);
 }
 
 std::string payload(size_t size, int seed) {
@@ -198,7 +157,9 @@ TEST_P(WriterRoundTrip, ClipProbesDecodesAndKeepsTheVideoPackets) {
     const std::string src = fixturePath(GetParam());
     ASSERT_FALSE(src.empty()) << GetParam().name << " was not generated";
     const std::string bytes = readFile(src);
-    const std::vector<SourceStream> streams = sourceStreams(bytes, src);
+    AviFile source;
+    ASSERT_EQ(source.open(src), 0);
+    const unsigned nb_streams = source.ctx()->nb_streams;
     const std::vector<ProbePacket> packets = probePackets(src);
     ASSERT_FALSE(packets.empty());
 
@@ -207,8 +168,7 @@ TEST_P(WriterRoundTrip, ClipProbesDecodesAndKeepsTheVideoPackets) {
     {
         ClipFile clip;
         ASSERT_TRUE(clip.open(clipPath));
-        for (const SourceStream& s : streams)
-            fillCodec(clip.add(CODEC_TYPE_UNKNOWN), s);
+        copyStreams(source.ctx(), &clip);
         ASSERT_EQ(avi_write_header(clip.ctx()), 0);
         for (const ProbePacket& p : packets) {
             ASSERT_EQ(clip.write(p.stream, p.dts, p.key, bytes.substr(p.pos, p.size)), 0);
@@ -246,7 +206,7 @@ TEST_P(WriterRoundTrip, ClipProbesDecodesAndKeepsTheVideoPackets) {
     const std::vector<ProbePacket> written = probePackets(clipPath);
     ASSERT_EQ(read.size(), packets.size());
     ASSERT_EQ(written.size(), packets.size());
-    for (size_t n = 0; n < streams.size(); n++) {
+    for (unsigned n = 0; n < nb_streams; n++) {
         const int stream = static_cast<int>(n);
         std::vector<ProbePacket> a = ofStream(packets, stream);
         std::vector<ProbePacket> b = ofStream(written, stream);
@@ -261,7 +221,7 @@ TEST_P(WriterRoundTrip, ClipProbesDecodesAndKeepsTheVideoPackets) {
             SCOPED_TRACE("stream " + std::to_string(n) + " packet " + std::to_string(i));
             EXPECT_EQ(payloads[ours[i]], bytes.substr(a[i].pos, a[i].size));
             EXPECT_EQ(b[i].size, a[i].size);
-            if (streams[n].type != "vids")
+            if (source.ctx()->streams[n]->codec->codec_type != CODEC_TYPE_VIDEO)
                 continue;
             for (const ProbePacket* q : {&b[i], &read[ours[i]]}) {
                 EXPECT_EQ(q->dts, a[i].dts);
@@ -287,34 +247,24 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, WriterRoundTrip,
 TEST(AviWriter, SingleRiffIndexAndCounters) {
     TempDir dir;
     const std::string path = dir.file("clip.avi");
-    {
-        ClipFile clip;
-        ASSERT_TRUE(clip.open(path));
-        addVideoAndAdpcm(&clip);
-        ASSERT_EQ(avi_write_header(clip.ctx()), 0);
+    writeClip(path, [](ClipFile& clip) {
         int audio = 0;
         for (int i = 0; i < 100; i++) {
             ASSERT_EQ(clip.write(0, i, i % 25 == 0, payload(1000 + i * 3, i)), 0);
-            if (i % 5 == 2 && audio < 40) {
-                ASSERT_EQ(clip.write(1, audio, true, payload(256, audio)), 0);
-                audio++;
-            }
-            if (i % 5 == 4 && audio < 40) {
+            if ((i % 5 == 2 || i % 5 == 4) && audio < 40) {
                 ASSERT_EQ(clip.write(1, audio, true, payload(256, audio)), 0);
                 audio++;
             }
         }
         ASSERT_EQ(audio, 40);
-        ASSERT_EQ(clip.finish(), 0);
-    }
+    });
     const std::string d = readFile(path);
-    const std::vector<Chunk> chunks = chunksOf(d);
-    ASSERT_EQ(chunksTagged(chunks, "AVI ").size(), 1u);
-    EXPECT_TRUE(chunksTagged(chunks, "AVIX").empty());
-    const std::vector<Chunk> idx1 = chunksTagged(chunks, "idx1");
+    ASSERT_EQ(chunksTagged(d, "AVI ").size(), 1u);
+    EXPECT_TRUE(chunksTagged(d, "AVIX").empty());
+    const std::vector<Chunk> idx1 = chunksTagged(d, "idx1");
     ASSERT_EQ(idx1.size(), 1u);
     ASSERT_EQ(idx1[0].size, 140u * 16);
-    const std::vector<Chunk> movi = chunksTagged(chunks, "movi");
+    const std::vector<Chunk> movi = chunksTagged(d, "movi");
     ASSERT_EQ(movi.size(), 1u);
 
     std::vector<ProbePacket> probed = probePackets(path);
@@ -337,7 +287,7 @@ TEST(AviWriter, SingleRiffIndexAndCounters) {
     ASSERT_EQ(streams.size(), 2u);
     EXPECT_EQ(streams[0].nb_frames, 100);
     EXPECT_EQ(streams[1].nb_frames, 40);  // 40 x 256 bytes / sample size 256
-    const std::vector<Chunk> avih = chunksTagged(chunks, "avih");
+    const std::vector<Chunk> avih = chunksTagged(d, "avih");
     ASSERT_EQ(avih.size(), 1u);
     EXPECT_EQ(le32(d, avih[0].pos + 8 + 16), 100u);  // total frames
     EXPECT_EQ(le32(d, avih[0].pos + 8), 40000u);     // microseconds per frame
@@ -348,17 +298,13 @@ TEST(AviWriter, SingleRiffIndexAndCounters) {
 TEST(AviWriter, LongFramePeriod) {
     TempDir dir;
     const std::string path = dir.file("timelapse.avi");
-    {
-        ClipFile clip;
-        ASSERT_TRUE(clip.open(path));
-        addVideoAndAdpcm(&clip);
-        clip.ctx()->streams[0]->codec->time_base = {4000, 1};
-        ASSERT_EQ(avi_write_header(clip.ctx()), 0);
-        ASSERT_EQ(clip.write(0, 0, true, payload(10, 0)), 0);
-        ASSERT_EQ(clip.finish(), 0);
-    }
+    writeClip(
+        path, [](ClipFile& clip) { ASSERT_EQ(clip.write(0, 0, true, payload(10, 0)), 0); },
+        [](ClipFile& clip) {
+            clip.ctx()->streams[0]->codec->time_base = {4000, 1};
+        });
     const std::string d = readFile(path);
-    const std::vector<Chunk> avih = chunksTagged(chunksOf(d), "avih");
+    const std::vector<Chunk> avih = chunksTagged(d, "avih");
     ASSERT_EQ(avih.size(), 1u);
     EXPECT_EQ(le32(d, avih[0].pos + 8), 4000000000u);
     std::vector<ProbeStream> streams = probeStreams(path);
@@ -399,9 +345,8 @@ TEST(AviWriter, InfoTextsAndSoftwareName) {
         EXPECT_EQ(tag("artist"), "Cam 1");
         EXPECT_EQ(tag("comment"), "");
         const std::string d = readFile(path);
-        const std::vector<Chunk> chunks = chunksOf(d);
-        EXPECT_TRUE(chunksTagged(chunks, "ICMT").empty());
-        const std::vector<Chunk> isft = chunksTagged(chunks, "ISFT");
+        EXPECT_TRUE(chunksTagged(d, "ICMT").empty());
+        const std::vector<Chunk> isft = chunksTagged(d, "ISFT");
         if (c.bitexact) {
             EXPECT_TRUE(isft.empty());
         } else {
@@ -444,19 +389,14 @@ TEST(AviWriter, RejectsWhatItCannotWrite) {
 TEST(AviWriter, TimestampGapsAreFilledWithinBounds) {
     TempDir dir;
     const std::string path = dir.file("gap.avi");
-    {
-        ClipFile clip;
-        ASSERT_TRUE(clip.open(path));
-        addVideoAndAdpcm(&clip);
-        ASSERT_EQ(avi_write_header(clip.ctx()), 0);
+    writeClip(path, [](ClipFile& clip) {
         ASSERT_EQ(clip.write(0, 3, true, payload(50, 0)), 0);
         ASSERT_EQ(clip.write(0, 4, false, payload(50, 1)), 0);
         ASSERT_EQ(clip.write(0, 10, false, payload(50, 2)), 0);
         EXPECT_EQ(clip.mux()->packet_count[0], 11);
         ASSERT_EQ(clip.write(0, INT64_MAX / 2, false, payload(50, 3)), 0);
         EXPECT_LT(clip.mux()->packet_count[0], 1 << 20);
-        ASSERT_EQ(clip.finish(), 0);
-    }
+    });
     std::vector<ProbePacket> probed = probePackets(path);
     ASSERT_EQ(probed.size(), 4u);
     EXPECT_EQ(probed[0].dts, 3);
@@ -508,36 +448,29 @@ TEST(AviWriter, ClipCutStreams) {
 TEST(AviWriter, DataStreamsKeepTheirTimeBase) {
     TempDir dir;
     const std::string path = dir.file("data.avi");
-    {
-        ClipFile clip;
-        ASSERT_TRUE(clip.open(path));
-        addVideoAndAdpcm(&clip);
-        AVStream* tenth = clip.add(CODEC_TYPE_DATA);
-        tenth->codec->time_base = {1, 10};
-        AVStream* bare = clip.add(CODEC_TYPE_DATA);
-        bare->codec->time_base = {0, 1};
-        bare->time_base = {1, 1000};
-        ASSERT_EQ(avi_write_header(clip.ctx()), 0);
-        EXPECT_EQ(tenth->time_base.num, 1);
-        EXPECT_EQ(tenth->time_base.den, 10);
-        for (int i = 0; i < 5; i++) {
-            ASSERT_EQ(clip.write(0, i, i == 0, payload(64, i)), 0);
-            ASSERT_EQ(clip.write(2, i, true, payload(21, i)), 0);
-            ASSERT_EQ(clip.write(3, i, true, payload(9, i)), 0);
-        }
-        ASSERT_EQ(clip.finish(), 0);
-    }
+    writeClip(
+        path,
+        [](ClipFile& clip) {
+            for (int i = 0; i < 5; i++) {
+                ASSERT_EQ(clip.write(0, i, i == 0, payload(64, i)), 0);
+                ASSERT_EQ(clip.write(2, i, true, payload(21, i)), 0);
+                ASSERT_EQ(clip.write(3, i, true, payload(9, i)), 0);
+            }
+        },
+        [](ClipFile& clip) {
+            clip.add(CODEC_TYPE_DATA)->codec->time_base = {1, 10};
+            AVStream* bare = clip.add(CODEC_TYPE_DATA);
+            bare->codec->time_base = {0, 1};
+            bare->time_base = {1, 1000};
+        });
     std::vector<ProbeStream> streams = probeStreams(path);
     ASSERT_EQ(streams.size(), 4u);
-    EXPECT_EQ(streams[2].time_base_num, 1);
-    EXPECT_EQ(streams[2].time_base_den, 10);
-    EXPECT_EQ(streams[3].time_base_num, 1);
-    EXPECT_EQ(streams[3].time_base_den, 1000);
+    EXPECT_EQ(streams[2].time_base_num * 10, streams[2].time_base_den);
+    EXPECT_EQ(streams[3].time_base_num * 1000, streams[3].time_base_den);
     std::vector<ProbePacket> probed = probePackets(path);
-    int data_packets = 0;
-    for (const ProbePacket& p : probed)
-        data_packets += p.stream >= 2;
-    EXPECT_EQ(data_packets, 10);
+    EXPECT_EQ(std::count_if(probed.begin(), probed.end(),
+                            [](const ProbePacket& p) { return p.stream >= 2; }),
+              10);
 }
 
 // A writer that cannot seek writes no indexes and leaves the lengths open;
@@ -545,22 +478,18 @@ TEST(AviWriter, DataStreamsKeepTheirTimeBase) {
 TEST(AviWriter, StreamedOutputHasNoIndex) {
     TempDir dir;
     const std::string path = dir.file("streamed.avi");
-    {
-        ClipFile clip;
-        ASSERT_TRUE(clip.open(path));
-        clip.ctx()->pb->is_streamed = 1;
-        addVideoAndAdpcm(&clip);
-        ASSERT_EQ(avi_write_header(clip.ctx()), 0);
-        for (int i = 0; i < 20; i++) {
-            ASSERT_EQ(clip.write(0, i, i % 10 == 0, payload(300 + i, i)), 0);
-            ASSERT_EQ(clip.write(1, i, true, payload(256, i)), 0);
-        }
-        ASSERT_EQ(clip.finish(), 0);
-    }
-    const std::vector<Chunk> chunks = chunksOf(readFile(path));
-    EXPECT_TRUE(chunksTagged(chunks, "idx1").empty());
-    EXPECT_TRUE(chunksTagged(chunks, "indx").empty());
-    EXPECT_TRUE(chunksTagged(chunks, "odml").empty());
+    writeClip(
+        path,
+        [](ClipFile& clip) {
+            for (int i = 0; i < 20; i++) {
+                ASSERT_EQ(clip.write(0, i, i % 10 == 0, payload(300 + i, i)), 0);
+                ASSERT_EQ(clip.write(1, i, true, payload(256, i)), 0);
+            }
+        },
+        [](ClipFile& clip) { clip.ctx()->pb->is_streamed = 1; });
+    const std::string d = readFile(path);
+    for (const char* tag : {"idx1", "indx", "odml"})
+        EXPECT_TRUE(chunksTagged(d, tag).empty()) << tag;
     EXPECT_EQ(probePackets(path).size(), 40u);
 }
 
