@@ -75,14 +75,6 @@ int pipe_open(URLContext* h, const char*, int flags) {
     return 0;
 }
 
-int pipe_read(URLContext* h, unsigned char* buf, int size) {
-    return readRetrying(fd(h), buf, size);
-}
-
-int pipe_write(URLContext* h, unsigned char* buf, int size) {
-    return writeFully(fd(h), buf, size);
-}
-
 // The descriptor belongs to the process, not to us.
 int pipe_close(URLContext*) {
     return 0;
@@ -93,7 +85,8 @@ int pipe_close(URLContext*) {
 URLProtocol file_protocol = {"file",     file_open, file_read, file_write, file_seek,
                              file_close, nullptr,   nullptr,   nullptr};
 
-URLProtocol pipe_protocol = {"pipe",     pipe_open, pipe_read, pipe_write, nullptr,
+// Reads and writes go through the descriptor as for a file.
+URLProtocol pipe_protocol = {"pipe",     pipe_open, file_read, file_write, nullptr,
                              pipe_close, nullptr,   nullptr,   nullptr};
 
 }  // namespace container
