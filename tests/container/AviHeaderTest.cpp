@@ -1,6 +1,7 @@
 // The header walk, the index loaders and the packet scan on hand-made files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "AviFile.h"
@@ -65,6 +66,11 @@ struct SmallAvi {
         return b.data();
     }
 };
+
+// Position of the first occurrence of tag in file.
+size_t find(const std::vector<uint8_t>& file, const char* tag) {
+    return static_cast<size_t>(std::search(file.begin(), file.end(), tag, tag + 4) - file.begin());
+}
 
 TEST(AviHeader, PadsStreamsAreSkippedAndDataStreamsNeedNoFormat) {
     SmallAvi f;
@@ -279,9 +285,7 @@ TEST(AviHeader, HugeStartAndLengthsSaturate) {
         for (int k = 0; k < 4; ++k)
             file[at + k] = static_cast<uint8_t>(v >> (8 * k));
     };
-    size_t strh = 0;
-    while (std::string(file.begin() + strh, file.begin() + strh + 4) != "auds")
-        ++strh;
+    size_t strh = find(file, "auds");
     patch(strh + 28, 0xFFFFFFFF);  // start
     patch(strh + 44, 0x7FFFFFFF);  // sample size
     size_t idx1 = file.size() - 16 * f.movi.size();
@@ -407,35 +411,44 @@ TEST(AviOdml, SuperIndexLeadsToTheStandardIndex) {
     EXPECT_TRUE(p[3].key);
 }
 
-TEST(AviOdml, SelfReferencingSuperIndexIsFollowedOnce) {
-    OdmlAvi f;
-    f.build();
-    f.superTarget = static_cast<int64_t>(f.superIndex);
-    f.entriesInUse = 4;
-    AviFile avi;
-    ASSERT_EQ(avi.openMemory(f.build()), 0);
-    EXPECT_EQ(avi.ctx()->streams[0]->nb_index_entries, 0);
-    EXPECT_EQ(avi.readAll().size(), 4u) << "read by scanning";
-}
+// Damaged OpenDML indexes: what is left of the index, and every chunk
+// still read (by the index or by scanning).
+struct OdmlDamage {
+    const char* name;
+    void (*damage)(OdmlAvi& f);
+    int entries;
+};
 
-TEST(AviOdml, EntriesInUseAreBoundedByTheChunk) {
-    OdmlAvi f;
-    f.entriesInUse = 0xFFFFFFFF;
-    f.standardCount = 0x7FFFFFFF;
-    AviFile avi;
-    ASSERT_EQ(avi.openMemory(f.build()), 0);
-    EXPECT_EQ(avi.ctx()->streams[0]->nb_index_entries, 4);
-}
+class AviOdmlDamage : public ::testing::TestWithParam<OdmlDamage> {};
 
-TEST(AviOdml, PositionsBeyondTheFileAreDropped) {
+TEST_P(AviOdmlDamage, KeepsWhatTheFileJustifies) {
     OdmlAvi f;
-    f.bogusOffset = 0x10000000;
+    GetParam().damage(f);
     AviFile avi;
     ASSERT_EQ(avi.openMemory(f.build()), 0);
-    AVStream* video = avi.ctx()->streams[0];
-    ASSERT_EQ(video->nb_index_entries, 3);
+    EXPECT_EQ(avi.ctx()->streams[0]->nb_index_entries, GetParam().entries);
     EXPECT_EQ(avi.readAll().size(), 4u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, AviOdmlDamage,
+                         ::testing::Values(OdmlDamage{"SelfReferencingSuperIndexIsFollowedOnce",
+                                                      [](OdmlAvi& f) {
+                                                          f.build();
+                                                          f.superTarget =
+                                                              static_cast<int64_t>(f.superIndex);
+                                                          f.entriesInUse = 4;
+                                                      },
+                                                      0},
+                                           OdmlDamage{"EntriesInUseAreBoundedByTheChunk",
+                                                      [](OdmlAvi& f) {
+                                                          f.entriesInUse = 0xFFFFFFFF;
+                                                          f.standardCount = 0x7FFFFFFF;
+                                                      },
+                                                      4},
+                                           OdmlDamage{
+                                               "PositionsBeyondTheFileAreDropped",
+                                               [](OdmlAvi& f) { f.bogusOffset = 0x10000000; }, 3}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AviPacket, ScanSkipsFillersAndKeepsFileOrder) {
     SmallAvi f;
@@ -481,11 +494,7 @@ TEST(AviPacket, NonInterleavedWithoutIndexIsScanned) {
     SmallAvi f;
     f.index = SmallAvi::None;
     std::vector<uint8_t> file = f.build();
-    // avih flags: must-use-index (0x20)
-    size_t avih = 0;
-    while (std::string(file.begin() + avih, file.begin() + avih + 4) != "avih")
-        ++avih;
-    file[avih + 8 + 12] = 0x20;
+    file[find(file, "avih") + 8 + 12] = 0x20;  // avih flags: must use the index
     AviFile avi;
     ASSERT_EQ(avi.openMemory(file), 0);
     EXPECT_EQ(avi.readAll().size(), 4u);
