@@ -76,13 +76,6 @@ INSTANTIATE_TEST_SUITE_P(Media, Fixture,
                                            "hevc_adpcm_ms.avi", "h264_adpcm_ima.avi",
                                            "h264_adpcm_ms.avi", "h264_adts_aac.avi", "h264_pcm.avi",
                                            "h264_stereo_aac.avi", "hevc10.avi"),
-                         [](const auto& info) {
-                             std::string n = info.param;
-                             for (char& c : n) {
-                                 if (!isalnum(static_cast<unsigned char>(c)))
-                                     c = '_';
-                             }
-                             return n;
-                         });
+                         [](const auto& info) { return testName(info.param); });
 
 }  // namespace

@@ -3,10 +3,12 @@
 
 #include <vector>
 
+#include "RiffBuilder.h"
 #include "container/mem.h"
 #include "container/riff.h"
 
 using namespace container;
+using containertest::RiffBuilder;
 
 namespace {
 
@@ -120,61 +122,42 @@ TEST(Riff, WaveFormatBitsPerSample) {
     }
 }
 
-TEST(Riff, WaveFormatExtensibleAndExtradata) {
-    // WAVE_FORMAT_EXTENSIBLE carrying AAC (0x00ff) with 2 bytes of extradata.
-    std::vector<uint8_t> b = written([](ByteIOContext* pb) {
-        put_le16(pb, 0xfffe);
-        put_le16(pb, 2);
-        put_le32(pb, 44100);
-        put_le32(pb, 16000);
-        put_le16(pb, 4);
-        put_le16(pb, 16);
-        put_le16(pb, 24);  // cbSize
-        put_le16(pb, 16);  // valid bits
-        put_le32(pb, 3);   // channel mask
-        put_le32(pb, 0x00ff);
-        for (int i = 0; i < 12; ++i)
-            put_byte(pb, 0);
-        put_byte(pb, 0x12);
-        put_byte(pb, 0x10);
-        put_le32(pb, 0xdeadbeef);  // past the chunk
-    });
+// get_wav_header over bytes, for a chunk of `size`; where it stopped goes
+// to *end.
+AVCodecContext readWav(std::vector<uint8_t> bytes, int size, int64_t* end = nullptr) {
     ByteIOContext* pb = nullptr;
-    ASSERT_EQ(url_open_buf(&pb, b.data(), static_cast<int>(b.size()), URL_RDONLY), 0);
+    EXPECT_EQ(url_open_buf(&pb, bytes.data(), static_cast<int>(bytes.size()), URL_RDONLY), 0);
     AVCodecContext dec{};
-    get_wav_header(pb, &dec, 42);
+    get_wav_header(pb, &dec, size);
+    if (end)
+        *end = url_ftell(pb);
+    av_free(pb);
+    return dec;
+}
+
+TEST(Riff, WaveFormatExtensibleAndExtradata) {
+    // WAVE_FORMAT_EXTENSIBLE carrying AAC (0x00ff) with 2 bytes of extradata:
+    // cbSize, valid bits, channel mask, sub-format GUID, extradata.
+    RiffBuilder ext;
+    ext.le16(0xfffe).le16(2).le32(44100).le32(16000).le16(4).le16(16);
+    ext.le16(24).le16(16).le32(3).le32(0x00ff).zeros(12).bytes({0x12, 0x10});
+    ext.le32(0xdeadbeef);  // past the chunk
+    int64_t end = 0;
+    AVCodecContext dec = readWav(ext.data(), 42, &end);
     EXPECT_EQ(dec.codec_id, CODEC_ID_AAC);
     EXPECT_EQ(dec.codec_tag, 0xfffeu);
     ASSERT_EQ(dec.extradata_size, 2);
     EXPECT_EQ(dec.extradata[0], 0x12);
-    EXPECT_EQ(url_ftell(pb), 42);
+    EXPECT_EQ(end, 42);
     av_free(dec.extradata);
-    av_free(pb);
 
     // A cbSize larger than the chunk is cut to what the chunk holds.
-    b = written([](ByteIOContext* p) {
-        put_le16(p, 0x00ff);
-        put_le16(p, 1);
-        put_le32(p, 8000);
-        put_le32(p, 1000);
-        put_le16(p, 0);
-        put_le16(p, 16);
-        put_le16(p, 60000);
-        put_byte(p, 0x15);
-        put_byte(p, 0x88);
-    });
-    ASSERT_EQ(url_open_buf(&pb, b.data(), static_cast<int>(b.size()), URL_RDONLY), 0);
-    AVCodecContext cut{};
-    get_wav_header(pb, &cut, 20);
+    RiffBuilder big;
+    big.le16(0x00ff).le16(1).le32(8000).le32(1000).le16(0).le16(16).le16(60000).bytes({0x15, 0x88});
+    AVCodecContext cut = readWav(big.data(), 20);
     EXPECT_EQ(cut.extradata_size, 2);
     av_free(cut.extradata);
-    av_free(pb);
-
-    AVCodecContext old{};
-    ASSERT_EQ(url_open_buf(&pb, b.data(), static_cast<int>(b.size()), URL_RDONLY), 0);
-    get_wav_header(pb, &old, 14);
-    EXPECT_EQ(old.bits_per_coded_sample, 8);
-    av_free(pb);
+    EXPECT_EQ(readWav(big.data(), 14).bits_per_coded_sample, 8);
 }
 
 TEST(Riff, BitmapHeaderWithOddExtradata) {
