@@ -533,23 +533,15 @@ TEST(RecordingWriterCli, RecordingIsChannelFilesWithOneStartTime) {
     const int64_t durations[] = {1000, 2000, 400};
     for (int i = 0; i < 3; ++i) {
         QJsonObject f = entries[i].toObject();
-        std::vector<std::string> fields = nameFields(str(f["name"]));
-        EXPECT_EQ(fields[0] + fields[1], "20240101235959GS");
-        EXPECT_EQ(std::stoll(fields[2]), durations[i]);
-        EXPECT_EQ(std::stoi(fields[9]), i + 1);
+        EXPECT_EQ(str(f["start"]) + str(f["record_type"]), "20240101235959GS");
+        EXPECT_EQ(num(f["duration_ms"]), durations[i]);
+        EXPECT_EQ(num(f["channel"]), i + 1);
         expectFileAsDeclared(f, dir.file(str(f["name"])));
     }
 }
 
+// The default set spans both codecs, both audio codecs and every index kind.
 TEST(RecordingWriterCli, SameArgumentsGiveTheSameBytes) {
-    TempDir a, b;
-    std::vector<std::string> options{
-        "--video",   "hevc", "--audio",          "aac", "--absolute-idx1",
-        "--channel", "3",    "--data-time-base", "1/10"};
-    QJsonObject first = writeSingle(a, options), second = writeSingle(b, options);
-    ASSERT_EQ(str(first["name"]), str(second["name"]));
-    EXPECT_TRUE(readAll(str(first["path"])) == readAll(str(second["path"])));
-
     TempDir set;
     ASSERT_EQ(runWriter({"--out", set.file("recordings")}).exitCode, 0);
     EXPECT_TRUE(readAll(set.file("recordings/manifest.json")) ==
