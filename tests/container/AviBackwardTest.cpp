@@ -164,14 +164,21 @@ std::vector<int64_t> newestFirst(int64_t frames, int64_t gop) {
     return all;
 }
 
+// A clip of groups written by writeGroups, opened for backward reading.
+class GroupsClip : public ::testing::Test {
+protected:
+    void open(int frames, int gop, int slot) {
+        writeGroups(dir.file("groups.avi"), frames, gop);
+        ASSERT_EQ(file.openBackward(dir.file("groups.avi"), slot), 0);
+    }
+    TempDir dir;
+    AviFile file;
+};
+
 // Key frames at 0, 30 and 60 of 90 frames: 60-89, 30-59, 0-29, then no
 // earlier group, again and again. The last frame is delivered too.
-TEST(AviBackward, ThreeGroupsNewestFirst) {
-    TempDir dir;
-    const std::string path = dir.file("groups.avi");
-    writeGroups(path, 90, 30);
-    AviFile file;
-    ASSERT_EQ(file.openBackward(path, 0), 0);
+TEST_F(GroupsClip, ThreeGroupsNewestFirst) {
+    open(90, 30, 0);
     int end = 0;
     const std::vector<ProbePacket> got = readBackward(file, &end);
     EXPECT_EQ(end, AVERROR_SPIPE);
@@ -191,12 +198,8 @@ TEST(AviBackward, ThreeGroupsNewestFirst) {
 
 // After a forward seek on the slot, backward reading starts with the group
 // before the key frame sought.
-TEST(AviBackward, ForwardSeekThenBackwardPlaysTheGroupBefore) {
-    TempDir dir;
-    const std::string path = dir.file("groups.avi");
-    writeGroups(path, 100, 25);
-    AviFile file;
-    ASSERT_EQ(file.openBackward(path, 5), 0);
+TEST_F(GroupsClip, ForwardSeekThenBackwardPlaysTheGroupBefore) {
+    open(100, 25, 5);
     ASSERT_EQ(avi_read_seek(file.ctx(), 0, 52, AVSEEK_FLAG_BACKWARD, 5), 0);
     int end = 0;
     EXPECT_EQ(videoDts(readBackward(file, &end)), newestFirst(50, 25));
@@ -254,12 +257,8 @@ TEST(AviBackward, NoGroupsEndAtOnce) {
     }
 }
 
-TEST(AviBackward, HavePacketFollowsTheGroup) {
-    TempDir dir;
-    const std::string path = dir.file("groups.avi");
-    writeGroups(path, 20, 10);
-    AviFile file;
-    ASSERT_EQ(file.openBackward(path, 7), 0);
+TEST_F(GroupsClip, HavePacketFollowsTheGroup) {
+    open(20, 10, 7);
     EXPECT_EQ(avi_have_packet(file.ctx(), 7), 1);
     EXPECT_EQ(avi_have_packet(file.ctx(), 6), 0);  // an untouched slot holds no group
     int end = 0;
