@@ -44,6 +44,19 @@ void foldChecksum(ByteIOContext* s, unsigned char* end) {
     s->checksum_ptr = s->buffer;
 }
 
+// One read from the source into dst: the bytes read, or 0 once the end (or
+// an error, recorded) is reached.
+int readSource(ByteIOContext* s, unsigned char* dst, int len) {
+    int got = (s->read_packet && !s->eof_reached) ? s->read_packet(s->opaque, dst, len) : 0;
+    if (got <= 0) {
+        s->eof_reached = 1;
+        recordError(s, got);
+        return 0;
+    }
+    s->pos += got;
+    return got;
+}
+
 // Appends after the valid data while there is room, else starts over at the
 // buffer's head. End of data and errors stick in eof_reached / error.
 void fillBuffer(ByteIOContext* s) {
@@ -53,13 +66,9 @@ void fillBuffer(ByteIOContext* s) {
         return;
     if (s->update_checksum && dst == s->buffer)
         foldChecksum(s, s->buf_end);
-    int got = s->read_packet ? s->read_packet(s->opaque, dst, len) : 0;
-    if (got <= 0) {
-        s->eof_reached = 1;
-        recordError(s, got);
+    int got = readSource(s, dst, len);
+    if (got == 0)
         return;
-    }
-    s->pos += got;
     s->buf_ptr = dst;
     s->buf_end = dst + got;
 }
@@ -463,14 +472,9 @@ int get_buffer(ByteIOContext* s, unsigned char* buf, int size) {
         }
         if (size > s->buffer_size && !s->update_checksum) {
             // Large reads go straight into the caller's memory.
-            int got =
-                (s->read_packet && !s->eof_reached) ? s->read_packet(s->opaque, buf, size) : 0;
-            if (got <= 0) {
-                s->eof_reached = 1;
-                recordError(s, got);
+            int got = readSource(s, buf, size);
+            if (got == 0)
                 break;
-            }
-            s->pos += got;
             buf += got;
             size -= got;
             s->buf_ptr = s->buffer;
