@@ -181,29 +181,31 @@ TEST(Riff, BitmapHeaderWithOddExtradata) {
     EXPECT_EQ(b[43], 0);
 }
 
+// Rate and scale of the stream header, reduced, and the sample size.
 TEST(Riff, StreamRates) {
-    int rate, ssize, scale;
-    AVCodecContext video{};
-    video.codec_type = CODEC_TYPE_VIDEO;
-    video.time_base = {2, 50};
-    ff_parse_specific_params(&video, &rate, &ssize, &scale);
-    EXPECT_EQ(scale, 1);
-    EXPECT_EQ(rate, 25);
-    EXPECT_EQ(ssize, 0);
-    AVCodecContext aac{};
-    aac.codec_type = CODEC_TYPE_AUDIO;
-    aac.frame_size = 1024;
-    aac.sample_rate = 8000;
-    ff_parse_specific_params(&aac, &rate, &ssize, &scale);
-    EXPECT_EQ(scale, 16);  // 1024/8000 reduced
-    EXPECT_EQ(rate, 125);
-    AVCodecContext adpcm{};
-    adpcm.codec_type = CODEC_TYPE_AUDIO;
-    adpcm.block_align = 256;
-    adpcm.bit_rate = 32000;
-    ff_parse_specific_params(&adpcm, &rate, &ssize, &scale);
-    EXPECT_EQ(ssize, 256);
-    EXPECT_EQ(static_cast<double>(rate) / scale, 32000.0 / 2048);
+    struct Case {
+        int type;
+        AVRational time_base;
+        int frame_size, sample_rate, block_align, bit_rate;
+        int rate, scale;
+        int ssize;
+    } cases[] = {{CODEC_TYPE_VIDEO, {2, 50}, 0, 0, 0, 0, 25, 1, 0},
+                 {CODEC_TYPE_AUDIO, {0, 1}, 1024, 8000, 0, 0, 125, 16, 0},    // 8000/1024 reduced
+                 {CODEC_TYPE_AUDIO, {0, 1}, 0, 0, 256, 32000, 125, 8, 256}};  // 32000/2048
+    for (const Case& c : cases) {
+        AVCodecContext enc{};
+        enc.codec_type = c.type;
+        enc.time_base = c.time_base;
+        enc.frame_size = c.frame_size;
+        enc.sample_rate = c.sample_rate;
+        enc.block_align = c.block_align;
+        enc.bit_rate = c.bit_rate;
+        int rate, ssize, scale;
+        ff_parse_specific_params(&enc, &rate, &ssize, &scale);
+        EXPECT_EQ(rate, c.rate);
+        EXPECT_EQ(scale, c.scale);
+        EXPECT_EQ(ssize, c.ssize);
+    }
 }
 
 }  // namespace

@@ -67,7 +67,6 @@ TEST(Url, BareAndDriveLetterNamesReachTheFileProtocol) {
     url_close(h);
     EXPECT_EQ(url_exist("bare.avi"), 1);
     EXPECT_EQ(url_exist("missing.avi"), 0);
-    EXPECT_EQ(url_open(&h, "pipe:1", URL_RDONLY), AVERROR_NOENT);
     ASSERT_EQ(chdir(cwd), 0);
 }
 
@@ -101,6 +100,7 @@ TEST(Url, ReadOnlyRefusesWritesAndReportsSize) {
     writeFile(path, std::string(1000, 'k'));
     URLContext* h = nullptr;
     ASSERT_EQ(url_open(&h, path.c_str(), URL_RDONLY), 0);
+    EXPECT_TRUE(fcntl(static_cast<int>(h->priv_data), F_GETFD) & FD_CLOEXEC) << "not inherited";
     unsigned char buf[10] = {};
     EXPECT_EQ(url_write(h, buf, 10), AVERROR_IO);
     EXPECT_EQ(url_seek(h, 123, 0), 123);
@@ -113,17 +113,6 @@ TEST(Url, ReadOnlyRefusesWritesAndReportsSize) {
     url_close(h);
     EXPECT_EQ(url_open(&h, dir.file("missing").c_str(), URL_RDONLY), AVERROR_NOENT);
     EXPECT_EQ(url_open(&h, (dir.path() + "/no/such/dir/x").c_str(), URL_WRONLY), AVERROR_NOENT);
-}
-
-TEST(Url, DescriptorsAreNotInherited) {
-    TempDir dir;
-    std::string path = dir.file("c.bin");
-    writeFile(path, "x");
-    URLContext* h = nullptr;
-    ASSERT_EQ(url_open(&h, path.c_str(), URL_RDONLY), 0);
-    int flags = fcntl(static_cast<int>(h->priv_data), F_GETFD);
-    EXPECT_TRUE(flags & FD_CLOEXEC);
-    url_close(h);
 }
 
 TEST(Url, Strings) {
