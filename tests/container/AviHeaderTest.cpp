@@ -310,10 +310,7 @@ struct OdmlAvi {
         b.open("LIST", "hdrl");
         mainHeader(b, 40000, 1);
         b.open("LIST", "strl");
-        b.open("strh");
-        b.fourcc("vids").fourcc("H264").le32(0).le16(0).le16(0).le32(0).le32(1).le32(25);
-        b.le32(0).le32(static_cast<uint32_t>(movi.size())).le32(0).le32(0).le32(0).le32(0).le32(0);
-        b.close();
+        b.streamHeader("vids", "H264", 1, 25, 0, static_cast<uint32_t>(movi.size()));
         b.chunk("strf", bitmapHeader(320, 240, "H264"));
         superIndex = b.size();
         b.open("indx");

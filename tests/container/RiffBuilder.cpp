@@ -64,16 +64,21 @@ RiffBuilder& RiffBuilder::chunk(const char* tag, const std::vector<uint8_t>& pay
     return close();
 }
 
-RiffBuilder& RiffBuilder::streamList(const char* type, const char* handler, int32_t scale,
-                                     int32_t rate, int32_t sampleSize, uint32_t length,
-                                     const std::vector<uint8_t>& format) {
-    open("LIST", "strl");
+RiffBuilder& RiffBuilder::streamHeader(const char* type, const char* handler, int32_t scale,
+                                       int32_t rate, int32_t sampleSize, uint32_t length) {
     open("strh");
     fourcc(type).fourcc(handler).le32(0).le16(0).le16(0).le32(0);
     le32(static_cast<uint32_t>(scale)).le32(static_cast<uint32_t>(rate));
     le32(0).le32(length).le32(0).le32(0xFFFFFFFF).le32(static_cast<uint32_t>(sampleSize));
     le32(0).le32(0);  // frame rectangle
-    close();
+    return close();
+}
+
+RiffBuilder& RiffBuilder::streamList(const char* type, const char* handler, int32_t scale,
+                                     int32_t rate, int32_t sampleSize, uint32_t length,
+                                     const std::vector<uint8_t>& format) {
+    open("LIST", "strl");
+    streamHeader(type, handler, scale, rate, sampleSize, length);
     if (!format.empty())
         chunk("strf", format);
     return close();

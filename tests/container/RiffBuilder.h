@@ -23,6 +23,9 @@ public:
     // A whole chunk with the given payload.
     RiffBuilder& chunk(const char* tag, const std::vector<uint8_t>& payload);
 
+    // A stream header chunk of `type` with the given rate fields.
+    RiffBuilder& streamHeader(const char* type, const char* handler, int32_t scale, int32_t rate,
+                              int32_t sampleSize, uint32_t length);
     // Stream list for a stream header of `type` with the given rate fields,
     // followed by `format` as its strf (none when empty).
     RiffBuilder& streamList(const char* type, const char* handler, int32_t scale, int32_t rate,
