@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "Command.h"
+#include "TestData.h"
 #include "codec/ACAACDecoder.h"
 #include "codec/ACADPCMDecoder.h"
 #include "codec/ACH264Decoder.h"
@@ -30,8 +31,8 @@ constexpr int kChunkHeader = 8;
 constexpr int kFrameCapacity = 4096 * 2304 * 3 / 2;
 
 Bytes readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
+    const std::string bytes = testsupport::readFile(path);
+    return Bytes(bytes.begin(), bytes.end());
 }
 
 uint32_t le32(const Bytes& b, size_t at) {

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "AviFile.h"
 #include "TestData.h"
@@ -48,11 +46,6 @@ std::string testName(std::string name) {
             c = '_';
     }
     return name;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::vector<ProbePacket> joinPieces(const std::vector<ProbePacket>& packets) {

@@ -4,9 +4,12 @@
 #include <vector>
 
 #include "ProbePackets.h"
+#include "TestData.h"
 #include "container/avformat.h"
 
 namespace containertest {
+
+using testsupport::readFile;
 
 // Audio with a fixed sample size is delivered in pieces of 64 samples;
 // joined back they are ffprobe's chunks.
@@ -31,9 +34,6 @@ struct FixtureName {
 std::string fixturePath(const FixtureName& fixture);
 // The name as a test parameter name (letters and digits only).
 std::string testName(std::string name);
-
-// The whole file; empty when it cannot be read.
-std::string readFile(const std::string& path);
 
 // Opens file with our reader and expects ffprobe's packets one for one
 // (gtest failures on any difference).

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace testsupport {
@@ -30,6 +32,11 @@ std::string testDataFile(const std::string& name) {
 
 std::string sourceDir() {
     return envOr("ORDAVEX_SOURCE_DIR", nullptr);
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 std::string ffmpegPath() {

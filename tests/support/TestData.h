@@ -14,6 +14,9 @@ std::string testDataFile(const std::string& name);
 // Folder of the source tree (ORDAVEX_SOURCE_DIR), for scripts.
 std::string sourceDir();
 
+// The whole file's bytes; empty when it cannot be read.
+std::string readFile(const std::string& path);
+
 // Paths of the ffmpeg tools, from the FFMPEG / FFPROBE variables or PATH.
 std::string ffmpegPath();
 std::string ffprobePath();

@@ -4,8 +4,6 @@
 // from it must match what ffprobe reports.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <sstream>
 #include <vector>
@@ -13,6 +11,7 @@
 #include "Command.h"
 #include "RecordingParse.h"
 #include "TempDir.h"
+#include "TestData.h"
 
 using namespace testsupport;
 
@@ -45,9 +44,9 @@ std::vector<uint8_t> firstScriptTag(const std::vector<uint8_t>& flv) {
     return std::vector<uint8_t>(flv.begin() + body, flv.begin() + body + be(flv, at + 1, 3));
 }
 
-std::vector<uint8_t> readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+std::vector<uint8_t> readBytes(const std::string& path) {
+    const std::string bytes = testsupport::readFile(path);
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 // ffprobe's "key=value" lines as a map.
@@ -85,7 +84,7 @@ TEST(FlvMetadata, WalkerReadsWhatFfprobeReports) {
         flv};
     ASSERT_EQ(ffmpeg(args).exitCode, 0);
 
-    const std::vector<uint8_t> payload = firstScriptTag(readFile(flv));
+    const std::vector<uint8_t> payload = firstScriptTag(readBytes(flv));
     ASSERT_FALSE(payload.empty());
     // The shape of a record: byte 2, the name, then an ECMA array.
     EXPECT_EQ(Parse::RecordName(payload.data(), static_cast<int>(payload.size())), "onMetaData");

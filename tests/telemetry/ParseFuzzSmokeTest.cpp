@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <vector>
 
@@ -17,9 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 namespace {
 
 std::vector<uint8_t> readSeed(const char* name) {
-    std::ifstream in(testsupport::sourceDir() + "/tests/telemetry/fuzz-seeds/" + name,
-                     std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+    const std::string bytes =
+        testsupport::readFile(testsupport::sourceDir() + "/tests/telemetry/fuzz-seeds/" + name);
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 std::vector<uint8_t> mutate(std::vector<uint8_t> bytes, const std::vector<uint8_t>& other,

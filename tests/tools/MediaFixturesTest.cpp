@@ -2,7 +2,6 @@
 // pixel formats we asked ffmpeg for, and a second run must give the same bytes.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <utility>
 
 #include "Command.h"
@@ -11,14 +10,7 @@
 
 using namespace testsupport;
 
-namespace {
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TEST(MediaFixtures, FfprobeSeesTheRequestedCodecs) {
     // codec_name,codec_tag_string[,pix_fmt] per stream, one line each.
@@ -50,6 +42,6 @@ TEST(MediaFixtures, GenerationIsBitExact) {
     CommandResult r = runCommand({"bash", sourceDir() + "/scripts/make-media.sh", dir.path()});
     ASSERT_EQ(r.exitCode, 0);
     for (const char* name : {"h264_aac.avi", "hevc_adpcm_ms.avi", "h264_adts_aac.avi"}) {
-        EXPECT_EQ(readAll(dir.file(name)), readAll(testDataFile(name))) << name;
+        EXPECT_EQ(readFile(dir.file(name)), readFile(testDataFile(name))) << name;
     }
 }

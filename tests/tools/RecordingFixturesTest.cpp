@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -31,11 +30,6 @@ constexpr uint32_t kHasIndex = 0x10;  // avih flags
 constexpr uint32_t kKeyFrame = 0x10;  // idx1 flags
 constexpr int kMaxRiffDepth = 8;      // AVI nests three levels; more is a broken file
 constexpr int kGop = 25;              // the media's key frame spacing
-
-std::string readAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 QJsonDocument parseJson(const std::string& text) {
     return QJsonDocument::fromJson(QByteArray::fromStdString(text));
@@ -386,7 +380,7 @@ std::string expectEveryFrameDecodes(const QJsonObject& f, const std::string& pat
 // All the checks above on one whole file; returns its first frame's hash.
 std::string expectFileAsDeclared(const QJsonObject& f, const std::string& path) {
     SCOPED_TRACE(str(f["name"]));
-    std::string bytes = readAll(path);
+    std::string bytes = readFile(path);
     Probe p = probe(path);
     expectNameDescribesFile(f, int64_t(bytes.size()));
     expectReadAsDeclared(f, p);
@@ -413,7 +407,7 @@ QJsonObject writeSingle(const TempDir& dir, const std::vector<std::string>& opti
 }
 
 QJsonObject loadManifest() {
-    return parseJson(readAll(recordingsDir() + "/manifest.json")).object();
+    return parseJson(readFile(recordingsDir() + "/manifest.json")).object();
 }
 
 }  // namespace
@@ -504,7 +498,7 @@ TEST(RecordingWriterCli, TruncatedFileIsReadUpToTheCut) {
     int64_t at = videoOffsets[50] + 100;  // inside video chunk 50
 
     QJsonObject f = writeSingle(cut, {"--truncate", std::to_string(at)});
-    EXPECT_EQ(int64_t(readAll(str(f["path"])).size()), at);
+    EXPECT_EQ(int64_t(readFile(str(f["path"])).size()), at);
     EXPECT_EQ(std::stoll(nameFields(str(f["name"]))[3]), at);
     EXPECT_EQ(f["streams"].toArray()[0].toObject()["complete_packets"].toInt(), 50);
 
@@ -544,12 +538,12 @@ TEST(RecordingWriterCli, RecordingIsChannelFilesWithOneStartTime) {
 TEST(RecordingWriterCli, SameArgumentsGiveTheSameBytes) {
     TempDir set;
     ASSERT_EQ(runWriter({"--out", set.file("recordings")}).exitCode, 0);
-    EXPECT_TRUE(readAll(set.file("recordings/manifest.json")) ==
-                readAll(recordingsDir() + "/manifest.json"));
+    EXPECT_TRUE(readFile(set.file("recordings/manifest.json")) ==
+                readFile(recordingsDir() + "/manifest.json"));
     for (const QJsonValue& v : loadManifest()["files"].toArray()) {
         std::string name = str(v.toObject()["name"]);
-        EXPECT_TRUE(readAll(set.file("recordings/" + name)) ==
-                    readAll(recordingsDir() + "/" + name))
+        EXPECT_TRUE(readFile(set.file("recordings/" + name)) ==
+                    readFile(recordingsDir() + "/" + name))
             << name;
     }
 }
