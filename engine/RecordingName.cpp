@@ -130,9 +130,9 @@ QDateTime RecordingName::StartOf(const QString& path) {
     return ParseStart(name.leftRef(name.indexOf(QLatin1Char('_'))));
 }
 
-QString RecordingName::ClipName(const QString& sourceName, qint64 beginMs, qint64 lengthMs,
+QString RecordingName::ClipName(const QString& source, qint64 beginMs, qint64 lengthMs,
                                 qint64 size) {
-    QStringList fields = sourceName.split(QLatin1Char('_'));
+    QStringList fields = FileNameOf(source).split(QLatin1Char('_'));
     if (fields.size() <= kSizeField)
         return QString();
     const QDateTime start = ParseStart(QStringRef(&fields[kStartField]));
@@ -143,10 +143,11 @@ QString RecordingName::ClipName(const QString& sourceName, qint64 beginMs, qint6
     return fields.join(QLatin1Char('_'));
 }
 
-QString RecordingName::WithSize(const QString& name, qint64 size) {
+QString RecordingName::WithSize(const QString& path, qint64 size) {
+    const QString name = FileNameOf(path);
     QStringList fields = name.split(QLatin1Char('_'));
     if (fields.size() <= kSizeField)
         return QString();
     fields[kSizeField] = digits(size, kSizeDigits);
-    return fields.join(QLatin1Char('_'));
+    return path.left(path.size() - name.size()) + fields.join(QLatin1Char('_'));
 }

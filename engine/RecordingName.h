@@ -56,14 +56,14 @@ public:
     // The file-name part of a path written with "/" or "\" separators.
     static QString FileNameOf(const QString& path);
 
-    // The name of a clip cut from the file sourceName (no folder): field 0
-    // moved by beginMs, field 2 the length (at least 7 digits), field 3 the
-    // size (at least 10 digits); the other fields as they are. A field 0
-    // that is no start time is kept. Empty when the name has fewer than
-    // four fields.
-    static QString ClipName(const QString& sourceName, qint64 beginMs, qint64 lengthMs,
-                            qint64 size);
-    // name with field 3 set to size (at least 10 digits); empty when the
-    // name has fewer than four fields.
-    static QString WithSize(const QString& name, qint64 size);
+    // The file name of a clip cut from the file `source` (a name or a path):
+    // field 0 moved by beginMs, field 2 the length (at least 7 digits),
+    // field 3 the size (at least 10 digits), the other fields as they are.
+    // A field 0 that is no start time is kept. Empty when the name has fewer
+    // than four fields.
+    static QString ClipName(const QString& source, qint64 beginMs, qint64 lengthMs, qint64 size);
+    // path with field 3 of its file name set to size (at least 10 digits);
+    // the folder, whatever "_" it holds, stays. Empty when the name has
+    // fewer than four fields.
+    static QString WithSize(const QString& path, qint64 size);
 };
