@@ -1,6 +1,6 @@
 // Any bytes as a file name: the parser must neither crash nor read absent
 // fields, what it accepts must satisfy the listing rules, and a clip name
-// keeps the source's field count.
+// keeps the field count of the source's file name.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,7 +10,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString name = QString::fromUtf8(reinterpret_cast<const char*>(data), int(size));
     const QString clip = RecordingName::ClipName(name, 65000, 30000, 1085396);
-    if (!clip.isEmpty() && clip.count(QLatin1Char('_')) != name.count(QLatin1Char('_')))
+    const int separators = RecordingName::FileNameOf(name).count(QLatin1Char('_'));
+    if (!clip.isEmpty() && clip.count(QLatin1Char('_')) != separators)
         abort();
     RecordingName::StartOf(name);
     RecordingName::Fields fields;
