@@ -1,5 +1,6 @@
-// The GPS and G-sensor records: which key sets which field, truncation of
-// the integer fields, persistence between records, and the fix helpers.
+// The GPS and G-sensor records: truncation of the integer fields, ignored
+// keys and types, persistence between records, and the fix helpers (every
+// key of a recorder's records: RecorderRecordsTest).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -23,21 +24,6 @@ int feed(Parse& r, const AmfBuilder& b) {
 }
 
 }  // namespace
-
-TEST(GPSParse, EveryKeySetsItsField) {
-    GPSParse gps;
-    ASSERT_EQ(feed(gps, AmfBuilder::gpsRecord()), 0);
-    EXPECT_EQ(gps.mode, 3.0);
-    EXPECT_EQ(gps.latitude, 22.5431);
-    EXPECT_EQ(gps.longitude, 113.9345);
-    EXPECT_EQ(gps.altitude, -4.5);
-    EXPECT_EQ(gps.speed, 54.0);
-    EXPECT_EQ(gps.course, 270.5);
-    EXPECT_EQ(gps.sat_used, 8);
-    EXPECT_EQ(gps.sat_visible, 14);
-    EXPECT_EQ(gps.time, 1684053000);
-    EXPECT_STREQ(gps.carInfo, "B12345");
-}
 
 TEST(GPSParse, IntegerFieldsTruncateTowardZeroOrCountAsZero) {
     const std::pair<double, int64_t> cases[] = {
