@@ -51,8 +51,6 @@ public:
     // The start time of field 0 of the file a path names ("/" or "\"
     // separators); invalid as in Fields::start.
     static QDateTime StartOf(const QString& path);
-    // Field 0 as a start time; invalid unless it is a valid yyyyMMddHHmmss.
-    static QDateTime ParseStart(const QStringRef& field);
     // The file-name part of a path written with "/" or "\" separators.
     static QString FileNameOf(const QString& path);
 
@@ -66,4 +64,8 @@ public:
     // the folder, whatever "_" it holds, stays. Empty when the name has
     // fewer than four fields.
     static QString WithSize(const QString& path, qint64 size);
+
+private:
+    // Field 0 as a start time; invalid unless it is a valid yyyyMMddHHmmss.
+    static QDateTime ParseStart(const QStringRef& field);
 };
