@@ -7,6 +7,10 @@
 #include <QSettings>
 #include <QTimer>
 
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
 // Each case starts from an empty store of the application's identity.
 class AppTest : public ::testing::Test {
 protected:
@@ -19,22 +23,22 @@ protected:
     static QVariant stored(const QString& key) { return QSettings().value(key); }
 };
 
-// Answers every message box that opens while it lives with one button, and
-// records "title|text" of each.
-class MessageBoxAnswer {
-public:
+template <typename T>
+T* child(const QObject& parent, const QString& name) {
+    return parent.findChild<T*>(name);
+}
+
+// While it lives, answers every message box with button and keeps "title|text" of each.
+struct MessageBoxAnswer {
     explicit MessageBoxAnswer(QMessageBox::StandardButton button) {
         QObject::connect(&timer, &QTimer::timeout, [this, button] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            seen << box->windowTitle() + "|" + box->text();
-            box->button(button)->click();
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                seen << box->windowTitle() + "|" + box->text();
+                box->button(button)->click();
+            }
         });
         timer.start(5);
     }
     QStringList seen;
-
-private:
     QTimer timer;
 };
