@@ -1,32 +1,29 @@
 #pragma once
 
-#include <QImage>
 #include <cstdlib>
 #include <functional>
 #include <vector>
 
 #include "codec/I420Layout.h"
 
-// I420 test pictures: each plane filled by a function of the sample's column
-// and row in that plane.
+// An I420 test picture: each plane filled by a function of (column, row).
 using PlaneFill = std::function<unsigned char(int x, int y)>;
-
-inline std::vector<unsigned char> makeFrame(int w, int h, PlaneFill y, PlaneFill u, PlaneFill v) {
-    const I420Layout l = I420Layout::ForSize(w, h);
-    std::vector<unsigned char> f(size_t(l.size));
-    for (int r = 0; r < h; ++r)
-        for (int c = 0; c < w; ++c)
-            f[size_t(r) * w + c] = y(c, r);
-    for (int r = 0; r < l.chromaHeight; ++r)
-        for (int c = 0; c < l.chromaWidth; ++c) {
-            f[size_t(l.uOffset + r * l.chromaWidth + c)] = u(c, r);
-            f[size_t(l.vOffset + r * l.chromaWidth + c)] = v(c, r);
-        }
-    return f;
-}
 
 inline PlaneFill flat(unsigned char value) {
     return [value](int, int) { return value; };
+}
+
+inline std::vector<unsigned char> makeFrame(int w, int h, PlaneFill y, PlaneFill u = flat(128),
+                                            PlaneFill v = flat(128)) {
+    const I420Layout l = I420Layout::ForSize(w, h);
+    std::vector<unsigned char> f(size_t(l.size));
+    for (int i = 0; i < l.size; ++i) {
+        const bool luma = i < l.uOffset, chromaU = !luma && i < l.vOffset;
+        const int k = int(luma ? i : i - (chromaU ? l.uOffset : l.vOffset));
+        const int rowLength = luma ? w : l.chromaWidth;
+        f[i] = (luma ? y : chromaU ? u : v)(k % rowLength, k / rowLength);
+    }
+    return f;
 }
 
 // A frame in a malloc'ed block, as the wall takes them.
