@@ -23,12 +23,8 @@ protected:
     CustomYV12Widget cell;
 };
 
-int toByte(double v) {
-    return std::clamp(int(v * 255 + 0.5), 0, 255);
-}
-bool bright(QRgb p) {
-    return qGreen(p) > 128;
-}
+const auto toByte = [](double v) { return std::clamp(int(v * 255 + 0.5), 0, 255); };
+const auto bright = [](QRgb p) { return qGreen(p) > 128; };
 
 TEST_F(CellDraw, ColoursFollowTheShaderAndNoPictureShowsTheClearColour) {
     EXPECT_EQ(cell.grabFramebuffer().pixel(60, 40) & 0xffffff, 0x008000u);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -9,9 +10,7 @@
 // An I420 test picture: each plane filled by a function of (column, row).
 using PlaneFill = std::function<unsigned char(int x, int y)>;
 
-inline PlaneFill flat(unsigned char value) {
-    return [value](int, int) { return value; };
-}
+inline const auto flat = [](unsigned char v) -> PlaneFill { return [v](int, int) { return v; }; };
 
 inline std::vector<unsigned char> makeFrame(int w, int h, PlaneFill y, PlaneFill u = flat(128),
                                             PlaneFill v = flat(128)) {
@@ -28,7 +27,5 @@ inline std::vector<unsigned char> makeFrame(int w, int h, PlaneFill y, PlaneFill
 
 // A frame in a malloc'ed block, as the wall takes them.
 inline unsigned char* mallocFrame(const std::vector<unsigned char>& f) {
-    auto* block = static_cast<unsigned char*>(std::malloc(f.size()));
-    std::copy(f.begin(), f.end(), block);
-    return block;
+    return static_cast<unsigned char*>(std::memcpy(std::malloc(f.size()), f.data(), f.size()));
 }
