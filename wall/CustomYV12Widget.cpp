@@ -103,7 +103,10 @@ void CustomYV12Widget::Save(const QString& folder) {
 
 void CustomYV12Widget::snapshotAnimation(const QString& path) {
     const QRect cell(mapToGlobal(QPoint(0, 0)), size());
-    auto* popup = new QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    // A window of its own, owned by the cell so that a picture still
+    // animating when the cell or the program goes is freed with it.
+    auto* popup =
+        new QWidget(this, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     popup->setAttribute(Qt::WA_ShowWithoutActivating);  // keeps the wall's key focus
     popup->setGeometry(cell);
     auto* layout = new QVBoxLayout(popup);
@@ -115,7 +118,7 @@ void CustomYV12Widget::snapshotAnimation(const QString& path) {
     layout->addWidget(label);
     popup->show();
 
-    auto* animation = new QPropertyAnimation(popup, "geometry");
+    auto* animation = new QPropertyAnimation(popup, "geometry", popup);
     animation->setEasingCurve(QEasingCurve::InQuart);
     animation->setDuration(kAnimationMs);
     animation->setStartValue(cell);

@@ -2,6 +2,7 @@
 // server (a drop finds its target under the pointer).
 #include <gtest/gtest.h>
 
+#include <xcb/xcb.h>
 #include <QFrame>
 #include <QGridLayout>
 #include <QTest>
@@ -13,6 +14,21 @@
 
 namespace {
 
+// What a window manager does on a close: WM_DELETE_WINDOW to the window.
+void wmClose(QWidget* window) {
+    xcb_connection_t* x = xcb_connect(nullptr, nullptr);
+    xcb_client_message_event_t e{XCB_CLIENT_MESSAGE, 32, 0, xcb_window_t(window->winId()), 0, {}};
+    for (const char* name : {"WM_PROTOCOLS", "WM_DELETE_WINDOW"}) {
+        auto* atom = xcb_intern_atom_reply(x, xcb_intern_atom(x, 0, strlen(name), name), nullptr);
+        (e.type ? e.data.data32[0] : e.type) = atom->atom;
+        free(atom);
+    }
+    // Checked, so the server has taken it before the connection goes.
+    free(xcb_request_check(x, xcb_send_event_checked(x, 0, e.window, XCB_EVENT_MASK_NO_EVENT,
+                                                     reinterpret_cast<const char*>(&e))));
+    xcb_disconnect(x);
+}
+
 class Wall : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -21,9 +37,7 @@ protected:
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     }
-    QFrame* frame(int cell) {
-        return wall->findChild<QFrame*>(QString("uiFrame_%1").arg(cell + 1));
-    }
+    QFrame* frame(int c) { return wall->findChild<QFrame*>(QString("uiFrame_%1").arg(c + 1)); }
     CustomYV12Widget* screen(int cell) {
         return wall->findChild<CustomYV12Widget*>(QString("uiScreen_%1").arg(cell + 1));
     }
@@ -122,18 +136,12 @@ TEST_F(Wall, FullScreenReturnsOnEscapeAndWindowManagerCloseAndStillDraws) {
         wall->ShowFull();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(wall));
         EXPECT_TRUE(wall->isFullScreen() && wall->isWindow());
-        if (byClose) {
-            QCloseEvent close;
-            QApplication::sendEvent(wall->windowHandle(), &close);
-        } else {
-            EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == wall; }));
-            QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Escape);
-        }
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == wall; }));
+        byClose ? wmClose(wall) : QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Escape);
         EXPECT_TRUE(QTest::qWaitFor([&] { return !wall->isWindow(); })) << byClose;
         EXPECT_TRUE(wall->isVisible() && wall->parentWidget() == &window);
     }
-    const auto f = makeFrame(16, 16, flat(235));
-    wall->SetYUV(0, mallocFrame(f), 16, 16);
+    wall->SetYUV(0, mallocFrame(makeFrame(16, 16, flat(235))), 16, 16);
     EXPECT_GT(qGreen(screen(0)->grabFramebuffer().pixel(20, 20)), 230);
 }
 
