@@ -101,23 +101,24 @@ void ScreenCtrl::showPosition(int p, int code) {
 }
 
 void ScreenCtrl::Last() {
-    if (layoutCode != kSingle && layoutCode != kFour)
-        return;
-    const int step = layoutCode == kFour ? kPageCells : 1;
-    for (int p = pageStart; p < pageStart + step; ++p)
-        frames[order[p]]->hide();
-    pageStart = pageStart < step ? kCells - step : pageStart - step;
-    for (int p = pageStart; p < pageStart + step; ++p)
-        showPosition(p, layoutCode);
+    turnPage(false);
 }
 
 void ScreenCtrl::Next() {
+    turnPage(true);
+}
+
+// Pages cycle: 0, 4, 8 in the four-cell layout, 0 to 11 in the single view.
+void ScreenCtrl::turnPage(bool forward) {
     if (layoutCode != kSingle && layoutCode != kFour)
         return;
     const int step = layoutCode == kFour ? kPageCells : 1;
     for (int p = pageStart; p < pageStart + step; ++p)
         frames[order[p]]->hide();
-    pageStart = pageStart + step < kCells ? pageStart + step : 0;
+    if (forward)
+        pageStart = pageStart + step < kCells ? pageStart + step : 0;
+    else
+        pageStart = pageStart < step ? kCells - step : pageStart - step;
     for (int p = pageStart; p < pageStart + step; ++p)
         showPosition(p, layoutCode);
 }

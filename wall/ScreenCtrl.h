@@ -59,6 +59,7 @@ private:
     void ShowLayout4();
     void showFixedLayout(int code);
     void showPosition(int position, int code);
+    void turnPage(bool forward);
     void select(int cell);
     void dropFrom(int source);
     void toggleSingle();
