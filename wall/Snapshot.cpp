@@ -32,17 +32,17 @@ Snapshot::Snapshot(const unsigned char* frame, int width, int height, const QStr
         this->width = width;
         this->height = height;
     }
-    // Runs on the worker thread itself; Signal_Image then crosses to the
-    // receiver's thread through the automatic connection.
-    connect(&thread, &QThread::started, this, &Snapshot::run, Qt::DirectConnection);
 }
 
 Snapshot::~Snapshot() {
-    thread.wait();
+    if (worker.joinable())
+        worker.join();
 }
 
 void Snapshot::Start() {
-    thread.start();
+    if (worker.joinable())
+        return;  // one run per snapshot
+    worker = std::thread(&Snapshot::save, this);
 }
 
 bool Snapshot::yv12torgb24(const unsigned char* y, const unsigned char* u, const unsigned char* v,
@@ -75,11 +75,6 @@ QString Snapshot::freeFileName() {
             return name;
     }
     return QString();
-}
-
-void Snapshot::run() {
-    save();
-    thread.exit(0);
 }
 
 void Snapshot::save() {

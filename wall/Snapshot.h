@@ -2,7 +2,7 @@
 
 #include <QObject>
 #include <QString>
-#include <QThread>
+#include <thread>
 #include <vector>
 
 // One-shot worker that converts one I420 frame (codec's I420Layout) to RGB on
@@ -20,6 +20,7 @@ public:
     Snapshot(const unsigned char* frame, int width, int height, const QString& folder);
     ~Snapshot() override;
 
+    // Converts and saves on a thread of its own; once per snapshot.
     void Start();
 
     // BT.601 YUV to packed RGB24 (rows of 3 x width bytes). Chroma rows are
@@ -29,15 +30,15 @@ public:
                             unsigned char* rgb, int width, int height);
 
 signals:
-    // Emitted from the worker thread once the file is written.
+    // Emitted from the worker thread once the file is written; reaches a
+    // receiver on the GUI thread queued.
     void Signal_Image(QString filename);
 
 private:
-    void run();
     void save();
     QString freeFileName();
 
-    QThread thread;
+    std::thread worker;
     std::vector<unsigned char> frameCopy;
     int width = 0;
     int height = 0;
