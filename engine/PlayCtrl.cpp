@@ -190,9 +190,12 @@ void PlayCtrl::Release() {
         if (dtsList.Generation() == held.generation) {
             published = true;
             if (!held.marker) {
-                controller->clock.store(entry.dts);
+                // Never back: a late entry must not hide frames already due
+                // (backward groups arrive newest time last).
+                const qint64 clock = std::max(controller->clock.load(), entry.dts);
+                controller->clock.store(clock);
                 controller->lastWait.store(held.wait);
-                position = entry.backward ? entry.value - entry.dts : entry.dts;
+                position = entry.backward ? entry.value - clock : clock;
             }
         }
     }
