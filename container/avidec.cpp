@@ -284,6 +284,7 @@ void readAudioFormat(AVStream* st, ChunkBody& body, const HeaderState& h) {
     get_wav_header(body.io(), st->codec, body.size());
     if (ast->sample_size && st->codec->block_align && ast->sample_size != st->codec->block_align)
         ast->sample_size = st->codec->block_align;
+    st->codec->frame_size = ff_audio_frame_size(st->codec, ast->scale, ast->rate);
     if (st->codec->stream_codec_tag == MKTAG('A', 'x', 'a', 'n')) {
         st->codec->codec_id = 0x14002;
         st->codec->codec_tag = 0;

@@ -46,29 +46,36 @@ void AVIFileRead::run() {
     while (!g_bSuspend.load()) {
         Cycle();
     }
+    InterruptCut(QStringLiteral("the player exits"));
     CloseAll();
     Finish(QStringLiteral("Demux exit"));
 }
 
 void AVIFileRead::Cycle() {
     if (!controller->WaitForWork(Controller::Reader::Demux, kIdleWaitMs)) {
+        QCoreApplication::sendPostedEvents(this);  // a cut may be asked for while idle
         return;
     }
     if (controller->playStatus.load() == PlayStatus::Stop) {
+        InterruptCut(QStringLiteral("playback stopped"));
         StopPlayback();
         return;
     }
     Controller::Recording recording;
     if (controller->TakeNewRecording(Controller::Reader::Demux, &recording)) {
+        InterruptCut(QStringLiteral("another recording was chosen"));
         OpenRecording(recording.paths, recording.selectedIndex);
         return;
     }
-    if (SeekPending()) {
+    if (mode == Mode::Play && SeekPending()) {
         HonourSeek();
     }
     switch (mode) {
         case Mode::Play:
             PlayCycle();
+            break;
+        case Mode::Cut:
+            CutCycle();
             break;
     }
     QCoreApplication::sendPostedEvents(this);
@@ -90,6 +97,9 @@ void AVIFileRead::StopPlayback() {
 
 void AVIFileRead::OpenRecording(const std::array<QString, kChannels>& paths, int selected) {
     CloseAll();
+    // Cut requests still queued were meant for the recording before.
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    openFileNames = paths;
     backward = controller->reverse.load();
     selectedIndex = selected;
     bool any = false;
@@ -356,4 +366,63 @@ bool AVIFileRead::Abandon(qint64 marker) const {
         return false;
     }
     return controller->playStatus.load() == PlayStatus::Stop || SeekPending();
+}
+
+void AVIFileRead::SetCut(int beginMs, int endMs) {
+    if (mode == Mode::Cut) {
+        qDebug() << "Cut Error: a cut is running";
+        return;
+    }
+    if (controller->NewRecordingPending(Controller::Reader::Demux)) {
+        qDebug() << "Cut dropped: another recording was chosen";
+        return;
+    }
+    if (controller->playStatus.load() == PlayStatus::Stop) {
+        qDebug() << "Cut Error: playback is stopped";
+        return;
+    }
+    std::array<bool, kChannels> open{};
+    for (int ch = 0; ch < kChannels; ++ch) {
+        open[size_t(ch)] = channels[size_t(ch)]->IsOpen();
+    }
+    if (cutter.Start(ClipCutter::FromSettings(beginMs, endMs), openFileNames, open) == 0) {
+        return;
+    }
+    mode = Mode::Cut;
+    controller->Raise(Controller::Reader::Demux);
+}
+
+void AVIFileRead::CutCycle() {
+    if (cutter.Step()) {
+        return;
+    }
+    mode = Mode::Play;
+    // Back to where the user was, in the user's direction now; a seek asked
+    // for during the cut wins.
+    packetAccepted = true;
+    if (!seekRequest.load(std::memory_order_acquire)) {
+        seekTarget.store(PlayPosition(), std::memory_order_relaxed);
+        seekRequest.store(true, std::memory_order_release);
+    }
+}
+
+void AVIFileRead::InterruptCut(const QString& why) {
+    if (mode != Mode::Cut) {
+        return;
+    }
+    cutter.Interrupt(why);
+    mode = Mode::Play;
+}
+
+// File ms of the picture on show (the queues kept playing out during the
+// cut), else of the last one read.
+qint64 AVIFileRead::PlayPosition() const {
+    qint64 shown = controller->clock.load();
+    if (shown <= 0) {
+        shown = lastReported;
+    }
+    if (shown < 0) {
+        return backward ? reverseDuration : 0;
+    }
+    return backward ? reverseDuration - shown : shown;
 }

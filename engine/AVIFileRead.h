@@ -5,6 +5,7 @@
 #include <atomic>
 #include <memory>
 
+#include "engine/ClipCutter.h"
 #include "engine/DemuxChannel.h"
 #include "engine/QueueInput.h"
 #include "engine/Worker.h"
@@ -35,12 +36,21 @@ public:
     std::atomic<qint64> seekTarget{0};
     std::atomic<bool> seekRequest{false};
 
+    // Demux thread (a queued call from the main window's cut request, after
+    // the clip dialog stored its choice): cuts beginMs..endMs of the open
+    // recording into clips (see ClipCutter). Playback is not fed meanwhile;
+    // GUI seeks and direction changes wait until the cut ends, then playback
+    // goes on from where it was. Refused ("Cut Error") while stopped, during
+    // another cut, or when no chosen channel is open; a request queued for
+    // a recording that has since been replaced is dropped.
+    void SetCut(int beginMs, int endMs);
+
 protected:
     void run() override;
 
 private:
-    // What a cycle does with the packets it reads; the clip cutter adds its own.
-    enum class Mode { Play };
+    // What a cycle does with the packets it reads.
+    enum class Mode { Play, Cut };
     enum class Route { Accepted, Parked, Dropped };
 
     void Cycle();
@@ -62,6 +72,9 @@ private:
     qint64 ScheduleDuration(int clockChannel) const;
     bool PushSchedule(qint64 dts, qint64 value);
     bool Abandon(qint64 marker) const;
+    void CutCycle();
+    void InterruptCut(const QString& why);
+    qint64 PlayPosition() const;
 
     Controller* const controller;
 
@@ -75,4 +88,6 @@ private:
     bool endSent = true;          // End pushed for the files now open (or none open)
     qint64 clockCandidate = -1;
     qint64 lastReported = -1;
+    std::array<QString, kChannels> openFileNames;  // of the open recording
+    ClipCutter cutter;
 };

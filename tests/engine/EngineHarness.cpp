@@ -4,10 +4,12 @@
 // how long Shutdown took. A watchdog turns a hang into exit code 3.
 //
 // engine_harness [--selected N] [--speed INDEX] [--unpaced] [--reverse]
-//                [--timeout MS] [--grace MS] [--no-end]
+//                [--timeout MS] [--grace MS] [--no-end] [--setting KEY=VALUE]...
 //                [--action MS:KIND[:ARG]]... CHANNEL=PATH...
 // KIND: seek (ARG ms), pause, play, step, stop, reverse (ARG 0/1, re-seeks
-// to the last position), replay (the same recording again).
+// to the last position), replay (the same recording again), cut (ARG
+// BEGIN:END ms, queued to the demux as the main window does).
+// Settings are written to the application's store before playback.
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -17,6 +19,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSettings>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
@@ -41,6 +44,7 @@ struct Options {
     int timeoutMs = 20000;
     int graceMs = 400;
     QStringList actions;
+    QStringList settings;
 };
 
 bool Parse(const QStringList& args, Options* o) {
@@ -61,6 +65,8 @@ bool Parse(const QStringList& args, Options* o) {
             o->timeoutMs = next().toInt();
         } else if (a == "--grace") {
             o->graceMs = next().toInt();
+        } else if (a == "--setting") {
+            o->settings << next();
         } else if (a == "--action") {
             o->actions << next();
         } else if (a.contains('=')) {
@@ -166,9 +172,9 @@ private:
         if (pixels) {
             const qint64 bytes = FrameQueue::FrameBytes(width, height);
             f["md5"] = QString::fromLatin1(
-                QCryptographicHash::hash(QByteArray::fromRawData(reinterpret_cast<const char*>(pixels),
-                                                                 int(bytes)),
-                                         QCryptographicHash::Md5)
+                QCryptographicHash::hash(
+                    QByteArray::fromRawData(reinterpret_cast<const char*>(pixels), int(bytes)),
+                    QCryptographicHash::Md5)
                     .toHex());
         }
         std::lock_guard<std::mutex> lock(mutex);
@@ -212,12 +218,18 @@ private:
             controller.reverse.store(arg != 0);
             std::lock_guard<std::mutex> lock(mutex);
             controller.aviFileRead.Seek(-lastPosition);
+        } else if (kind == "cut") {
+            const int begin = int(arg);
+            const int end = parts.value(3).toInt();
+            AVIFileRead* demux = &controller.aviFileRead;
+            QMetaObject::invokeMethod(
+                demux, [demux, begin, end] { demux->SetCut(begin, end); }, Qt::QueuedConnection);
         } else if (kind == "replay") {
             controller.On_PlayAVI(options.paths, options.selected);
         }
         std::lock_guard<std::mutex> lock(mutex);
-        done.append(QJsonArray{double(clock.elapsed()), parts.join(':'), double(RssKb()),
-                               Threads()});
+        done.append(
+            QJsonArray{double(clock.elapsed()), parts.join(':'), double(RssKb()), Threads()});
     }
 
     const Options options;
@@ -236,6 +248,8 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    QCoreApplication::setOrganizationName("BRAVELO");
+    QCoreApplication::setApplicationName("Ordavex");
     QCoreApplication app(argc, argv);
     Options options;
     if (!Parse(app.arguments(), &options)) {
@@ -248,6 +262,13 @@ int main(int argc, char** argv) {
         std::fputs("engine_harness: watchdog fired\n", stderr);
         std::_Exit(3);
     }).detach();
+    {
+        QSettings settings;
+        settings.setIniCodec("utf-8");
+        for (const QString& s : options.settings) {
+            settings.setValue(s.section('=', 0, 0), s.section('=', 1));
+        }
+    }
     Harness harness(options);
     return harness.Run();
 }
