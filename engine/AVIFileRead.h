@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <vector>
 
 #include "engine/DemuxChannel.h"
 #include "engine/QueueInput.h"
@@ -56,7 +57,10 @@ private:
     Route RouteAudio(int ch, qint64 dtsMs);
     Route RouteRecord(int ch, qint64 dtsMs);
     Route FromIntake(QueueInput result, int ch, const char* what);
+    void AddClockTime(qint64 dtsMs, bool key);
     void ReportClock(int clockChannel);
+    void ReportGroupClock(std::vector<qint64>* times, qint64 duration);
+    void ForgetClock();
     void EndAll();
     int ClockChannel() const;
     qint64 ScheduleDuration(int clockChannel) const;
@@ -75,4 +79,6 @@ private:
     bool endSent = true;          // End pushed for the files now open (or none open)
     qint64 clockCandidate = -1;
     qint64 lastReported = -1;
+    std::vector<qint64> groupClock;          // backward: the group being read
+    std::vector<qint64> completeGroupClock;  // backward: read, not yet reported
 };
