@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -108,7 +109,7 @@ void AVIFileRead::OpenRecording(const std::array<QString, kChannels>& paths, int
     }
     seekRequest.store(false);
     packetAccepted = false;
-    clockCandidate = lastReported = -1;
+    ForgetClock();
     controller->Clear();
     if (!any) {
         controller->InputData(StreamMarker::Stop, [this] { return Abandon(StreamMarker::Stop); });
@@ -147,7 +148,7 @@ void AVIFileRead::HonourSeek() {
     }
     controller->Clear();
     backward = controller->reverse.load();
-    clockCandidate = lastReported = -1;
+    ForgetClock();
     endSent = false;
     if (controller->playStatus.load() == PlayStatus::Pause) {
         controller->singleStep.exchange(true);  // show the sought frame
@@ -238,7 +239,7 @@ AVIFileRead::Route AVIFileRead::RouteVideo(int ch, int clockChannel, qint64 dtsM
     if (route == Route::Accepted) {
         packetAccepted = true;
         if (ch == clockChannel) {
-            clockCandidate = dtsMs;
+            AddClockTime(dtsMs, p.key);
         }
     }
     return route;
@@ -307,17 +308,53 @@ AVIFileRead::Route AVIFileRead::FromIntake(QueueInput result, int ch, const char
     return Route::Dropped;
 }
 
+// Backwards a group arrives key frame first, newest time last: its times go
+// to the clock together, earliest first, once the group is complete.
+void AVIFileRead::AddClockTime(qint64 dtsMs, bool key) {
+    if (!backward) {
+        clockCandidate = dtsMs;
+        return;
+    }
+    if (key) {
+        groupClock.swap(completeGroupClock);
+        groupClock.clear();
+    }
+    groupClock.push_back(dtsMs);
+}
+
 void AVIFileRead::ReportClock(int clockChannel) {
+    const qint64 duration = ScheduleDuration(clockChannel);
+    if (backward) {
+        ReportGroupClock(&completeGroupClock, duration);
+        return;
+    }
     if (clockCandidate < 0 || clockCandidate == lastReported) {
         return;
     }
-    if (PushSchedule(clockCandidate, ScheduleDuration(clockChannel))) {
+    if (PushSchedule(clockCandidate, duration)) {
         lastReported = clockCandidate;
     }
 }
 
+void AVIFileRead::ReportGroupClock(std::vector<qint64>* times, qint64 duration) {
+    std::sort(times->begin(), times->end());
+    size_t pushed = 0;
+    while (pushed < times->size() && PushSchedule((*times)[pushed], duration)) {
+        ++pushed;
+    }
+    times->erase(times->begin(), times->begin() + long(pushed));
+}
+
+void AVIFileRead::ForgetClock() {
+    clockCandidate = lastReported = -1;
+    groupClock.clear();
+    completeGroupClock.clear();
+}
+
 void AVIFileRead::EndAll() {
     if (!endSent) {
+        ReportGroupClock(&completeGroupClock, reverseDuration);
+        ReportGroupClock(&groupClock, reverseDuration);
         const bool pushed =
             controller->InputData(StreamMarker::End, [this] { return Abandon(StreamMarker::End); });
         if (!pushed || !PushSchedule(StreamMarker::End, 0)) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <vector>
 
 #include "engine/ClipCutter.h"
 #include "engine/DemuxChannel.h"
@@ -66,7 +67,10 @@ private:
     Route RouteAudio(int ch, qint64 dtsMs);
     Route RouteRecord(int ch, qint64 dtsMs);
     Route FromIntake(QueueInput result, int ch, const char* what);
+    void AddClockTime(qint64 dtsMs, bool key);
     void ReportClock(int clockChannel);
+    void ReportGroupClock(std::vector<qint64>* times, qint64 duration);
+    void ForgetClock();
     void EndAll();
     int ClockChannel() const;
     qint64 ScheduleDuration(int clockChannel) const;
@@ -90,4 +94,6 @@ private:
     qint64 lastReported = -1;
     std::array<QString, kChannels> openFileNames;  // of the open recording
     ClipCutter cutter;
+    std::vector<qint64> groupClock;          // backward: the group being read
+    std::vector<qint64> completeGroupClock;  // backward: read, not yet reported
 };
