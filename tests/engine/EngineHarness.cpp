@@ -8,7 +8,8 @@
 //                [--action MS:KIND[:ARG]]... CHANNEL=PATH...
 // KIND: seek (ARG ms), pause, play, step, stop, reverse (ARG 0/1, re-seeks
 // to the last position), replay (the same recording again), cut (ARG
-// BEGIN:END ms, queued to the demux as the main window does).
+// BEGIN:END ms, queued to the demux as the main window does; more pairs are
+// queued at once).
 // Settings are written to the application's store before playback.
 #include <unistd.h>
 
@@ -219,11 +220,13 @@ private:
             std::lock_guard<std::mutex> lock(mutex);
             controller.aviFileRead.Seek(-lastPosition);
         } else if (kind == "cut") {
-            const int begin = int(arg);
-            const int end = parts.value(3).toInt();
             AVIFileRead* demux = &controller.aviFileRead;
-            QMetaObject::invokeMethod(
-                demux, [demux, begin, end] { demux->SetCut(begin, end); }, Qt::QueuedConnection);
+            for (int i = 2; i + 1 < parts.size(); i += 2) {
+                const int begin = parts[i].toInt(), end = parts[i + 1].toInt();
+                QMetaObject::invokeMethod(
+                    demux, [demux, begin, end] { demux->SetCut(begin, end); },
+                    Qt::QueuedConnection);
+            }
         } else if (kind == "replay") {
             controller.On_PlayAVI(options.paths, options.selected);
         }
