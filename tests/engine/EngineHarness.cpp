@@ -4,13 +4,12 @@
 // how long Shutdown took. A watchdog turns a hang into exit code 3.
 //
 // engine_harness [--selected N] [--speed INDEX] [--unpaced] [--reverse]
-//                [--timeout MS] [--grace MS] [--no-end] [--setting KEY=VALUE]...
+//                [--timeout MS] [--grace MS] [--no-end]
 //                [--action MS:KIND[:ARG]]... CHANNEL=PATH...
 // KIND: seek (ARG ms), pause, play, step, stop, reverse (ARG 0/1, re-seeks
 // to the last position), replay (the same recording again), cut (ARG
 // BEGIN:END ms, queued to the demux as the main window does; more pairs are
-// queued at once).
-// Settings are written to the application's store before playback.
+// queued at once); it reads the settings store of "BRAVELO"/"Ordavex".
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -20,7 +19,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSettings>
 #include <QTimer>
 #include <atomic>
 #include <chrono>
@@ -45,7 +43,6 @@ struct Options {
     int timeoutMs = 20000;
     int graceMs = 400;
     QStringList actions;
-    QStringList settings;
 };
 
 bool Parse(const QStringList& args, Options* o) {
@@ -66,8 +63,6 @@ bool Parse(const QStringList& args, Options* o) {
             o->timeoutMs = next().toInt();
         } else if (a == "--grace") {
             o->graceMs = next().toInt();
-        } else if (a == "--setting") {
-            o->settings << next();
         } else if (a == "--action") {
             o->actions << next();
         } else if (a.contains('=')) {
@@ -265,13 +260,6 @@ int main(int argc, char** argv) {
         std::fputs("engine_harness: watchdog fired\n", stderr);
         std::_Exit(3);
     }).detach();
-    {
-        QSettings settings;
-        settings.setIniCodec("utf-8");
-        for (const QString& s : options.settings) {
-            settings.setValue(s.section('=', 0, 0), s.section('=', 1));
-        }
-    }
     Harness harness(options);
     return harness.Run();
 }
