@@ -206,12 +206,51 @@ TEST_F(ControllerTest, AudioFormatNeverBecomesInvalid) {
     EXPECT_EQ(controller->AudioSampleSize(), 16);
 }
 
-TEST_F(ControllerTest, StartRunsTheClockAndShutdownJoinsIt) {
-    controller->Start();
-    ASSERT_TRUE(time.Sleeping().has_value());  // the clock polls its empty schedule
-    controller->Shutdown();
-    EXPECT_TRUE(controller->playCtrl.thread()->isFinished());
-    controller->Shutdown();  // a second call does nothing
+// Two threads feed one channel's queue while a third drains it: every
+// packet arrives once, each producer's in its order, with what the decoder
+// needs (ThreadSanitizer checks the locking).
+TEST_F(ControllerTest, PacketIntakeFromTwoThreads) {
+    constexpr int kPerProducer = 2000;
+    const auto produce = [&](int producer) {
+        for (int i = 0; i < kPerProducer;) {
+            PacketInfo info;
+            info.type = 28;
+            info.key = i % 25 == 0;
+            info.dts = producer * kPerProducer + i;
+            info.audio.sampleRate = 8000 + producer;
+            const unsigned char byte = static_cast<unsigned char>(producer);
+            if (controller->InputData(3, info, &byte, 1) == QueueInput::Accepted) {
+                ++i;
+            } else {
+                std::this_thread::yield();
+            }
+        }
+    };
+    std::thread first(produce, 0);
+    std::thread second(produce, 1);
+    std::vector<qint64> next{0, kPerProducer};
+    std::vector<unsigned char> data;
+    for (int taken = 0; taken < 2 * kPerProducer;) {
+        PacketInfo info;
+        int size = 0;
+        bool got = false;
+        {
+            QueueLock<PacketQueue> lock(controller->packetQueues[3]);
+            got = controller->packetQueues[3].OutputData(&info, &data, &size);
+        }
+        if (!got) {
+            std::this_thread::yield();
+            continue;
+        }
+        const int producer = data[0];
+        ASSERT_EQ(size, 1);
+        ASSERT_EQ(info.dts, next[size_t(producer)]++);
+        ASSERT_EQ(info.key, (info.dts - producer * kPerProducer) % 25 == 0);
+        ASSERT_EQ(info.audio.sampleRate, 8000 + producer);
+        ++taken;
+    }
+    first.join();
+    second.join();
 }
 
 }  // namespace

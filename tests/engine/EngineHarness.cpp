@@ -166,9 +166,9 @@ private:
         if (pixels) {
             const qint64 bytes = FrameQueue::FrameBytes(width, height);
             f["md5"] = QString::fromLatin1(
-                QCryptographicHash::hash(QByteArray::fromRawData(reinterpret_cast<const char*>(pixels),
-                                                                 int(bytes)),
-                                         QCryptographicHash::Md5)
+                QCryptographicHash::hash(
+                    QByteArray::fromRawData(reinterpret_cast<const char*>(pixels), int(bytes)),
+                    QCryptographicHash::Md5)
                     .toHex());
         }
         std::lock_guard<std::mutex> lock(mutex);
@@ -216,8 +216,8 @@ private:
             controller.On_PlayAVI(options.paths, options.selected);
         }
         std::lock_guard<std::mutex> lock(mutex);
-        done.append(QJsonArray{double(clock.elapsed()), parts.join(':'), double(RssKb()),
-                               Threads()});
+        done.append(
+            QJsonArray{double(clock.elapsed()), parts.join(':'), double(RssKb()), Threads()});
     }
 
     const Options options;
