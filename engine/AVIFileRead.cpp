@@ -17,6 +17,7 @@
 namespace {
 constexpr int kIdleWaitMs = 1000;
 constexpr qint64 kRetryMs = 2;
+constexpr qint64 kRoomWaitMs = 20;
 constexpr int kParkCycles = 10;
 constexpr int kNormalSpeed = 16;
 // Data record: byte 2, a big-endian 16-bit name length, the name.
@@ -158,8 +159,8 @@ void AVIFileRead::PlayCycle() {
     }
     ReportClock(clockChannel);
     if (!routed) {
-        // Every channel parked or ended: give the consumers time.
-        delay_ms(kRetryMs, [this] { return SeekPending(); });
+        // Every channel parked or ended: wait until a decoder takes a packet.
+        delay_ms(kRoomWaitMs, [this] { return SeekPending(); }, &controller->packetQueues);
     }
 }
 

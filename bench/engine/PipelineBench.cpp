@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QTimer>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,13 @@
 #include "engine/Suspend.h"
 
 namespace {
+
+// Serves the main thread's events for ms without spinning.
+void Sleep(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
 
 double ProcessCpuMs() {
     rusage usage{};
@@ -84,7 +92,7 @@ struct Engine {
         QElapsedTimer t;
         t.start();
         while (!ended.load() && t.elapsed() < limitMs) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            Sleep(5);
         }
     }
 };
@@ -130,26 +138,16 @@ void IdleCpu(const QString& file) {
     double cpu = ProcessCpuMs();
     QElapsedTimer t;
     t.start();
-    while (t.elapsed() < 5000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
+    Sleep(5000);
     std::printf("| idle engine, no recording | %.2f %% of a core |\n",
                 (ProcessCpuMs() - cpu) * 100.0 / double(t.elapsed()));
     engine.Play(file, 12);
-    t.restart();
-    while (t.elapsed() < 500) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
+    Sleep(500);
     engine.controller.On_Pause();
-    t.restart();
-    while (t.elapsed() < 1000) {  // queues fill up, then everything waits
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
+    Sleep(1000);  // queues fill up, then everything waits
     cpu = ProcessCpuMs();
     t.restart();
-    while (t.elapsed() < 5000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
+    Sleep(5000);
     std::printf("| paused engine, 12 channels, full queues | %.2f %% of a core |\n",
                 (ProcessCpuMs() - cpu) * 100.0 / double(t.elapsed()));
 }

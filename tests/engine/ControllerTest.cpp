@@ -43,13 +43,6 @@ protected:
     std::unique_ptr<Controller> controller;
 };
 
-TEST_F(ControllerTest, StartsWithAValidFormatAndQueuableTypes) {
-    EXPECT_TRUE(controller->AudioFormat().isValid());
-    // A queued Signal_show and status signal need both types by name.
-    EXPECT_NE(QMetaType::type("PlayStatus"), 0);
-    EXPECT_NE(QMetaType::type("uchar*"), 0);
-}
-
 TEST_F(ControllerTest, PlayAviSignalsStartTimeThenStatusAndRaisesBothRequests) {
     std::vector<std::string> order;
     QObject::connect(controller.get(), &Controller::Signal_startTimeChange,
@@ -113,11 +106,29 @@ TEST_F(ControllerTest, ANewRecordingIsNotLostWhenTheGoFlagIsCleared) {
     EXPECT_FALSE(controller->WaitForWork(Controller::Reader::Demux, 0));
 }
 
-TEST_F(ControllerTest, StopSignalsAndLeavesTheRequestsAlone) {
-    QSignalSpy status(controller.get(), &Controller::Signal_playStatusChange);
-    controller->On_Stop();
-    ASSERT_EQ(status.count(), 1);
-    EXPECT_EQ(status.at(0).at(0).value<PlayStatus>(), PlayStatus::Stop);
+// Each command signals the status after it; pause only leaves Play, play
+// only leaves Pause, and none raises the demux's request.
+TEST_F(ControllerTest, TransportCommandsMoveTheStatus) {
+    using Command = void (Controller::*)();
+    const struct {
+        PlayStatus from;
+        Command command;
+        PlayStatus to;
+    } table[] = {{PlayStatus::Play, &Controller::On_Stop, PlayStatus::Stop},
+                 {PlayStatus::Play, &Controller::On_Pause, PlayStatus::Pause},
+                 {PlayStatus::Stop, &Controller::On_Pause, PlayStatus::Stop},
+                 {PlayStatus::Pause, &Controller::On_Pause, PlayStatus::Pause},
+                 {PlayStatus::Pause, &Controller::On_Play, PlayStatus::Play},
+                 {PlayStatus::Stop, &Controller::On_Play, PlayStatus::Stop},
+                 {PlayStatus::Play, &Controller::On_Play, PlayStatus::Play}};
+    for (const auto& row : table) {
+        controller->playStatus.store(row.from);
+        QSignalSpy status(controller.get(), &Controller::Signal_playStatusChange);
+        (controller.get()->*row.command)();
+        ASSERT_EQ(status.count(), 1);
+        EXPECT_EQ(status.at(0).at(0).value<PlayStatus>(), row.to);
+        EXPECT_EQ(controller->playStatus.load(), row.to);
+    }
     EXPECT_FALSE(controller->HasGo(Controller::Reader::Demux));
 }
 
