@@ -306,6 +306,22 @@ TEST(PipelineTest, DamagedChannelsLeaveTheOthersPlaying) {
     ExpectTimeReports(p, false);
 }
 
+// A 4K picture (above the old fixed frame buffers) from a folder whose name
+// is not ASCII plays like any other.
+TEST(PipelineTest, FourKFromANonAsciiFolderPlays) {
+    testsupport::TempDir dir;
+    const std::string folder = dir.file("Aufnahme \xc3\xbc \xd0\xb7\xd0\xb0\xd0\xbf");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    const std::string file = folder + "/4k.avi";
+    ASSERT_EQ(testsupport::ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=3840x2160:rate=25", "-t",
+                                   "0.2", "-c:v", "libx264", "-preset", "ultrafast", "-bf", "0",
+                                   "-pix_fmt", "yuv420p", file})
+                  .exitCode,
+              0);
+    const Played p = Play({{1, file}}, {"--unpaced"});
+    EXPECT_EQ(Indices(p.frames.at(0)), Range(int(FrameIndex(file).size()), false));
+}
+
 // Stop/play cycles and random actions leave no threads or memory behind.
 TEST(PipelineTest, CyclesAndRandomActionsLeakNothing) {
     const Files files = Recording("20230514083000");
