@@ -17,6 +17,7 @@
 namespace {
 constexpr int kIdleWaitMs = 1000;
 constexpr qint64 kRetryMs = 2;
+constexpr qint64 kRoomWaitMs = 20;
 constexpr int kParkCycles = 10;
 constexpr int kNormalSpeed = 16;
 // Data record: byte 2, a big-endian 16-bit name length, the name.
@@ -162,19 +163,25 @@ void AVIFileRead::PlayCycle() {
         EndAll();
         return;
     }
-    bool routed = false;
+    bool moved = false;
     for (int ch = 0; ch < kChannels && !SeekPending(); ++ch) {
-        routed = ServeChannel(ch, clockChannel) || routed;
+        moved = ServeChannel(ch, clockChannel) || moved;
     }
     ReportClock(clockChannel);
-    if (!routed) {
-        // Every channel parked or ended: give the consumers time.
-        delay_ms(kRetryMs, [this] { return SeekPending(); });
+    if (!moved) {
+        // Every channel parked or ended: wait until a decoder takes a packet,
+        // then offer the parked packets again at once.
+        delay_ms(
+            kRoomWaitMs, [this] { return SeekPending(); }, &controller->packetQueues);
+        for (auto& channel : channels) {
+            channel->countdown = std::min(channel->countdown, 0);
+        }
     }
 }
 
 // One packet of channel ch: the parked one when its time has come, else the
-// next read. True when a packet was passed on.
+// next read. True when the channel moved on (a packet passed on or dropped,
+// or the channel ended); false when it is parked.
 bool AVIFileRead::ServeChannel(int ch, int clockChannel) {
     DemuxChannel& channel = *channels[size_t(ch)];
     if (!channel.IsOpen() || channel.ended) {
@@ -189,7 +196,7 @@ bool AVIFileRead::ServeChannel(int ch, int clockChannel) {
         if (result < 0) {
             qDebug() << "Demux channel" << ch << "ended:" << result;
             channel.ended = true;
-            return false;
+            return true;
         }
     }
     channel.countdown = -1;
