@@ -1,0 +1,71 @@
+#pragma once
+
+// The recorder fixtures' data records as their manifest describes them, and
+// one-off recordings written by the fixture writer at test time.
+#include <QByteArray>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+#include <QVector>
+
+#include "Command.h"
+#include "TestData.h"
+
+struct FixtureRecord {
+    qint64 timeMs = 0;
+    QString name;
+    QByteArray bytes;
+    QJsonObject values;
+};
+
+struct FixtureFile {
+    QString path;
+    QVector<FixtureRecord> records;
+};
+
+inline FixtureFile FixtureFileOf(const QJsonObject& entry, const QString& folder) {
+    FixtureFile file{folder + entry["path"].toString(entry["name"].toString()), {}};
+    for (const QJsonValue& value : entry["records"].toArray()) {
+        const QJsonObject r = value.toObject();
+        file.records.append({qint64(r["time_ms"].toDouble()), r["name"].toString(),
+                             QByteArray::fromHex(r["hex"].toString().toLatin1()),
+                             r["values"].toObject()});
+    }
+    return file;
+}
+
+// Every file of the default set.
+inline QVector<FixtureFile> FixtureFiles() {
+    const QString folder = QString::fromStdString(testsupport::testDataDir() + "/recordings/");
+    QFile manifest(folder + "manifest.json");
+    QVector<FixtureFile> files;
+    if (!manifest.open(QIODevice::ReadOnly)) {
+        return files;
+    }
+    for (const QJsonValue& entry : QJsonDocument::fromJson(manifest.readAll())["files"].toArray()) {
+        files.append(FixtureFileOf(entry.toObject(), folder));
+    }
+    return files;
+}
+
+// One channel file written into folder (ending in "/") with the writer's options.
+inline FixtureFile WriteRecording(const std::string& folder, std::vector<std::string> options) {
+    std::vector<std::string> argv = {
+        "python3",
+        testsupport::sourceDir() + "/scripts/fixtures/make_recordings.py",
+        "single",
+        "--media",
+        testsupport::testDataDir(),
+        "--out",
+        folder};
+    argv.insert(argv.end(), options.begin(), options.end());
+    const testsupport::CommandResult result = testsupport::runCommand(argv);
+    return FixtureFileOf(QJsonDocument::fromJson(QByteArray::fromStdString(result.out)).object(),
+                         QString());
+}
+
+inline const unsigned char* Bytes(const QByteArray& bytes) {
+    return reinterpret_cast<const unsigned char*>(bytes.constData());
+}
