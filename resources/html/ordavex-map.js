@@ -58,20 +58,19 @@
     }
   });
 
-  // A tile layer whose template may also name {q}, a quadkey.
+  // A tile layer whose template may also name {q}, the tile's quadkey.
   var ServiceTiles = L.TileLayer.extend({
     getTileUrl: function (coords) {
-      var url = L.TileLayer.prototype.getTileUrl.call(this, coords);
-      if (url.indexOf("{q}") < 0) {
-        return url;
-      }
-      var z = this._getZoomForUrl();
+      var template = this._url;
       var key = "";
-      for (var i = z; i > 0; i--) {
+      for (var i = this._getZoomForUrl(); i > 0; i--) {
         var mask = 1 << (i - 1);
         key += ((coords.x & mask) ? 1 : 0) + ((coords.y & mask) ? 2 : 0);
       }
-      return url.replace("{q}", key);
+      this._url = template.replace("{q}", key);
+      var url = L.TileLayer.prototype.getTileUrl.call(this, coords);
+      this._url = template;
+      return url;
     }
   });
 

@@ -1,0 +1,149 @@
+// The four map pages in real Qt WebEngine, loaded from <build>/Resources/html
+// beside the test program in <build>/bin, exactly as the player loads them.
+// The page state is read back through runJavaScript.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEnginePage>
+
+#include "engine/Controller.h"
+#include "engine/QueueLock.h"
+#include "telemetry/CustomWebView.h"
+#include "telemetry/DrawBackLine.h"
+#include "telemetry/ScriptArgs.h"
+
+namespace {
+
+// Before the application object: WebEngine wants shared GL contexts, and
+// Mesa under Xvfb is no GPU.
+const bool kWebEngineSetUp = [] {
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    return true;
+}();
+
+const char* kLogCalls =
+    "window.calls = []; ['DrawTrackLine', 'MoveCar', 'ClearTrackLine', 'ClearCarMarker',"
+    " 'DrawBackLine', 'ClearBackLine', 'ShowBackLine', 'HideBackLine'].forEach(function (n) {"
+    " var f = window[n]; window[n] = function () { calls.push(n); return f.apply(this, arguments); "
+    "};"
+    " });";
+
+// Clicks the page at the map's pixel for (lat, lng) the way a mouse would.
+const char* kClickAt =
+    "(function (lat, lng) { var p = OrdavexMap.map().latLngToContainerPoint([lat, lng]);"
+    " var box = document.getElementById('map').getBoundingClientRect();"
+    " var x = box.left + p.x, y = box.top + p.y; var target = document.elementFromPoint(x, y);"
+    " ['mousedown', 'mouseup', 'click'].forEach(function (type) { target.dispatchEvent("
+    " new MouseEvent(type, {clientX: x, clientY: y, bubbles: true, view: window})); });"
+    " return target.tagName; })(22.51, 113.91)";
+
+bool Load(CustomWebView& view, int type) {
+    QSignalSpy loaded(&view, &CustomWebView::Signal_loadMap_finish);
+    view.LoadMap(MapType(type));
+    return QTest::qWaitFor([&] { return loaded.size() == 1 && view.IsLoad(); }, 60000);
+}
+
+QVariant Eval(CustomWebView& view, const QString& script) {
+    QVariant result;
+    bool done = false;
+    view.page()->runJavaScript(script, [&](const QVariant& v) {
+        result = v;
+        done = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 10000)) << script.toStdString();
+    return result;
+}
+
+class MapPage : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override {
+        view.resize(800, 600);
+        view.show();
+        ASSERT_TRUE(Load(view, GetParam()));
+    }
+    QVariantMap State() { return Eval(view, "OrdavexMap.state()").toMap(); }
+    void MoveCar(const QString& id, double heading) {
+        view.AddTrack(ScriptArgs::TrackArgs(id, 22.5, 113.9),
+                      ScriptArgs::CarArgs(id, 22.5, 113.9, heading));
+    }
+
+    CustomWebView view;
+};
+
+}  // namespace
+
+TEST_P(MapPage, RunsTheScriptsInOrderAndDrawsTheRoute) {
+    const char* files[] = {"", "Google.html", "Baidu.html", "LeafLet_OpenStreet.html", "Bing.html"};
+    EXPECT_EQ(view.url().fileName(), files[GetParam()]);
+    Eval(view, kLogCalls);
+    MoveCar("B1", 90);
+    EXPECT_EQ(State()["track"].toList().size(), 1);
+    view.ClearTrackLine();
+    view.SetBackLineShow(false);
+    view.DrawBackLine("22.500000,113.900000;22.500001,113.900002;");
+    EXPECT_EQ(Eval(view, "calls").toStringList(),
+              QStringList({"DrawTrackLine", "MoveCar", "ClearTrackLine", "ClearCarMarker",
+                           "HideBackLine", "DrawBackLine"}));
+    const QVariantMap state = State();
+    EXPECT_EQ(state["route"],
+              QVariantList({QVariantList({22.5, 113.9}), QVariantList({22.500001, 113.900002})}));
+    EXPECT_FALSE(state["routeShown"].toBool());
+    EXPECT_TRUE(state["track"].toList().isEmpty());
+    EXPECT_TRUE(state["car"].isNull());
+}
+
+TEST_P(MapPage, CyclesTrackColoursPicksHeadingIconsAndShowsIdsAsText) {
+    const QVariantMap first = State();
+    view.ClearTrackLine();
+    EXPECT_NE(State()["trackColour"], first["trackColour"]);
+    for (int i = 1; i < 24; ++i) {
+        view.ClearTrackLine();
+    }
+    EXPECT_EQ(State()["colourIndex"], first["colourIndex"]);
+    const struct {
+        double heading;
+        int icon;
+    } headings[] = {{0, 0}, {23, 1}, {337, 7}, {338, 0}, {-10, 0}, {-30, 7}, {405, 1}, {720, 0}};
+    for (const auto& h : headings) {
+        MoveCar("B1", h.heading);
+        EXPECT_EQ(State()["car"].toMap()["icon"].toInt(), h.icon) << h.heading;
+    }
+    const QString hostile = "A\"%2');window.ran=1;('</script><img src=x onerror=\"window.ran=1\">";
+    MoveCar(hostile, 0);
+    QTest::qWait(300);  // an injected image would have failed to load by now
+    EXPECT_EQ(State()["car"].toMap()["label"].toString(), hostile);
+    EXPECT_EQ(Eval(view, "typeof window.ran").toString(), "undefined");
+}
+
+TEST_P(MapPage, AClickOnTheRouteSeeksToTheNearestPoint) {
+    Controller controller;
+    DrawBackLine line(&controller, &controller.gpsList, SystemTimeSource::Instance());
+    {
+        QueueLock<GPSList> lock(controller.gpsList);
+        for (int i = 0; i < 3; ++i) {
+            controller.gpsList.InputData(40 + i, 22.5 + 0.01 * i, 113.9 + 0.01 * i);
+        }
+    }
+    QObject::connect(&view, &CustomWebView::Signal_findPoint, &line, &DrawBackLine::RecvPoint);
+    QSignalSpy seeks(&line, &DrawBackLine::Signal_seek);
+    view.DrawBackLine("22.500000,113.900000;22.510000,113.910000;22.520000,113.920000;");
+    ASSERT_EQ(Eval(view, kClickAt).toString().toLower(), "path");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return seeks.size() == 1; }, 10000));
+    EXPECT_EQ(seeks[0][0].toLongLong(), 41000);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachService, MapPage, ::testing::Values(1, 2, 3, 4));
+
+TEST(MapView, UnknownMapTypesLoadOpenStreetMapFromAnyFolder) {
+    CustomWebView view;
+    for (int type : {0, 3, 5, -1}) {
+        ASSERT_TRUE(Load(view, type)) << type;
+        EXPECT_EQ(view.url().fileName(), "LeafLet_OpenStreet.html");
+    }
+    const QString folder = "/tmp/a #b%20c/Resources";
+    EXPECT_EQ(CustomWebView::PageUrl(MapType::Bing, folder).toLocalFile(),
+              folder + "/html/Bing.html");
+}
