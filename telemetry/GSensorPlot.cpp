@@ -12,6 +12,11 @@ QFont LabelFont() {
     return QFont(QStringLiteral("Arial"), 14, QFont::Bold);
 }
 
+bool Hit(QCPItemText* label, const QPointF& at) {
+    const double distance = label->selectTest(at, false);
+    return distance >= 0 && distance < label->parentPlot()->selectionTolerance();
+}
+
 void StyleAxisPens(QCPAxis* axis) {
     axis->setBasePen(QPen(kAxis));
     axis->setTickPen(QPen(kAxis));
@@ -131,11 +136,12 @@ void GSensorPlot::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         return;
     }
-    QCPAbstractItem* item = itemAt(event->pos(), true);
-    if (item == labels[LabelSpeed]) {
-        speedInMph = !speedInMph;
-    } else if (item == labels[LabelTemperature]) {
+    // Where the two labels overlap, the one drawn on top (temperature) wins.
+    const QPointF at = event->pos();
+    if (Hit(labels[LabelTemperature], at)) {
         temperatureInFahrenheit = !temperatureInFahrenheit;
+    } else if (Hit(labels[LabelSpeed], at)) {
+        speedInMph = !speedInMph;
     }
 }
 
