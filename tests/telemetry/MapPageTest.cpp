@@ -25,11 +25,10 @@ const bool kWebEngineSetUp = [] {
 }();
 
 const char* kLogCalls =
-    "window.calls = []; ['DrawTrackLine', 'MoveCar', 'ClearTrackLine', 'ClearCarMarker',"
-    " 'DrawBackLine', 'ClearBackLine', 'ShowBackLine', 'HideBackLine'].forEach(function (n) {"
-    " var f = window[n]; window[n] = function () { calls.push(n); return f.apply(this, arguments); "
-    "};"
-    " });";
+    "window.calls = []; ['DrawTrackLine', 'MoveCar', 'ClearTrackLine',"
+    " 'ClearCarMarker', 'DrawBackLine', 'HideBackLine'].forEach(function (n) {"
+    " var f = window[n]; window[n] = function () { calls.push(n);"
+    " return f.apply(this, arguments); }; });";
 
 // Clicks the page at the map's pixel for (lat, lng) the way a mouse would.
 const char* kClickAt =

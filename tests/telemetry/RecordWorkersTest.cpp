@@ -18,9 +18,7 @@
 
 namespace {
 
-TimeSource* Time() {
-    return SystemTimeSource::Instance();
-}
+TimeSource* const kTime = SystemTimeSource::Instance();
 
 QJsonArray ArgsOf(const QVariant& args) {
     return QJsonDocument::fromJson("[" + args.toString().toUtf8() + "]").array();
@@ -32,17 +30,24 @@ QByteArray GpsRecord(const std::string& carInfo, double lat, double lon) {
     return QByteArray(reinterpret_cast<const char*>(b.data()), b.size());
 }
 
-// True once spy has seen n signals in all (wait() would miss one that came
-// before it started).
-bool Saw(QSignalSpy& spy, int n) {
-    return QTest::qWaitFor([&] { return spy.size() >= n; }, 5000);
+// Records the worker's signals in the test's thread, in emission order.
+template <typename W, typename Clear, typename Add>
+void Log(W* worker, Clear clear, Add add, QObject* context, QStringList* events) {
+    QObject::connect(worker, clear, context, [events] { *events << "clear"; });
+    QObject::connect(worker, add, context, [events] { *events << "add"; });
+}
+
+bool Saw(const QStringList& events, int n) {
+    return QTest::qWaitFor([&] { return events.size() >= n; }, 5000);
 }
 
 // Stops the workers of one test; the flag is lowered again for the next.
-void StopWorkers(Worker& worker) {
+void StopWorkers(std::initializer_list<Worker*> workers) {
     g_bSuspend.store(true);
-    Time()->InterruptWaits();
-    worker.Wait();
+    kTime->InterruptWaits();
+    for (Worker* worker : workers) {
+        worker->Wait();
+    }
     g_bSuspend.store(false);
 }
 
@@ -50,50 +55,40 @@ void StopWorkers(Worker& worker) {
 
 TEST(DrawGPS, TrackAndCarCarryTheFixesConvertedForEachMapType) {
     const struct {
-        int mapType;
+        int mapType, datum;  // unknown types draw as OpenStreetMap
         bool offset;
-    } cases[] = {{1, true}, {2, true}, {3, true}, {4, true}, {9, true}, {-1, true}, {1, false}};
+    } cases[] = {{1, 1, true}, {2, 2, true},  {3, 3, true}, {4, 4, true},
+                 {9, 3, true}, {-1, 3, true}, {1, 3, false}};
     const QVector<FixtureFile> files = FixtureFiles();
     ASSERT_FALSE(files.isEmpty());
     for (const auto& c : cases) {
-        Controller controller(Time());
+        Controller controller(kTime);
         controller.mapType.store(MapType(c.mapType));
         controller.mapOffset.store(c.offset);
-        DrawGPS gps(&controller, Time());
+        DrawGPS gps(&controller, kTime);
         QSignalSpy spy(&gps, &DrawGPS::Signal_addTrack);
-        QVector<QJsonObject> expected;
-        double lastLat = NAN, lastLon = NAN;
+        QStringList expected;
+        LatLon last{NAN, NAN};
         for (const FixtureFile& file : files) {
             for (const FixtureRecord& r : file.records) {
-                if (r.name != "GPS") {
+                const LatLon wgs{r.values["lat"].toDouble(), r.values["lon"].toDouble()};
+                if (r.name != "GPS" || (wgs.lat == last.lat && wgs.lon == last.lon)) {
                     continue;
                 }
+                last = wgs;
                 gps.processData(Bytes(r.bytes), r.bytes.size());
-                if (r.values["lat"].toDouble() != lastLat ||
-                    r.values["lon"].toDouble() != lastLon) {
-                    expected.append(r.values);
-                }
-                lastLat = r.values["lat"].toDouble();
-                lastLon = r.values["lon"].toDouble();
+                const LatLon map = GPSTransfer().toMap(MapType(c.datum), wgs, {});
+                expected << QString("\"%1\",%2,%3")
+                                .arg(r.values["carInfo"].toString(),
+                                     QString::number(map.lat, 'f', 6),
+                                     QString::number(map.lon, 'f', 6));
+                expected << expected.last() + "," + QString::number(r.values["course"].toDouble());
             }
         }
-        ASSERT_EQ(spy.size(), expected.size()) << c.mapType;
+        ASSERT_EQ(spy.size() * 2, expected.size()) << c.mapType;
         for (int i = 0; i < spy.size(); ++i) {
-            const QJsonObject& v = expected[i];
-            LatLon map{v["lat"].toDouble(), v["lon"].toDouble()};
-            const MapType datum =
-                c.mapType >= 1 && c.mapType <= 4 ? MapType(c.mapType) : MapType::OSMap;
-            map = c.offset ? GPSTransfer().toMap(datum, map, {}) : map;
-            const QJsonArray track = ArgsOf(spy[i][0]);
-            const QJsonArray car = ArgsOf(spy[i][1]);
-            ASSERT_EQ(track.size(), 3);
-            ASSERT_EQ(car.size(), 4);
-            EXPECT_EQ(track[0].toString(), v["carInfo"].toString());
-            EXPECT_EQ(QString::number(track[1].toDouble(), 'f', 6),
-                      QString::number(map.lat, 'f', 6));
-            EXPECT_EQ(QString::number(track[2].toDouble(), 'f', 6),
-                      QString::number(map.lon, 'f', 6));
-            EXPECT_EQ(car[3].toDouble(), v["course"].toDouble());
+            EXPECT_EQ(spy[i][0].toString(), expected[2 * i]);
+            EXPECT_EQ(spy[i][1].toString(), expected[2 * i + 1]);
         }
     }
 }
@@ -108,8 +103,8 @@ TEST(DrawGPS, SkipsWhatCannotBeDrawnAndKeepsIdsInert) {
                  {GpsRecord("B1", 5e-7, 113.9), 0},    {GpsRecord("B1", nan, 113.9), 0},
                  {GpsRecord("B1", 22.5, INFINITY), 0}, {QByteArray("\x02\x00\x03GPS\x04", 7), 0},
                  {GpsRecord(hostile, 22.6, 113.9), 1}};
-    Controller controller(Time());
-    DrawGPS gps(&controller, Time());
+    Controller controller(kTime);
+    DrawGPS gps(&controller, kTime);
     QSignalSpy spy(&gps, &DrawGPS::Signal_addTrack);
     for (const auto& c : cases) {
         spy.clear();
@@ -120,38 +115,41 @@ TEST(DrawGPS, SkipsWhatCannotBeDrawnAndKeepsIdsInert) {
     EXPECT_FALSE(spy[0][1].toString().contains('<'));
 }
 
-TEST(DrawGPS, ClearsOnResetAndOffsetSwitchBeforeTheNextPoint) {
+TEST(RecordWorkers, ClearComesOnceBeforeTheNextOutput) {
     g_bSuspend.store(false);  // a Controller's destruction raises it
-    Controller controller(Time());
+    Controller controller(kTime);
     controller.mapLoaded.store(true);
-    DrawGPS gps(&controller, Time());
+    DrawGPS gps(&controller, kTime);
     const QByteArray fix = GpsRecord("B1", 22.5, 113.9);
     EXPECT_EQ(gps.InputData(0, Bytes(fix), fix.size()), QueueInput::Accepted);
     const QByteArray huge(RecordWorker::kMaxRecordBytes + 1, '\2');
     EXPECT_EQ(gps.InputData(0, Bytes(huge), huge.size()), QueueInput::Refused);
-    QStringList events;
-    QObject::connect(
-        &gps, &DrawGPS::Signal_clearTrackLine, &gps, [&] { events << "clear"; },
-        Qt::DirectConnection);
-    QObject::connect(
-        &gps, &DrawGPS::Signal_addTrack, &gps, [&] { events << "add"; }, Qt::DirectConnection);
-    QSignalSpy adds(&gps, &DrawGPS::Signal_addTrack);
+    QObject context;
+    QStringList events, samples;
+    Log(&gps, &DrawGPS::Signal_clearTrackLine, &DrawGPS::Signal_addTrack, &context, &events);
+    DrawGSensor sensor(kTime);
+    Log(&sensor, &DrawGSensor::Signal_clearGSensor, &DrawGSensor::Signal_AddGSensor, &context,
+        &samples);
+    sensor.Clear();
+    sensor.Clear();
+    sensor.InputData(0, Bytes(fix), fix.size());
     gps.Start();
-    ASSERT_TRUE(Saw(adds, 1));
+    sensor.Start();
+    ASSERT_TRUE(Saw(events, 1));
     gps.Clear();  // a new file: the same position is drawn again, on a cleared line
     gps.InputData(1000, Bytes(fix), fix.size());
-    ASSERT_TRUE(Saw(adds, 2));
-    QSignalSpy clears(&gps, &DrawGPS::Signal_clearTrackLine);
+    ASSERT_TRUE(Saw(events, 3));
     controller.mapOffset.store(false);
-    ASSERT_TRUE(Saw(clears, 1));
-    StopWorkers(gps);
+    ASSERT_TRUE(Saw(events, 4) && Saw(samples, 2));
+    StopWorkers({&gps, &sensor});
     EXPECT_EQ(events, QStringList({"add", "clear", "add", "clear"}));
+    EXPECT_EQ(samples, QStringList({"clear", "add"}));
 }
 
 TEST(DrawGSensor, SamplesCarryTheNewestValueOfEachKey) {
     const char* keys[] = {"x", "y", "z", "speed", "temperature"};
     for (const FixtureFile& file : FixtureFiles()) {
-        DrawGSensor sensor(Time());
+        DrawGSensor sensor(kTime);
         QSignalSpy spy(&sensor, &DrawGSensor::Signal_AddGSensor);
         QJsonObject held;
         for (const FixtureRecord& r : file.records) {
@@ -166,28 +164,7 @@ TEST(DrawGSensor, SamplesCarryTheNewestValueOfEachKey) {
             }
         }
     }
-    DrawGSensor sensor(Time());
+    DrawGSensor sensor(kTime);
     EXPECT_FALSE(sensor.processData(0, Bytes(QByteArray("\x02\x00\x03GPS\x04", 7)), 7));
     EXPECT_TRUE(sensor.processData(0, nullptr, 0));
-}
-
-TEST(DrawGSensor, ClearComesOnceBeforeTheNextSample) {
-    g_bSuspend.store(false);
-    DrawGSensor sensor(Time());
-    QStringList events;
-    QObject::connect(
-        &sensor, &DrawGSensor::Signal_clearGSensor, &sensor, [&] { events << "clear"; },
-        Qt::DirectConnection);
-    QObject::connect(
-        &sensor, &DrawGSensor::Signal_AddGSensor, &sensor, [&] { events << "add"; },
-        Qt::DirectConnection);
-    QSignalSpy adds(&sensor, &DrawGSensor::Signal_AddGSensor);
-    const AmfBuilder record = AmfBuilder::sensorRecord();
-    sensor.Clear();
-    sensor.Clear();
-    sensor.InputData(0, record.data(), record.size());
-    sensor.Start();
-    ASSERT_TRUE(Saw(adds, 1));
-    StopWorkers(sensor);
-    EXPECT_EQ(events, QStringList({"clear", "add"}));
 }
