@@ -148,7 +148,7 @@
       return;
     }
     track.addLatLng([latitude, longitude]);
-    map.panTo([latitude, longitude]);
+    map.panTo([latitude, longitude], { animate: false });
   }
 
   function ClearTrackLine() {

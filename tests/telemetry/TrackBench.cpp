@@ -52,8 +52,11 @@ qint64 TrackReadMs(const QString& path, int* points) {
         std::printf("track read timed out\n");
     }
     const qint64 ms = timer.elapsed();
-    QueueLock<GPSList> lock(controller.gpsList);
-    *points = controller.gpsList.Count();
+    {
+        QueueLock<GPSList> lock(controller.gpsList);
+        *points = controller.gpsList.Count();
+    }
+    controller.Shutdown();  // ends the reader before it goes
     return ms;
 }
 
@@ -102,6 +105,7 @@ void MapPage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    setvbuf(stdout, nullptr, _IONBF, 0);
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
