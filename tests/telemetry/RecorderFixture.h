@@ -2,31 +2,29 @@
 
 // The recorder fixtures' data records as their manifest describes them, and
 // one-off recordings written by the fixture writer at test time.
-#include <QByteArray>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QString>
 #include <QVector>
 
 #include "Command.h"
 #include "TestData.h"
 
 struct FixtureRecord {
-    qint64 timeMs = 0;
+    qint64 timeMs;
     QString name;
     QByteArray bytes;
     QJsonObject values;
 };
 
 struct FixtureFile {
-    QString path;
+    QString path;  // of a written recording
     QVector<FixtureRecord> records;
 };
 
-inline FixtureFile FixtureFileOf(const QJsonObject& entry, const QString& folder) {
-    FixtureFile file{folder + entry["path"].toString(entry["name"].toString()), {}};
+inline FixtureFile FixtureFileOf(const QJsonObject& entry) {
+    FixtureFile file{entry["path"].toString(), {}};
     for (const QJsonValue& value : entry["records"].toArray()) {
         const QJsonObject r = value.toObject();
         file.records.append({qint64(r["time_ms"].toDouble()), r["name"].toString(),
@@ -36,14 +34,14 @@ inline FixtureFile FixtureFileOf(const QJsonObject& entry, const QString& folder
     return file;
 }
 
-// Every file of the default set.
+// The records of every file of the default set.
 inline QVector<FixtureFile> FixtureFiles() {
-    const QString folder = QString::fromStdString(testsupport::testDataDir() + "/recordings/");
-    QFile manifest(folder + "manifest.json");
+    QFile manifest(
+        QString::fromStdString(testsupport::testDataDir() + "/recordings/manifest.json"));
     manifest.open(QIODevice::ReadOnly);
     QVector<FixtureFile> files;
     for (const QJsonValue& entry : QJsonDocument::fromJson(manifest.readAll())["files"].toArray()) {
-        files.append(FixtureFileOf(entry.toObject(), folder));
+        files.append(FixtureFileOf(entry.toObject()));
     }
     return files;
 }
@@ -59,9 +57,8 @@ inline FixtureFile WriteRecording(const std::string& folder, std::vector<std::st
         "--out",
         folder};
     argv.insert(argv.end(), options.begin(), options.end());
-    const testsupport::CommandResult result = testsupport::runCommand(argv);
-    return FixtureFileOf(QJsonDocument::fromJson(QByteArray::fromStdString(result.out)).object(),
-                         QString());
+    const std::string out = testsupport::runCommand(argv).out;
+    return FixtureFileOf(QJsonDocument::fromJson(QByteArray::fromStdString(out)).object());
 }
 
 inline const unsigned char* Bytes(const QByteArray& bytes) {

@@ -104,11 +104,9 @@ TEST_F(TrackTest, NewFileAndStopClearTheListAndClicksThenDoNothing) {
     Play(file.path);
     ASSERT_TRUE(PointsReach(5));
     line.RunPass();
-    const struct {
-        QString lat, lon;
-    } unreadable[] = {{"x", "113.9"}, {"22.5", ""}, {"nan", "113.9"}, {"inf", "1"}};
-    for (const auto& click : unreadable) {
-        line.RecvPoint(click.lat, click.lon);
+    for (const QStringList click :
+         {QStringList{"x", "113.9"}, {"22.5", ""}, {"nan", "1"}, {"inf", "1"}}) {
+        line.RecvPoint(click[0], click[1]);
     }
     EXPECT_EQ(seeks.size(), 0);
     QFile::copy(file.path, file.path + ".AVI");
