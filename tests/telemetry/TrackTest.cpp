@@ -104,7 +104,7 @@ TEST_F(TrackTest, NewFileAndStopClearTheListAndClicksThenDoNothing) {
     Play(file.path);
     ASSERT_TRUE(PointsReach(5));
     line.RunPass();
-    for (const QStringList click :
+    for (const QStringList& click :
          {QStringList{"x", "113.9"}, {"22.5", ""}, {"nan", "1"}, {"inf", "1"}}) {
         line.RecvPoint(click[0], click[1]);
     }
