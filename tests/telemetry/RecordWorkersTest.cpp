@@ -20,10 +20,6 @@ namespace {
 
 TimeSource* const kTime = SystemTimeSource::Instance();
 
-QJsonArray ArgsOf(const QVariant& args) {
-    return QJsonDocument::fromJson("[" + args.toString().toUtf8() + "]").array();
-}
-
 QByteArray GpsRecord(const std::string& carInfo, double lat, double lon) {
     AmfBuilder b = AmfBuilder::record("GPS", 3);
     b.text("lat").number(lat).text("lon").number(lon).text("carInfo").string(carInfo).end();
@@ -111,7 +107,8 @@ TEST(DrawGPS, SkipsWhatCannotBeDrawnAndKeepsIdsInert) {
         gps.processData(Bytes(c.record), c.record.size());
         ASSERT_EQ(spy.size(), c.points) << c.record.toHex().toStdString();
     }
-    EXPECT_EQ(ArgsOf(spy[0][1])[0].toString(), QString::fromStdString(hostile));
+    const QByteArray carArgs = "[" + spy[0][1].toString().toUtf8() + "]";
+    EXPECT_EQ(QJsonDocument::fromJson(carArgs)[0].toString(), QString::fromStdString(hostile));
     EXPECT_FALSE(spy[0][1].toString().contains('<'));
 }
 
