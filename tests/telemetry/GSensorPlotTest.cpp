@@ -7,25 +7,9 @@
 
 #include "telemetry/GSensorPlot.h"
 
-namespace {
-
-QString Text(GSensorPlot& plot, int item) {
-    return static_cast<QCPItemText*>(plot.item(item))->text();
-}
-
-QPoint PixelOf(GSensorPlot& plot, int item) {
-    return static_cast<QCPItemText*>(plot.item(item))->position->pixelPosition().toPoint();
-}
-
-void Move(GSensorPlot& plot, QPoint at) {
-    QMouseEvent move(QEvent::MouseMove, at, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(&plot, &move);
-}
-
-}  // namespace
-
 TEST(GSensorPlot, ShowsValuesTogglesUnitsAndReadsOutTheNearestSample) {
     GSensorPlot plot;
+    const auto label = [&](int item) { return static_cast<QCPItemText*>(plot.item(item)); };
     plot.resize(640, 320);
     plot.show();
     const QDateTime start(QDate(2023, 5, 14), QTime(12, 0, 0));
@@ -37,7 +21,7 @@ TEST(GSensorPlot, ShowsValuesTogglesUnitsAndReadsOutTheNearestSample) {
     EXPECT_DOUBLE_EQ(plot.xAxis->range().lower, key - 10.8);
     const QStringList shown = {"X: 0.500", "Y:-0.250", "Z: 1.000", "100.0 km/h", "25.00 C"};
     for (int i = 0; i < shown.size(); ++i) {
-        EXPECT_EQ(Text(plot, i), shown[i]) << i;
+        EXPECT_EQ(label(i)->text(), shown[i]) << i;
     }
     const struct {
         int clicked;  // label item
@@ -49,16 +33,19 @@ TEST(GSensorPlot, ShowsValuesTogglesUnitsAndReadsOutTheNearestSample) {
                  {4, "100.0 km/h", "25.00 C"}};
     qint64 dts = 1500;
     for (const auto& step : steps) {
-        QTest::mouseClick(&plot, Qt::LeftButton, Qt::NoModifier, PixelOf(plot, step.clicked));
+        QTest::mouseClick(&plot, Qt::LeftButton, Qt::NoModifier,
+                          label(step.clicked)->position->pixelPosition().toPoint());
         plot.AddDate(dts += 100, 0.5, -0.25, 1.0, 100, 25);
-        EXPECT_EQ(Text(plot, 3), step.speed) << step.clicked;
-        EXPECT_EQ(Text(plot, 4), step.temperature) << step.clicked;
+        EXPECT_EQ(label(3)->text(), step.speed) << step.clicked;
+        EXPECT_EQ(label(4)->text(), step.temperature) << step.clicked;
     }
     plot.AddDate(dts + 40, 0.125, 0.75, -1.5, 0, 0);  // the newest, at the right edge
     plot.repaint();
-    Move(plot, QPoint(plot.xAxis->coordToPixel(key + 10), 100));
-    EXPECT_EQ(Text(plot, 6), "12:00:02.040 x=0.125,y=0.75,z=-1.5");
+    QMouseEvent move(QEvent::MouseMove, QPoint(plot.xAxis->coordToPixel(key + 10), 100),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&plot, &move);
+    EXPECT_EQ(label(6)->text(), "12:00:02.040 x=0.125,y=0.75,z=-1.5");
     plot.Clear();
     EXPECT_TRUE(plot.graph(2)->data()->isEmpty());
-    EXPECT_EQ(Text(plot, 3), "");
+    EXPECT_EQ(label(3)->text(), "");
 }

@@ -37,16 +37,6 @@ bool Saw(const QStringList& events, int n) {
     return QTest::qWaitFor([&] { return events.size() >= n; }, 5000);
 }
 
-// Stops the workers of one test; the flag is lowered again for the next.
-void StopWorkers(std::initializer_list<Worker*> workers) {
-    g_bSuspend.store(true);
-    kTime->InterruptWaits();
-    for (Worker* worker : workers) {
-        worker->Wait();
-    }
-    g_bSuspend.store(false);
-}
-
 }  // namespace
 
 TEST(DrawGPS, TrackAndCarCarryTheFixesConvertedForEachMapType) {
@@ -138,7 +128,11 @@ TEST(RecordWorkers, ClearComesOnceBeforeTheNextOutput) {
     ASSERT_TRUE(Saw(events, 3));
     controller.mapOffset.store(false);
     ASSERT_TRUE(Saw(events, 4) && Saw(samples, 2));
-    StopWorkers({&gps, &sensor});
+    g_bSuspend.store(true);
+    kTime->InterruptWaits();
+    gps.Wait();
+    sensor.Wait();
+    g_bSuspend.store(false);
     EXPECT_EQ(events, QStringList({"add", "clear", "add", "clear"}));
     EXPECT_EQ(samples, QStringList({"clear", "add"}));
 }
