@@ -39,12 +39,6 @@ const char* kClickAt =
     " new MouseEvent(type, {clientX: x, clientY: y, bubbles: true, view: window})); });"
     " return target.tagName; })(22.51, 113.91)";
 
-bool Load(CustomWebView& view, int type) {
-    QSignalSpy loaded(&view, &CustomWebView::Signal_loadMap_finish);
-    view.LoadMap(MapType(type));
-    return QTest::qWaitFor([&] { return loaded.size() == 1 && view.IsLoad(); }, 60000);
-}
-
 QVariant Eval(CustomWebView& view, const QString& script) {
     QVariant result;
     bool done = false;
@@ -56,25 +50,21 @@ QVariant Eval(CustomWebView& view, const QString& script) {
     return result;
 }
 
-class MapPage : public ::testing::TestWithParam<int> {
-protected:
-    void SetUp() override {
-        view.resize(800, 600);
-        view.show();
-        ASSERT_TRUE(Load(view, GetParam()));
-    }
-    QVariantMap State() { return Eval(view, "OrdavexMap.state()").toMap(); }
-    void MoveCar(const QString& id, double heading) {
-        view.AddTrack(ScriptArgs::TrackArgs(id, 22.5, 113.9),
-                      ScriptArgs::CarArgs(id, 22.5, 113.9, heading));
-    }
-
-    CustomWebView view;
-};
+class MapPage : public ::testing::TestWithParam<int> {};
 
 }  // namespace
 
 TEST_P(MapPage, KeepsThePageContract) {
+    CustomWebView view;
+    view.resize(800, 600);
+    view.show();
+    QSignalSpy loaded(&view, &CustomWebView::Signal_loadMap_finish);
+    view.LoadMap(MapType(GetParam()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loaded.size() == 1 && view.IsLoad(); }, 60000));
+    const auto State = [&] { return Eval(view, "OrdavexMap.state()").toMap(); };
+    const auto MoveCar = [&](const QString& id, double heading) {
+        view.AddTrack(ScriptArgs::TrackArgs(id, 0, 1), ScriptArgs::CarArgs(id, 0, 1, heading));
+    };
     const char* files[] = {"", "Google.html", "Baidu.html", "LeafLet_OpenStreet.html", "Bing.html"};
     EXPECT_EQ(view.url().fileName(), files[GetParam()]);
     // A click on the route reaches the bridge, and the track line worker seeks.
