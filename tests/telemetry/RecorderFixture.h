@@ -1,7 +1,6 @@
 #pragma once
 
-// The recorder fixtures' data records as their manifest describes them, and
-// one-off recordings written by the fixture writer at test time.
+// Recorder fixtures' records from their manifest; recordings written at test time.
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
