@@ -13,6 +13,7 @@ struct TrackFile::State {
     AVIContext avi{};
     AVPacket packet{};
     bool open = false;
+    bool readable = false;  // the header was accepted
 };
 
 namespace {
@@ -57,8 +58,8 @@ bool TrackFile::Open(const QString& path) {
         return false;
     }
     state->open = true;
-    // A rejected header leaves no packets to read.
-    avi_read_header(&state->context, nullptr);
+    // A file whose header is rejected is not read at all.
+    state->readable = avi_read_header(&state->context, nullptr) == 0;
     return true;
 }
 
@@ -71,10 +72,11 @@ void TrackFile::Close() {
     url_fclose(state->context.pb);
     state->context = AVFormatContext{};
     state->open = false;
+    state->readable = false;
 }
 
 TrackFile::Packet TrackFile::Next(qint64* seconds, const unsigned char** data, int* size) {
-    if (!state->open) {
+    if (!state->readable) {
         return Packet::End;
     }
     AVPacket& packet = state->packet;

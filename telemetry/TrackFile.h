@@ -27,7 +27,8 @@ public:
     // Reads the next packet. Gps: a "GPS" data record, *data/*size valid until
     // the next call, *seconds its time in whole seconds (truncated). Other:
     // any other packet, or one with a zero time base, a negative time or a
-    // size out of bounds. End: end of file, read error, or nothing open.
+    // size out of bounds. End: end of file, read error, a rejected header, or
+    // nothing open.
     Packet Next(qint64* seconds, const unsigned char** data, int* size);
 
 private:
