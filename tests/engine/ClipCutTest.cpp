@@ -141,6 +141,7 @@ TEST(ClipCutTest, DemuxCutsAndPlaysOn) {
         const QString log = Shell((line + " 2>&1 >" + Q(out.file("play.json"))).toStdString());
         EXPECT_EQ(log.contains("cut SU"), row.log.contains("SU")) << log.toStdString();
         EXPECT_EQ(log.contains("Cut Error"), row.log.contains("E")) << log.toStdString();
+        EXPECT_FALSE(log.contains("Sanitizer")) << log.toStdString();
         const QStringList made =
             QDir(folder).entryList({"*.avi"}).filter(QRegExp("^(?!" + sources.join('|') + ")"));
         const QStringList clips = made.filter(QRegExp("^(?!.*_0000000000_)"));
