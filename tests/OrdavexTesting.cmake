@@ -100,15 +100,3 @@ function(ordavex_add_fuzzer name)
                        FIXTURES_REQUIRED ordavex_testdata
                        ENVIRONMENT "ORDAVEX_TESTDATA=${CMAKE_BINARY_DIR}/testdata")
 endfunction()
-
-# ordavex_add_benchmark(<name> SOURCES <files...> LIBS <targets...>)
-# Built only in the bench preset; run by hand, figures go to docs/benchmarks.md.
-function(ordavex_add_benchmark name)
-  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
-  if(NOT ORDAVEX_BENCH)
-    return()
-  endif()
-  find_package(benchmark REQUIRED)
-  add_executable(${name} ${B_SOURCES})
-  target_link_libraries(${name} PRIVATE ${B_LIBS} ordavex_testsupport benchmark::benchmark)
-endfunction()

@@ -14,9 +14,3 @@ ordavex_add_test(container_writer_large_test
   SOURCES AviWriterLargeTest.cpp
   LIBS ordavex_container container_test_support
   SLOW TIMEOUT 900)
-
-# Writer and backward reading speed (bench builds only; figures in
-# docs/benchmarks/container-writer.md).
-ordavex_add_benchmark(container_backward_benchmark
-  SOURCES AviBackwardBenchmark.cpp
-  LIBS container_test_support)
