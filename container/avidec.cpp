@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,14 @@ private:
     ByteIOContext io_{};
 };
 
+// Work done on the OpenDML indexes of one header: a super index may name
+// one standard index many times, so each is read once, and the entries read
+// in all of them stay within one per 8 bytes of file.
+struct OdmlWalk {
+    std::set<int64_t> visited;  // data starts of the indexes read
+    int64_t budget;             // entries that may still be read
+};
+
 struct HeaderState {
     int codec_type = -1;
     int stream_number = -1;
@@ -61,6 +70,7 @@ struct HeaderState {
     uint32_t frame_period = 0;
     int bit_rate = 0;
     int width = 0, height = 0;
+    OdmlWalk odml;
 };
 
 AVIContext* aviOf(AVFormatContext* s) {
@@ -95,9 +105,12 @@ void growLength(AVIStream* ast, int64_t len) {
     ast->cum_len = step > INT64_MAX - ast->cum_len ? INT64_MAX : ast->cum_len + step;
 }
 
-int readOdmlIndex(AVFormatContext* s, int64_t frame_num, int64_t chunk_end, int depth) {
+int readOdmlIndex(AVFormatContext* s, OdmlWalk& walk, int64_t frame_num, int64_t chunk_end,
+                  int depth) {
     AVIContext* avi = aviOf(s);
     ByteIOContext* pb = s->pb;
+    if (!walk.visited.insert(url_ftell(pb)).second)
+        return -1;
     int longs_per_entry = static_cast<int>(get_le16(pb));
     int subtype = get_byte(pb);
     int type = get_byte(pb);
@@ -124,7 +137,8 @@ int readOdmlIndex(AVFormatContext* s, int64_t frame_num, int64_t chunk_end, int 
     // Entries in use are bounded by what the chunk can hold.
     int64_t entry_bytes = type == 1 ? 8 : 16;
     int64_t room = (std::min(chunk_end, fileLimit(avi)) - url_ftell(pb)) / entry_bytes;
-    int64_t count = std::min<int64_t>(entries, std::max<int64_t>(room, 0));
+    int64_t count = std::min<int64_t>({entries, std::max<int64_t>(room, 0), walk.budget});
+    walk.budget -= count;
 
     AVStream* st = s->streams[stream_id];
     AVIStream* ast = static_cast<AVIStream*>(st->priv_data);
@@ -157,7 +171,7 @@ int readOdmlIndex(AVFormatContext* s, int64_t frame_num, int64_t chunk_end, int 
             int64_t here = url_ftell(pb);
             int64_t target = static_cast<int64_t>(offset) + 8;
             if (url_fseek(pb, target, 0) >= 0)
-                readOdmlIndex(s, frame_num, static_cast<int64_t>(offset) + size, depth + 1);
+                readOdmlIndex(s, walk, frame_num, static_cast<int64_t>(offset) + size, depth + 1);
             frame_num += duration;
             if (url_fseek(pb, here, 0) < 0)
                 return -1;
@@ -508,7 +522,7 @@ int readHeaderChunk(AVFormatContext* s, const Chunk& chunk, HeaderState& h) {
             break;
         case MKTAG('i', 'n', 'd', 'x'):
             if (seekable(s) && !(s->flags & AVFMT_FLAG_NO_ODML_INDEX))
-                readOdmlIndex(s, 0, chunk.end, 0);
+                readOdmlIndex(s, h.odml, 0, chunk.end, 0);
             break;
         case MKTAG('v', 'p', 'r', 'p'):
             readVideoProperties(s, chunk);
@@ -541,7 +555,8 @@ int avi_stream_of_tag(unsigned tag) {
 int avi_add_index_entry(AVFormatContext* s, AVStream* st, int64_t pos, int64_t timestamp,
                         int64_t size, int flags) {
     AVIContext* avi = aviOf(s);
-    if (pos < 0 || pos >= fileLimit(avi) || size < 0 || size > kMaxPacketSize)
+    if (pos < 0 || pos >= fileLimit(avi) || size < 0 || size > kMaxPacketSize ||
+        size > fileLimit(avi) - pos)
         return -1;
     if (avi->fsize > 0 && totalIndexEntries(s) >= avi->fsize / 8 + 1)
         return -1;
@@ -607,6 +622,7 @@ int avi_read_header(AVFormatContext* s, AVFormatParameters*) {
         return -1;
 
     HeaderState h;
+    h.odml.budget = avi->fsize / 8 + 1;
     for (;;) {
         Chunk chunk;
         chunk.tag = get_le32(pb);

@@ -242,6 +242,11 @@ int readCurrent(AVFormatContext* s, AVPacket* pkt, int scanned_entry) {
                 : ast->sample_size < 32 ? 64 * ast->sample_size
                                         : ast->sample_size;
     piece = std::min(piece, ast->remaining);
+    // The buffer holds what the file can still deliver, not what a chunk claims.
+    int64_t left = avi->fsize - url_ftell(s->pb);
+    if (left <= 0)
+        return AVERROR_EOF;
+    piece = static_cast<int>(std::min<int64_t>(piece, left));
     avi->last_pkt_pos = url_ftell(s->pb);
     int got = av_get_packet(s->pb, pkt, piece);
     if (got < 0)
