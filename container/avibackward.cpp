@@ -139,10 +139,7 @@ int avi_read_header_backward(AVFormatContext* s, AVFormatParameters* ap, int slo
     if (header < 0)
         return header;
     read_ahead(s, !has_index(s));
-    if (!avi->index_loaded) {
-        avi_load_idx1(s);
-        avi->index_loaded = 1;
-    }
+    avi_ensure_index(s);
     place_on_last_group(s, avi, slot);
     return 0;
 }
@@ -205,10 +202,7 @@ int avi_set_to_end_packet(AVFormatContext* s, int slot) {
     AVIContext* avi = slot_context(s, slot);
     if (!avi)
         return -1;
-    if (!avi->index_loaded) {
-        avi_load_idx1(s);
-        avi->index_loaded = 1;
-    }
+    avi_ensure_index(s);
     return place_on_last_group(s, avi, slot);
 }
 

@@ -123,8 +123,8 @@ TEST(AudioDecoder, OpenFailuresSaySoOnEveryCall) {
         {kAac, 0x7ffffff0, p.data(), 64, "pCodec not found\n"},
         {kMsAdpcm, -5, p.data(), 64, "pCodec not found\n"},
         // IMA ADPCM needs 4 coded bits a sample; both classes open it with 16 and fail.
-        {kAac, 0x11001, p.data(), 256, "could not open pCodecContext\n"},
-        {kMsAdpcm, 0x11001, p.data(), 256, "could not open pCodec\n"},
+        {kAac, kImaWavAdpcm, p.data(), 256, "could not open pCodecContext\n"},
+        {kMsAdpcm, kImaWavAdpcm, p.data(), 256, "could not open pCodec\n"},
         // Null or empty packets open nothing.
         {kAac, kAac, nullptr, 10, ""},
         {kMsAdpcm, kMsAdpcm, p.data(), 0, ""},

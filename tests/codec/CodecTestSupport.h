@@ -19,6 +19,7 @@ using Bytes = std::vector<unsigned char>;
 constexpr int kAac = 0x15002;
 constexpr int kMsAdpcm = 0x11006;
 constexpr int kSwfAdpcm = 0x1100d;
+constexpr int kImaWavAdpcm = 0x11001;  // one no decoder takes
 
 // Payloads of one stream ("v:0", "a:0") of an AVI file, in file order, cut
 // out at the positions and sizes ffprobe reports.
