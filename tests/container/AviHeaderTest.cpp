@@ -320,6 +320,7 @@ struct OdmlAvi {
     uint32_t standardCount = 0;  // entries in use of the standard index; 0 = all
     uint32_t bogusOffset = 0;    // added to the last standard entry's offset
     bool repeatTarget = false;   // all 4 super index entries name the same index
+    const char* standardId = "00dc";
 
     size_t superIndex = 0;  // file position of the indx chunk header
     std::vector<size_t> chunkPositions;
@@ -350,7 +351,7 @@ struct OdmlAvi {
         size_t standard = b.size();
         b.open("ix00");
         b.le16(2).bytes({0, 1}).le32(standardCount ? standardCount : uint32_t(movi.size()));
-        b.fourcc("00dc").le64(0).le32(0);
+        b.fourcc(standardId).le64(0).le32(0);
         for (size_t i = 0; i < movi.size(); ++i) {
             uint32_t offset = static_cast<uint32_t>(chunkPositions[i] + 8);
             if (i + 1 == movi.size())
@@ -428,6 +429,8 @@ INSTANTIATE_TEST_SUITE_P(Cases, AviOdmlDamage,
                                                           f.standardCount = 0x7FFFFFFF;
                                                       },
                                                       4},
+                                           OdmlDamage{"StreamNumberPastTheLastIsIgnored",
+                                                      [](OdmlAvi& f) { f.standardId = "01dc"; }, 0},
                                            OdmlDamage{"RepeatedStandardIndexIsReadOnce",
                                                       [](OdmlAvi& f) {
                                                           f.entriesInUse = 4;

@@ -46,19 +46,32 @@ TEST(Rescale, QuantisesBetweenTimeBases) {
     EXPECT_EQ(av_rescale_q(40, {1, 25}, {0, 1000}), INT64_MIN);
 }
 
+// Every rounding mode against 128-bit arithmetic, signed values, divisors
+// of every size.
 TEST(Rescale, AgreesWithWideArithmeticOnAGrid) {
     const int64_t values[] = {0, 1, 3, 1000, 123456789, INT64_C(0x40000001), INT64_C(1) << 40};
-    const int64_t bases[] = {1, 3, 1000, 90000, 0x40000000, 0x7fffffff};
-    for (int64_t a : values)
-        for (int64_t b : bases)
-            for (int64_t c : bases) {
-                __int128 exact = static_cast<__int128>(a) * b;
-                __int128 nearest = (exact + c / 2) / c;
-                if (nearest > INT64_MAX)
-                    continue;
-                EXPECT_EQ(av_rescale(a, b, c), static_cast<int64_t>(nearest))
-                    << a << " " << b << " " << c;
-            }
+    const int64_t bases[] = {1, 3, 7, 1000, 90000, 0x40000000, 0x7fffffff};
+    for (int64_t magnitude : values)
+        for (int64_t a : {magnitude, -magnitude})
+            for (int64_t b : bases)
+                for (int64_t c : bases) {
+                    __int128 exact = static_cast<__int128>(a) * b;
+                    __int128 down = exact / c - (exact % c < 0), up = down + (exact % c != 0);
+                    __int128 zero = exact / c, inf = exact < 0 ? down : up;
+                    __int128 twice = 2 * (exact - down * c);  // remainder against c
+                    __int128 near = twice > c || (twice == c && exact > 0) ? up : down;
+                    const std::pair<AVRounding, __int128> modes[] = {{AV_ROUND_ZERO, zero},
+                                                                     {AV_ROUND_INF, inf},
+                                                                     {AV_ROUND_DOWN, down},
+                                                                     {AV_ROUND_UP, up},
+                                                                     {AV_ROUND_NEAR_INF, near}};
+                    for (const auto& [rnd, expected] : modes) {
+                        if (expected > INT64_MAX || expected <= INT64_MIN)
+                            continue;
+                        EXPECT_EQ(av_rescale_rnd(a, b, c, rnd), static_cast<int64_t>(expected))
+                            << a << " " << b << " " << c << " mode " << rnd;
+                    }
+                }
 }
 
 TEST(Rational, ReducesExactlyWhenTermsFit) {

@@ -65,6 +65,8 @@ TEST(Records, PacketBufferIsReusedWhenLargeEnough) {
     EXPECT_EQ(pkt.data[0], 5);
 
     EXPECT_EQ(av_get_packet(pb, &pkt, -1), AVERROR_INVAL);
+    url_fseek(pb, 1099990, 0);
+    EXPECT_EQ(av_get_packet(pb, &pkt, kMaxPacketSize), 10) << "the largest size is allowed";
     EXPECT_EQ(av_get_packet(pb, &pkt, kMaxPacketSize + 1), AVERROR_INVAL);
     av_destruct_packet(&pkt);
     EXPECT_EQ(pkt.data, nullptr);
