@@ -73,6 +73,23 @@ TEST(Recordings, PacketsMatchFfprobe) {
     }
 }
 
+// Without an index the key frames come from the payload's NAL types.
+TEST(Recordings, HevcWithoutIndexMatchesFfprobe) {
+    testsupport::TempDir dir;
+    std::string path = dir.file("hevc.avi");
+    ASSERT_EQ(testsupport::runCommand(
+                  {"python3", testsupport::sourceDir() + "/scripts/fixtures/make_recordings.py",
+                   "single", "--media", testsupport::testDataDir(), "--video", "hevc", "--no-idx1",
+                   "--duration-ms", "2000", "--out", path})
+                  .exitCode,
+              0);
+    std::vector<ProbePacket> probed = probePackets(path);
+    EXPECT_EQ(std::count_if(probed.begin(), probed.end(),
+                            [](const ProbePacket& p) { return p.stream == 0 && p.key; }),
+              2);
+    expectPacketsMatchFfprobe(path);
+}
+
 TEST_P(Fixture, StreamHeadersMatchFfprobe) {
     expectStreamsMatchFfprobe(path());
 }

@@ -106,6 +106,12 @@ TEST(AviWriterLarge, OpenDmlClipOverOneGiB) {
         {"-count_packets", "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0"}, path);
     EXPECT_EQ(probe.out, std::to_string(kFrames) + "\n" + std::to_string(audio_chunks) + "\n");
 
+    // Key flags as ffprobe reads them from the OpenDML indexes, one line a frame.
+    const std::string keys =
+        ffprobe({"-select_streams", "v", "-show_entries", "packet=flags", "-of", "csv=p=0"}, path)
+            .out;
+    ASSERT_EQ(keys.size(), size_t{kFrames} * 3);  // "K_\n" or "__\n"
+
     AviFile avi;
     ASSERT_EQ(avi.open(path), 0);
     int counts[2] = {0, 0};
@@ -115,6 +121,8 @@ TEST(AviWriterLarge, OpenDmlClipOverOneGiB) {
         if (p.stream == 0) {
             EXPECT_EQ(p.dts, next_video);
             EXPECT_EQ(avi.packet()->data[0], static_cast<uint8_t>(next_video));
+            EXPECT_EQ(p.key, next_video % 25 == 0) << next_video;
+            EXPECT_EQ(p.key, keys[size_t(next_video) * 3] == 'K') << next_video;
             next_video++;
         }
         counts[p.stream]++;
