@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "CodecTestSupport.h"
+#include "Command.h"
+#include "TempDir.h"
 #include "TestData.h"
 #include "codec/ACAACDecoder.h"
 #include "codec/ACADPCMDecoder.h"
@@ -71,6 +73,20 @@ TEST(AudioDecoder, StereoSourceGivesMonoAtTheOutputRate) {
         noise += (ours[i] - theirs[i]) * (ours[i] - theirs[i]);
     }
     EXPECT_GT(10 * std::log10(signal / std::max(noise, 1.0)), 60.0);
+}
+
+// The stream's own rate reaches the decoder (its defaults say 8000 Hz): at
+// an output of that rate nothing is resampled.
+TEST(AudioDecoder, AdpcmAtOtherRatesEqualsFfmpeg) {
+    TempDir dir;
+    for (const std::string rate : {"16000", "22050"}) {
+        const std::string file = dir.file("adpcm" + rate + ".avi");
+        ASSERT_EQ(ffmpeg({"-f", "lavfi", "-i", "sine=frequency=440:duration=1:sample_rate=" + rate,
+                          "-c:a", "adpcm_ms", "-ac", "1", file})
+                      .exitCode,
+                  0);
+        expectPcmMatchesFfmpeg(file, kMsAdpcm, true, std::stoi(rate));
+    }
 }
 
 TEST(AudioDecoder, OutputRateCanChangeBetweenPackets) {

@@ -191,10 +191,12 @@ void expectFramesMatchFfmpeg(const std::string& file) {
     EXPECT_EQ(ours.md5s(), theirs) << file;
 }
 
-void expectPcmMatchesFfmpeg(const std::string& file, int codecId, bool withStreamInfo) {
+void expectPcmMatchesFfmpeg(const std::string& file, int codecId, bool withStreamInfo,
+                            int outputRate) {
     const std::vector<Bytes> packets = readPackets(file, "a:0");
     ASSERT_FALSE(packets.empty()) << file;
     auto d = makeAudioDecoder(codecId);
+    d->setOutputRate(outputRate);
     if (withStreamInfo) {
         AudioStreamInfo info = probeAudio(file);
         info.blockAlign = codecId == kAac ? 0 : int(packets[0].size());  // one block a chunk

@@ -99,26 +99,31 @@ TEST(Riff, AdpcmWaveFormatRoundTrip) {
 
 // The bits-per-sample field: the stream's coded figure when set, else 4 for
 // ADPCM (readers reject IMA ADPCM said to have 16), else the codec's own.
-TEST(Riff, WaveFormatBitsPerSample) {
+// Block align: the stream's when set, else channels x bits / 8.
+TEST(Riff, WaveFormatBitsPerSampleAndBlockAlign) {
     struct Case {
         CodecID id;
         unsigned tag;
-        int coded;
-        unsigned bits;
-    } cases[] = {{CODEC_ID_ADPCM_IMA_WAV, 0x11, 0, 4},
-                 {CODEC_ID_ADPCM_IMA_WAV, 0x11, 3, 3},
-                 {CODEC_ID_ADPCM_SWF, 0x5346, 0, 4},
-                 {CODEC_ID_PCM_S16LE, 1, 0, 16},
-                 {CODEC_ID_AAC, 0xff, 0, 16}};
+        int coded, channels, blockAlign;
+        unsigned bits, align;
+    } cases[] = {{CODEC_ID_ADPCM_IMA_WAV, 0x11, 0, 1, 0, 4, 0},
+                 {CODEC_ID_ADPCM_IMA_WAV, 0x11, 3, 6, 0, 3, 2},
+                 {CODEC_ID_ADPCM_IMA_WAV, 0x11, 0, 2, 512, 4, 512},
+                 {CODEC_ID_ADPCM_SWF, 0x5346, 0, 4, 0, 4, 2},
+                 {CODEC_ID_PCM_S16LE, 1, 0, 1, 0, 16, 2},
+                 {CODEC_ID_PCM_S16LE, 1, 0, 3, 0, 16, 6},
+                 {CODEC_ID_AAC, 0xff, 0, 2, 0, 16, 4}};
     for (const Case& c : cases) {
         AVCodecContext enc{};
         enc.codec_id = c.id;
         enc.codec_tag = c.tag;
-        enc.channels = 1;
+        enc.channels = c.channels;
+        enc.block_align = c.blockAlign;
         enc.bits_per_coded_sample = c.coded;
         std::vector<uint8_t> b = written([&](ByteIOContext* pb) { put_wav_header(pb, &enc); });
         ASSERT_GE(b.size(), 16u);
         EXPECT_EQ(le16(b, 14), c.bits) << "codec " << c.id;
+        EXPECT_EQ(le16(b, 12), c.align) << "codec " << c.id << ", " << c.channels << " channels";
     }
 }
 
