@@ -22,11 +22,6 @@ namespace {
 
 constexpr size_t kPacketLimit = 100000;  // far above any fixture's count: a hang shows as a failure
 
-std::vector<uint8_t> readBytes(const std::string& path) {
-    std::string bytes = readFile(path);
-    return std::vector<uint8_t>(bytes.begin(), bytes.end());
-}
-
 // Opens, reads everything, seeks a few times, reads backwards; checks the
 // bounds.
 void exercise(const std::vector<uint8_t>& bytes) {
@@ -56,13 +51,13 @@ void exercise(const std::vector<uint8_t>& bytes) {
 std::vector<uint8_t> fixture(const char* name) {
     std::string path = testsupport::testDataFile(name);
     EXPECT_FALSE(path.empty()) << name;
-    return readBytes(path);
+    return testsupport::readFileBytes(path);
 }
 
 // The first recorder file (with a data stream) in name order.
 std::vector<uint8_t> recording() {
     std::vector<std::string> files = recordingFiles();
-    return files.empty() ? std::vector<uint8_t>() : readBytes(files.front());
+    return files.empty() ? std::vector<uint8_t>() : testsupport::readFileBytes(files.front());
 }
 
 TEST(AviDamage, TruncatedAnywhere) {

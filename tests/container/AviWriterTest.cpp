@@ -14,6 +14,7 @@
 #include "ClipFile.h"
 #include "Command.h"
 #include "ReadOracle.h"
+#include "RiffReading.h"
 #include "TempDir.h"
 #include "TestData.h"
 #include "container/avidec.h"
@@ -27,49 +28,6 @@ using namespace containertest;
 using namespace testsupport;
 
 namespace {
-
-uint32_t le32(const std::string& d, size_t at) {
-    if (at + 4 > d.size())
-        return 0;
-    return static_cast<uint32_t>(static_cast<uint8_t>(d[at])) |
-           static_cast<uint32_t>(static_cast<uint8_t>(d[at + 1])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(d[at + 2])) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(d[at + 3])) << 24;
-}
-
-struct Chunk {
-    std::string tag;  // fourcc, or the list type for "LIST" / "RIFF"
-    bool list = false;
-    size_t pos = 0;  // position of the chunk header
-    uint32_t size = 0;
-};
-
-// Every chunk and list of a RIFF file in file order, walking into lists
-// (not into "movi").
-void walkChunks(const std::string& d, size_t from, size_t end, std::vector<Chunk>* out) {
-    while (from + 8 <= end) {
-        Chunk c;
-        c.pos = from;
-        c.size = le32(d, from + 4);
-        std::string id = d.substr(from, 4);
-        c.list = id == "RIFF" || id == "LIST";
-        c.tag = c.list ? d.substr(from + 8, 4) : id;
-        out->push_back(c);
-        const size_t chunk_end = std::min<size_t>(end, from + 8 + c.size + (c.size & 1));
-        if (c.list && c.tag != "movi")
-            walkChunks(d, from + 12, chunk_end, out);
-        from = from + 8 + c.size + (c.size & 1);
-    }
-}
-
-// The chunks and lists of a RIFF file with the given tag, in file order.
-std::vector<Chunk> chunksTagged(const std::string& d, const std::string& tag) {
-    std::vector<Chunk> all, found;
-    walkChunks(d, 0, d.size(), &all);
-    std::copy_if(all.begin(), all.end(), std::back_inserter(found),
-                 [&](const Chunk& c) { return c.tag == tag; });
-    return found;
-}
 
 // stdout and stderr of a shell-free command line, merged.
 std::string mergedOutput(const std::vector<std::string>& argv) {
@@ -259,12 +217,12 @@ TEST(AviWriter, SingleRiffIndexAndCounters) {
         ASSERT_EQ(audio, 40);
     });
     const std::string d = readFile(path);
-    ASSERT_EQ(chunksTagged(d, "AVI ").size(), 1u);
-    EXPECT_TRUE(chunksTagged(d, "AVIX").empty());
-    const std::vector<Chunk> idx1 = chunksTagged(d, "idx1");
+    ASSERT_EQ(riffChunks(d, "AVI ").size(), 1u);
+    EXPECT_TRUE(riffChunks(d, "AVIX").empty());
+    const std::vector<RiffChunk> idx1 = riffChunks(d, "idx1");
     ASSERT_EQ(idx1.size(), 1u);
     ASSERT_EQ(idx1[0].size, 140u * 16);
-    const std::vector<Chunk> movi = chunksTagged(d, "movi");
+    const std::vector<RiffChunk> movi = riffChunks(d, "movi");
     ASSERT_EQ(movi.size(), 1u);
 
     std::vector<ProbePacket> probed = probePackets(path);
@@ -287,7 +245,7 @@ TEST(AviWriter, SingleRiffIndexAndCounters) {
     ASSERT_EQ(streams.size(), 2u);
     EXPECT_EQ(streams[0].nb_frames, 100);
     EXPECT_EQ(streams[1].nb_frames, 40);  // 40 x 256 bytes / sample size 256
-    const std::vector<Chunk> avih = chunksTagged(d, "avih");
+    const std::vector<RiffChunk> avih = riffChunks(d, "avih");
     ASSERT_EQ(avih.size(), 1u);
     EXPECT_EQ(le32(d, avih[0].pos + 8 + 16), 100u);  // total frames
     EXPECT_EQ(le32(d, avih[0].pos + 8), 40000u);     // microseconds per frame
@@ -304,7 +262,7 @@ TEST(AviWriter, LongFramePeriod) {
             clip.ctx()->streams[0]->codec->time_base = {4000, 1};
         });
     const std::string d = readFile(path);
-    const std::vector<Chunk> avih = chunksTagged(d, "avih");
+    const std::vector<RiffChunk> avih = riffChunks(d, "avih");
     ASSERT_EQ(avih.size(), 1u);
     EXPECT_EQ(le32(d, avih[0].pos + 8), 4000000000u);
     std::vector<ProbeStream> streams = probeStreams(path);
@@ -345,8 +303,8 @@ TEST(AviWriter, InfoTextsAndSoftwareName) {
         EXPECT_EQ(tag("artist"), "Cam 1");
         EXPECT_EQ(tag("comment"), "");
         const std::string d = readFile(path);
-        EXPECT_TRUE(chunksTagged(d, "ICMT").empty());
-        const std::vector<Chunk> isft = chunksTagged(d, "ISFT");
+        EXPECT_TRUE(riffChunks(d, "ICMT").empty());
+        const std::vector<RiffChunk> isft = riffChunks(d, "ISFT");
         if (c.bitexact) {
             EXPECT_TRUE(isft.empty());
         } else {
@@ -489,7 +447,7 @@ TEST(AviWriter, StreamedOutputHasNoIndex) {
         [](ClipFile& clip) { clip.ctx()->pb->is_streamed = 1; });
     const std::string d = readFile(path);
     for (const char* tag : {"idx1", "indx", "odml"})
-        EXPECT_TRUE(chunksTagged(d, tag).empty()) << tag;
+        EXPECT_TRUE(riffChunks(d, tag).empty()) << tag;
     EXPECT_EQ(probePackets(path).size(), 40u);
 }
 

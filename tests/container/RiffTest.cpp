@@ -4,11 +4,14 @@
 #include <vector>
 
 #include "RiffBuilder.h"
+#include "RiffReading.h"
 #include "container/mem.h"
 #include "container/riff.h"
 
 using namespace container;
 using containertest::RiffBuilder;
+using testsupport::le16;
+using testsupport::le32;
 
 namespace {
 
@@ -23,13 +26,6 @@ std::vector<uint8_t> written(Fn fn) {
     std::vector<uint8_t> out(data, data + size);
     av_free(data);
     return out;
-}
-
-unsigned le32(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<unsigned>(b[at + 3]) << 24;
-}
-unsigned le16(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | b[at + 1] << 8;
 }
 
 TEST(Riff, TagLookups) {
