@@ -11,6 +11,7 @@
 #include "AviFile.h"
 #include "ReadOracle.h"
 #include "RiffBuilder.h"
+#include "RiffReading.h"
 #include "TempDir.h"
 #include "TestData.h"
 #include "container/avidec.h"
@@ -167,8 +168,7 @@ TEST_P(ChunkSize, NeverCrashesOrHangs) {
     sizeFields.push_back(text.rfind("idx1") + 4);
     for (size_t at : sizeFields) {
         std::vector<uint8_t> copy = file;
-        uint32_t old = copy[at] | copy[at + 1] << 8 | copy[at + 2] << 16 |
-                       static_cast<uint32_t>(copy[at + 3]) << 24;
+        uint32_t old = testsupport::le32(copy, at);
         uint32_t size = GetParam().size(old);
         for (int b = 0; b < 4; ++b)
             copy[at + b] = static_cast<uint8_t>(size >> (8 * b));
