@@ -175,27 +175,6 @@ protected:
     AviFile file;
 };
 
-// Key frames at 0, 30 and 60 of 90 frames: 60-89, 30-59, 0-29, then no
-// earlier group, again and again. The last frame is delivered too.
-TEST_F(GroupsClip, ThreeGroupsNewestFirst) {
-    open(90, 30, 0);
-    int end = 0;
-    const std::vector<ProbePacket> got = readBackward(file, &end);
-    EXPECT_EQ(end, AVERROR_SPIPE);
-    EXPECT_EQ(videoDts(got), newestFirst(90, 30));
-    expectNoEarlierGroup(file);
-    // Sound comes with the group it lies in (one block per video frame); the
-    // last block follows the last video chunk, outside every group.
-    std::vector<int64_t> audio;
-    for (const ProbePacket& p : got) {
-        if (p.stream == 1)
-            audio.push_back(p.dts);
-    }
-    std::vector<int64_t> want = newestFirst(90, 30);
-    want.erase(std::find(want.begin(), want.end(), 89));
-    EXPECT_EQ(audio, want);
-}
-
 // After a forward seek on the slot, backward reading starts with the group
 // before the key frame sought.
 TEST_F(GroupsClip, ForwardSeekThenBackwardPlaysTheGroupBefore) {

@@ -28,24 +28,6 @@ std::vector<uint8_t> written(Fn fn) {
     return out;
 }
 
-TEST(Riff, TagLookups) {
-    EXPECT_EQ(codec_get_id(codec_bmp_tags, MKTAG('A', 'V', 'C', '1')), CODEC_ID_H264);
-    EXPECT_EQ(codec_get_id(codec_bmp_tags, MKTAG('H', '2', '6', '4')), CODEC_ID_H264);
-    EXPECT_EQ(codec_get_id(codec_bmp_tags, MKTAG('x', 'v', 'i', 'd')), CODEC_ID_MPEG4);
-    EXPECT_EQ(codec_get_id(codec_bmp_tags, 4), CODEC_ID_MPEG4);
-    EXPECT_EQ(codec_get_id(codec_bmp_tags, MKTAG('H', 'E', 'V', 'C')), CODEC_ID_NONE);
-    EXPECT_EQ(codec_get_id(codec_wav_tags, 0x0001), CODEC_ID_PCM_S16LE);
-    EXPECT_EQ(codec_get_id(codec_wav_tags, 0x00ff), CODEC_ID_AAC);
-    EXPECT_EQ(codec_get_id(codec_wav_tags, 0x0002), CODEC_ID_ADPCM_MS);
-    EXPECT_EQ(codec_get_id(codec_wav_tags, 0x5346), CODEC_ID_ADPCM_SWF);
-    EXPECT_EQ(wav_codec_get_id(0x0011, 8), 0x10011);
-    EXPECT_EQ(wav_codec_get_id(0x0011, 4), CODEC_ID_ADPCM_IMA_WAV);
-    const AVCodecTag empty[] = {{CODEC_ID_NONE, 0}};
-    EXPECT_EQ(codec_get_id(empty, 1), CODEC_ID_NONE);
-    EXPECT_EQ(av_get_bits_per_sample(CODEC_ID_ADPCM_MS), 4);
-    EXPECT_EQ(av_get_bits_per_sample(CODEC_ID_AAC), 0);
-}
-
 TEST(Riff, EndTagPatchesTheSize) {
     int64_t end = -1;
     std::vector<uint8_t> b = written([&](ByteIOContext* pb) {

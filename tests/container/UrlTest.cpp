@@ -115,17 +115,4 @@ TEST(Url, ReadOnlyRefusesWritesAndReportsSize) {
     EXPECT_EQ(url_open(&h, (dir.path() + "/no/such/dir/x").c_str(), URL_WRONLY), AVERROR_NOENT);
 }
 
-TEST(Url, Strings) {
-    char buf[4];
-    EXPECT_EQ(av_strlcpy(buf, "abcdef", sizeof buf), 6u);
-    EXPECT_STREQ(buf, "abc");
-    const char* rest = nullptr;
-    EXPECT_EQ(strstart("file:/x", "file:", &rest), 1);
-    EXPECT_STREQ(rest, "/x");
-    EXPECT_EQ(strstart("/x/file:", "file:", &rest), 0);
-    EXPECT_EQ(strstart("abc", "", nullptr), 1);
-    EXPECT_EQ(av_protocol_next(nullptr), &file_protocol);
-    EXPECT_EQ(av_protocol_next(&file_protocol), nullptr);
-}
-
 }  // namespace
