@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <set>
 
 #include "AviFile.h"
@@ -90,8 +89,7 @@ TEST(AviDamage, TruncatedLastChunkIsDropped) {
     const ProbePacket& last = all.back();
     testsupport::TempDir dir;
     std::string path = dir.file("cut.avi");
-    std::ofstream(path, std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()), last.pos + last.size / 2);
+    testsupport::writeFile(path, file, size_t(last.pos + last.size / 2));
     std::vector<ProbePacket> expected = probePackets(path);
     ASSERT_EQ(expected.size(), all.size());
     EXPECT_EQ(expected.back().size, last.size / 2);

@@ -2,7 +2,6 @@
 // ffprobe's packet list.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <optional>
 
 #include "AviFile.h"
@@ -67,8 +66,7 @@ std::string nonInterleavedCopy(const std::string& file, const std::string& out) 
         b.le32(p.key ? 0x10 : 0).le32(static_cast<uint32_t>(offset)).le32(p.size);
     }
     b.close().close();
-    std::ofstream(out, std::ios::binary)
-        .write(reinterpret_cast<const char*>(b.data().data()), std::streamsize(b.size()));
+    testsupport::writeFile(out, b.data());
     return out;
 }
 

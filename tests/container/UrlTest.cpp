@@ -5,8 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-
 #include "ReadOracle.h"
 #include "TempDir.h"
 #include "container/avio.h"
@@ -15,12 +13,9 @@
 using namespace container;
 using containertest::readFile;
 using testsupport::TempDir;
+using testsupport::writeFile;
 
 namespace {
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 struct NameCase {
     const char* prefix;  // put before the absolute path of an existing file

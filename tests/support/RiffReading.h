@@ -4,16 +4,18 @@
 // chunk tree, over a whole file in a string or a byte vector.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
 namespace testsupport {
 
-// Bytes of a string or a byte vector, not owned.
+// Bytes of a string, a byte vector or a C string, not owned.
 struct ByteSpan {
     ByteSpan(const std::string& s)
         : data(reinterpret_cast<const uint8_t*>(s.data())), size(s.size()) {}
     ByteSpan(const std::vector<uint8_t>& v) : data(v.data()), size(v.size()) {}
+    ByteSpan(const char* s) : data(reinterpret_cast<const uint8_t*>(s)), size(std::strlen(s)) {}
     const uint8_t* data;
     size_t size;
 };

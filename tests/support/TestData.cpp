@@ -45,6 +45,11 @@ std::vector<uint8_t> readFileBytes(const std::string& path) {
     return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
+void writeFile(const std::string& path, ByteSpan bytes, size_t n) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data), std::streamsize(std::min(n, bytes.size)));
+}
+
 std::string readFileRange(const std::string& path, uint64_t at, size_t n) {
     std::ifstream in(path, std::ios::binary);
     in.seekg(static_cast<std::streamoff>(at));
