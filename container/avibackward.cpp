@@ -1,5 +1,7 @@
 #include "container/avibackward.h"
 
+#include <algorithm>
+
 #include "container/aviobuf.h"
 #include "container/mathematics.h"
 
@@ -181,7 +183,10 @@ int avi_find_backward_packet(AVFormatContext* s, int slot) {
     if (!st0)
         return -1;
     AVIPacketInfo& info = avi->packet_info;
-    info.end_pos[slot] = info.start_pos[slot];
+    // The group ends where the later one began, and never above where any
+    // later one ended: with key frames out of file order the windows would
+    // overlap and one backward pass would read the file once per group.
+    info.end_pos[slot] = std::min(info.start_pos[slot], info.end_pos[slot]);
     info.end_ts[slot] = info.start_ts[slot];
     info.start_ts[slot] = kNoGroup;
 
