@@ -1,6 +1,6 @@
 #include "browser/CellDelegate.h"
 
-#include "browser/ItemData.h"
+#include "engine/RecordingName.h"
 
 #include <QApplication>
 #include <QPainter>
@@ -9,8 +9,8 @@ CellDelegate::CellDelegate(const QPixmap& iconSheet, int column, QObject* parent
     : QStyledItemDelegate(parent), sheet(iconSheet), iconColumn(column) {}
 
 int CellDelegate::iconOffset(int recType) {
-    const bool manual = recType & ItemData::kManualBit;
-    const bool alarm = recType & ItemData::kAlarmBit;
+    const bool manual = recType & RecordingName::kManualBit;
+    const bool alarm = recType & RecordingName::kAlarmBit;
     if (manual && alarm)
         return 3 * kIconWidth;
     if (manual)

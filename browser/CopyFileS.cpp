@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 CopyFileS::CopyFileS(const QStringList& sourceFiles, const QString& destination)
     : files(sourceFiles), dest(destination) {
@@ -39,7 +40,9 @@ void CopyFileS::run() {
 }
 
 void CopyFileS::copyAll() {
-    if (!QFileInfo(dest).isDir()) {
+    // An unwritable folder is refused up front: nothing can be copied there.
+    const QFileInfo folder(dest);
+    if (!folder.isDir() || !folder.isWritable()) {
         emit Signal_error(SavePathError, tr("save path error!"));
         return;
     }
@@ -49,15 +52,48 @@ void CopyFileS::copyAll() {
             emit Signal_error(ForcedShutdown, tr("Forced shutdown!"));
             return;
         }
-        // The name alone decides the target, so a path never leads outside
-        // dest. QFile::copy writes a temporary file beside the target and
-        // renames it without replacing; it refuses an existing target.
+        // The name alone decides the target, so a path never leads outside dest.
         const QString name = QFileInfo(files[i]).fileName();
-        if (name.isEmpty() || !QFile::copy(files[i], QDir(dest).filePath(name))) {
+        const Outcome outcome = name.isEmpty() ? Failed : copyFile(files[i], name);
+        if (outcome == Stopped) {
+            emit Signal_error(ForcedShutdown, tr("Forced shutdown!"));
+            return;
+        }
+        if (outcome == Failed) {
             emit Signal_error(CopyFailed, tr("copy file failed!"));
             return;
         }
         emit Signal_copy(name, i + 1, total);
     }
     emit Signal_successful();
+}
+
+CopyFileS::Outcome CopyFileS::copyFile(const QString& source, const QString& name) {
+    const QString target = QDir(dest).filePath(name);
+    QFile in(source);
+    if (QFileInfo::exists(target) || !in.open(QIODevice::ReadOnly))
+        return Failed;
+    // Written under a hidden temporary name beside the target, which it gets
+    // only when whole; a stopped or failed copy removes it.
+    QTemporaryFile out(QDir(dest).filePath(QStringLiteral(".%1.XXXXXX").arg(name)));
+    if (!out.open())
+        return Failed;
+    QByteArray chunk(kChunkBytes, Qt::Uninitialized);
+    for (;;) {
+        if (stopped)
+            return Stopped;
+        const qint64 got = in.read(chunk.data(), chunk.size());
+        if (got < 0)
+            return Failed;
+        if (got == 0)
+            break;
+        if (out.write(chunk.constData(), got) != got)
+            return Failed;
+    }
+    out.setPermissions(in.permissions());
+    // rename() never replaces a file that appeared meanwhile.
+    if (!out.flush() || !out.rename(target))
+        return Failed;
+    out.setAutoRemove(false);  // it is the target now
+    return Copied;
 }

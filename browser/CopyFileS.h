@@ -13,18 +13,20 @@ class CopyFileS : public QObject {
 
 public:
     enum Result {
-        SavePathError = -1,   // the destination folder does not exist
+        SavePathError = -1,   // the destination folder is missing or not writable
         CopyFailed = -2,      // a file could not be copied; the copy ends there
         ForcedShutdown = -3,  // stopped before a file
         ThreadExited = -4,    // Stop() after the copy had ended
     };
 
     CopyFileS(const QStringList& files, const QString& dest);
-    // Stops the copy (the file in progress completes) and waits for the thread.
+    // Stops the copy and waits for its thread, which leaves within one chunk;
+    // the file in progress is dropped.
     ~CopyFileS() override;
 
     void Start();
-    // Asks the copy to stop before its next file; after the end reports ThreadExited.
+    // Asks the copy to stop within its current chunk, dropping the file in
+    // progress; after the end reports ThreadExited.
     void Stop();
 
 signals:
@@ -33,10 +35,17 @@ signals:
     void Signal_successful();
 
 private:
+    static constexpr qint64 kChunkBytes = 1 << 20;  // the stop flag is read between chunks
+
+    enum Outcome { Copied, Failed, Stopped };
+
     // Runs on the copy thread: the copy, then the end of the thread.
     void run();
     // Copies the files in order and reports the outcome by one signal.
     void copyAll();
+    // Copies source to dest/name; leaves nothing there unless it is Copied.
+    // An existing file of that name is never replaced.
+    Outcome copyFile(const QString& source, const QString& name);
 
     // Written by the constructor only.
     QStringList files;

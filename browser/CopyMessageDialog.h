@@ -15,7 +15,8 @@ class CopyMessageDialog : public QWidget {
 
 public:
     explicit CopyMessageDialog(QWidget* parent = nullptr);
-    // Stops the copier and waits for its thread (the file in progress completes).
+    // Stops the copier and waits for its thread (promptly: the copy stops
+    // within one chunk and drops the file in progress).
     ~CopyMessageDialog() override;
 
     void SetText();

@@ -18,6 +18,7 @@
 #include "browser/CopyMessageDialog.h"
 #include "browser/CustomFilter.h"
 #include "browser/PropertyWidget.h"
+#include "engine/RecordingName.h"
 #include "resources/OrdavexResources.h"
 #include "ui_CustomSearchList.h"
 
@@ -26,80 +27,6 @@ namespace {
 const char* const kRootDirKey = "/CustomSearchList/rootDir";
 const char* const kIconSheet = ":/image/RecType1.bmp";
 const QString kAllCars = QStringLiteral("All");
-constexpr int kStartFieldLength = 14;  // yyyyMMddHHmmss
-
-// Record-type codes in lookup order; "NM", "TI" and "MO" have bits of their
-// own, every other code means an alarm.
-const std::array<const char*, 67> kRecTypeCodes = {
-    "NM", "TI", "MO", "SP", "GS", "TP", "A1", "A2", "A3", "A4", "A5", "A6", "A7", "A8",
-    "BT", "RD", "AC", "DC", "TA", "TG", "IP", "TL", "TR", "CP", "B1", "B2", "B3", "B4",
-    "B5", "B6", "B7", "B8", "FT", "DS", "ND", "SM", "CA", "PB", "CR", "SK", "OS", "SC",
-    "RA", "RN", "SE", "GE", "RM", "YW", "AF", "NK", "L2", "OT", "LT", "OR", "LR", "OD",
-    "CD", "SA", "P1", "P2", "P3", "P4", "NB", "SG", "CG", "CO", "EF"};
-
-// 0 for a code outside the table.
-quint8 recTypeBit(const QStringRef& code) {
-    const auto found = std::find_if(kRecTypeCodes.begin(), kRecTypeCodes.end(),
-                                    [&](const char* c) { return code == QLatin1String(c); });
-    if (found == kRecTypeCodes.end())
-        return 0;
-    switch (found - kRecTypeCodes.begin()) {
-        case 0:
-            return ItemData::kManualBit;  // NM
-        case 1:
-            return 4;  // TI
-        case 2:
-            return 2;  // MO
-        default:
-            return ItemData::kAlarmBit;
-    }
-}
-
-int toInt(const QStringRef& field) {
-    bool ok = false;
-    const int value = field.toInt(&ok, 10);
-    return ok ? value : 0;
-}
-
-int digitsAt(const QStringRef& text, int at, int count) {
-    int value = 0;
-    for (int i = at; i < at + count; ++i)
-        value = value * 10 + (text.at(i).unicode() - '0');
-    return value;
-}
-
-// Field 0 as local "yyyyMMddHHmmss"; invalid unless it is exactly that.
-QDateTime parseStart(const QStringRef& field) {
-    if (field.size() != kStartFieldLength)
-        return QDateTime();
-    for (const QChar c : field) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return QDateTime();
-    }
-    const QDate date(digitsAt(field, 0, 4), digitsAt(field, 4, 2), digitsAt(field, 6, 2));
-    const QTime time(digitsAt(field, 8, 2), digitsAt(field, 10, 2), digitsAt(field, 12, 2));
-    if (!date.isValid() || !time.isValid())
-        return QDateTime();
-    return QDateTime(date, time, Qt::LocalTime);
-}
-
-QString stripLeadingZeros(const QStringRef& field) {
-    int first = 0;
-    while (first < field.size() && field.at(first) == QLatin1Char('0'))
-        ++first;
-    // All zeros (or empty) stays as it is: "0000" is a car number too.
-    return (first == field.size() ? field : field.mid(first)).toString();
-}
-
-bool hasAviExtension(const QString& name) {
-    const int dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot >= 0 && name.midRef(dot + 1) == QLatin1String("avi");
-}
-
-// Local wall-clock seconds; cheap and exact for grouping by start second.
-qint64 localSeconds(const QDateTime& time) {
-    return time.date().toJulianDay() * 86400 + time.time().msecsSinceStartOfDay() / 1000;
-}
 
 QStandardItem* cell(const QString& text) {
     return new QStandardItem(text);
@@ -199,29 +126,22 @@ void CustomSearchList::SetText() {
 }
 
 bool CustomSearchList::parseAVIFileName(const QString& fileName, ItemData& item) {
-    if (fileName.size() < kMinNameLength)
+    RecordingName::Fields fields;
+    if (!RecordingName::Parse(fileName, &fields))
         return false;
-    const QVector<QStringRef> fields = fileName.splitRef(QLatin1Char('_'));
-    if (fields.size() < kMinFields)
-        return false;
-    bool sizeOk = false;
-    const qint64 size = fields[3].toLongLong(&sizeOk, 10);
-    if (!sizeOk || size < kMinFileSize)
-        return false;
-
-    item.fileSize = size;
-    item.startTime = parseStart(fields[0]);
-    item.recType = recTypeBit(fields[1]);
-    item.duration = QTime(0, 0).addMSecs(toInt(fields[2]));
-    item.channel = toInt(fields[9]);
+    item.fileSize = fields.fileSize;
+    item.startTime = fields.start;
+    item.recType = fields.typeBit;
+    item.duration = QTime(0, 0).addMSecs(fields.durationMs);
+    item.channel = fields.channel;
     if (item.hasPropertyEntry()) {
         const int entry = item.channel - 1;
-        item.width[entry] = toInt(fields[4]);
-        item.height[entry] = toInt(fields[5]);
-        item.frameRate[entry] = toInt(fields[6]);
-        item.bitrate[entry] = toInt(fields[7]);
+        item.width[entry] = fields.width;
+        item.height[entry] = fields.height;
+        item.frameRate[entry] = fields.frameRate;
+        item.bitrate[entry] = fields.bitrate;
     }
-    item.carNumber = stripLeadingZeros(fields[8]);
+    item.carNumber = fields.carNumber;
     return true;
 }
 
@@ -242,13 +162,14 @@ void CustomSearchList::loadFolder(const QString& root) {
 }
 
 void CustomSearchList::on_search() {
-    const QDateTime begin(ui->dateEdit_start->date(), ui->timeEdit_start->time(), Qt::LocalTime);
-    const QDateTime end(ui->dateEdit_end->date(), ui->timeEdit_end->time(), Qt::LocalTime);
+    // Wall-clock values, compared as the start times of the names are.
+    const QDateTime begin(ui->dateEdit_start->date(), ui->timeEdit_start->time(), Qt::UTC);
+    const QDateTime end(ui->dateEdit_end->date(), ui->timeEdit_end->time(), Qt::UTC);
     uchar mask = 0;
     if (ui->checkBox_Manual->isChecked())
-        mask |= ItemData::kManualBit;
+        mask |= RecordingName::kManualBit;
     if (ui->checkBox_Alarm->isChecked())
-        mask |= ItemData::kAlarmBit;
+        mask |= RecordingName::kAlarmBit;
     const QString car = ui->comboBox_carNum->currentText();
 
     clearItems();
@@ -299,7 +220,8 @@ void CustomSearchList::walk(const QString& root, const Accept& accept) {
             }
             const QString name = entry.fileName();
             ItemData item;
-            if (!hasAviExtension(name) || !parseAVIFileName(name, item) || !accept(item))
+            if (!RecordingName::HasRecordingExtension(name) || !parseAVIFileName(name, item) ||
+                !accept(item))
                 continue;
             item.filePath = entry.filePath();
             addItem(std::move(item));
@@ -333,8 +255,8 @@ void CustomSearchList::refresh() {
     ui->comboBox_carNum->addItem(kAllCars);
     ui->comboBox_carNum->addItems(cars);
     ui->comboBox_carNum->setCurrentIndex(0);
-    ui->checkBox_Manual->setChecked(foundTypes & ItemData::kManualBit);
-    ui->checkBox_Alarm->setChecked(foundTypes & ItemData::kAlarmBit);
+    ui->checkBox_Manual->setChecked(foundTypes & RecordingName::kManualBit);
+    ui->checkBox_Alarm->setChecked(foundTypes & RecordingName::kAlarmBit);
 }
 
 void CustomSearchList::fillTable() {
@@ -372,7 +294,7 @@ QString CustomSearchList::recordingId(int item) const {
     const ItemData& data = items[item];
     if (!data.startTime.isValid())
         return QStringLiteral("#%1").arg(item);
-    return QString::number(localSeconds(data.startTime)) + QLatin1Char('/') + data.carNumber;
+    return QString::number(data.startTime.toSecsSinceEpoch()) + QLatin1Char('/') + data.carNumber;
 }
 
 void CustomSearchList::on_listLDoubleClicked(const QModelIndex& index) {

@@ -32,9 +32,6 @@ class CustomSearchList : public QWidget {
 
 public:
     static constexpr int kChannelSlots = 12;  // playback channels 1..12
-    static constexpr int kMinNameLength = 108;
-    static constexpr int kMinFields = 10;  // up to the channel number
-    static constexpr qint64 kMinFileSize = 15360;
     enum Column {
         DateColumn,
         TimeColumn,
@@ -57,8 +54,8 @@ public:
     void NextPlay(const QDateTime& current);
     void SetText();
 
-    // Parses a file name (no folder) into item; false when the file must not
-    // be listed. Does not set item.filePath.
+    // Parses a file name (no folder) into item by RecordingName::Parse; false
+    // when the file must not be listed. Does not set item.filePath.
     static bool parseAVIFileName(const QString& fileName, ItemData& item);
 
     // Fills the property window from the recording of a table index (view

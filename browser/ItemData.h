@@ -12,10 +12,6 @@ struct ItemData {
     // The per-channel arrays cover channels 1 to 8; only the entry of the
     // file's own channel is filled, and only when that channel is in range.
     static constexpr int kPropertyChannels = 8;
-    // The two record-type bits the list filters on and draws icons for.
-    static constexpr quint8 kManualBit = 8;
-    static constexpr quint8 kAlarmBit = 1;
-
     quint8 recType = 0;  // record-type bit: 8, 4, 2 or 1; 0 for an unknown code
     qint64 fileSize = 0;
     int channel = 0;
@@ -24,7 +20,9 @@ struct ItemData {
     int bitrate[kPropertyChannels] = {};  // bits per second
     int frameRate[kPropertyChannels] = {};
     QTime duration;
-    QDateTime startTime;  // local time; invalid when the name's field 0 is no date-time
+    // The name's wall clock as a UTC date-time (RecordingName::Fields::start);
+    // invalid when the name's field 0 is no date-time.
+    QDateTime startTime;
     QString carNumber;
     QString filePath;  // set by the folder walk
 

@@ -6,19 +6,13 @@
 #include <chrono>
 
 #include "engine/QueueLock.h"
+#include "engine/RecordingName.h"
 #include "engine/Suspend.h"
 
 namespace {
 constexpr int kRetryMs = 2;
 constexpr int kSpeeds[] = {1, 2, 4, 8, 16, 32, 64, 128, 256};
 constexpr int kSpeedCount = int(sizeof(kSpeeds) / sizeof(kSpeeds[0]));
-const char* const kStartTimeFormat = "yyyyMMddHHmmss";
-
-// Start time from the first "_" field of the file name, whatever the separators.
-QDateTime StartTimeOf(const QString& path) {
-    const QString name = path.split('\\').last().split('/').last().split('_').first();
-    return QDateTime::fromString(name, QString::fromLatin1(kStartTimeFormat));
-}
 }  // namespace
 
 Controller* Controller::GetInstance() {
@@ -67,7 +61,7 @@ void Controller::On_PlayAVI(const QVector<QString>& paths, int channel) {
             filePaths[i] = i < paths.size() ? paths[i] : QString();
         }
         selectedIndex = channel - 1;
-        startTime = StartTimeOf(filePaths[selectedIndex]);
+        startTime = RecordingName::StartOf(filePaths[selectedIndex]);
         start = startTime;
     }
     emit Signal_startTimeChange(start);

@@ -12,9 +12,12 @@ struct ByteIOContext;
 
 // Walker over the AMF0 values of one data-stream record. A record is an AMF0
 // string (its name: "GPS", "GSensor" or "otherSensors") followed, in practice,
-// by one ECMA array; the members of a top-level ECMA array reach setValue()
-// under their keys, everything else is walked and dropped. Subclasses keep
-// the values of the keys they know; values persist from record to record.
+// by one ECMA array. Every member of every ECMA array reaches setValue()
+// under its key, wherever the array lies (at the top, or nested in an ECMA
+// array, an object or a strict array); a member that is itself a container
+// is reported after its own members. Top-level values, object members and
+// strict-array elements are walked and not reported. Subclasses keep the
+// values of the keys they know; values persist from record to record.
 //
 // Every count and length read from a record is bounded by the bytes left, and
 // nesting is capped, so any byte sequence is walked in time linear in its size.

@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
-"""Draws the recording list's images: the record-type icon sheet (BMP) and
-the check-box indicators (ICO). Standard library only, so nothing binary is
-kept in the repository.
+"""Draws the program's images: the recording list's record-type icon sheet
+(BMP) and check-box indicators (ICO), the speed and volume controls' icons and
+slider handles, and the settings window's folder button (JPEG and BMP).
+Standard library only, so nothing binary is kept in the repository.
 
 usage: make_images.py OUTDIR
 """
+import math
 import os
 import struct
 import sys
@@ -37,6 +39,21 @@ class Canvas:
         self.fill(x0, y1 - 1, x1, y1, colour)
         self.fill(x0, y0, x0 + 1, y1, colour)
         self.fill(x1 - 1, y0, x1, y1, colour)
+
+    def disc(self, cx, cy, radius, colour, inner=0.0):
+        """A filled circle, or a ring when inner > 0; centre between pixels allowed."""
+        for y in range(self.height):
+            for x in range(self.width):
+                d = math.hypot(x + 0.5 - cx, y + 0.5 - cy)
+                if inner <= d <= radius:
+                    self.pixels[y][x] = colour
+
+    def line(self, x0, y0, x1, y1, colour, width=1):
+        steps = int(max(abs(x1 - x0), abs(y1 - y0)) * 2) + 1
+        for i in range(steps + 1):
+            x = x0 + (x1 - x0) * i / steps
+            y = y0 + (y1 - y0) * i / steps
+            self.fill(int(x), int(y), int(x) + width, int(y) + width, colour)
 
     def text(self, x, y, letters, colour):
         for letter in letters:
@@ -80,6 +97,127 @@ def ico_bytes(canvas):
     return directory + entry + image
 
 
+# Baseline JPEG: 4:4:4 YCbCr, one flat quantiser, and Huffman tables that give
+# every symbol a code of one length (valid, if not the smallest file).
+JPEG_QUANT = 2
+DC_SYMBOLS = list(range(12))
+AC_SYMBOLS = [0x00, 0xF0] + [(run << 4) | size for run in range(16) for size in range(1, 11)]
+
+
+def zigzag_order():
+    order = []
+    for s in range(15):
+        rows = range(max(0, s - 7), min(s, 7) + 1)
+        order += [(r, s - r) for r in (rows if s % 2 else reversed(rows))]
+    return order
+
+
+def huffman_codes(symbols, length):
+    return {symbol: (code, length) for code, symbol in enumerate(symbols)}
+
+
+class BitWriter:
+    def __init__(self):
+        self.data = bytearray()
+        self.acc = 0
+        self.count = 0
+
+    def put(self, value, length):
+        for shift in range(length - 1, -1, -1):
+            self.acc = (self.acc << 1) | ((value >> shift) & 1)
+            self.count += 1
+            if self.count == 8:
+                self.data.append(self.acc)
+                if self.acc == 0xFF:
+                    self.data.append(0)  # byte stuffing
+                self.acc = 0
+                self.count = 0
+
+    def flush(self):
+        if self.count:
+            self.put((1 << (8 - self.count)) - 1, 8 - self.count)
+        return bytes(self.data)
+
+
+def magnitude(value):
+    """JPEG's (size, bits) coding of a signed coefficient."""
+    size = abs(value).bit_length()
+    return size, (value if value >= 0 else value + (1 << size) - 1)
+
+
+def fdct(block):
+    def c(k):
+        return math.sqrt(0.5) if k == 0 else 1.0
+    cos = [[math.cos((2 * x + 1) * u * math.pi / 16) for x in range(8)] for u in range(8)]
+    out = [[0.0] * 8 for _ in range(8)]
+    for v in range(8):
+        for u in range(8):
+            total = sum(block[y][x] * cos[u][x] * cos[v][y] for y in range(8) for x in range(8))
+            out[v][u] = 0.25 * c(u) * c(v) * total
+    return out
+
+
+def jpeg_bytes(canvas):
+    width, height = canvas.width, canvas.height
+    planes = [[[0.0] * width for _ in range(height)] for _ in range(3)]
+    for y, row in enumerate(canvas.pixels):
+        for x, p in enumerate(row):
+            r, g, b = p[:3]
+            planes[0][y][x] = 0.299 * r + 0.587 * g + 0.114 * b - 128
+            planes[1][y][x] = -0.168736 * r - 0.331264 * g + 0.5 * b
+            planes[2][y][x] = 0.5 * r - 0.418688 * g - 0.081312 * b
+    zigzag = zigzag_order()
+    dc_codes = huffman_codes(DC_SYMBOLS, 4)
+    ac_codes = huffman_codes(AC_SYMBOLS, 8)
+    bits = BitWriter()
+    previous = [0, 0, 0]
+
+    def emit(codes, symbol):
+        bits.put(*codes[symbol])
+
+    for by in range(0, height, 8):
+        for bx in range(0, width, 8):
+            for comp in range(3):
+                # Blocks past the edge repeat the last row and column.
+                block = [[planes[comp][min(by + y, height - 1)][min(bx + x, width - 1)]
+                          for x in range(8)] for y in range(8)]
+                coeffs = fdct(block)
+                q = [int(round(coeffs[r][c] / JPEG_QUANT)) for r, c in zigzag]
+                size, value = magnitude(q[0] - previous[comp])
+                previous[comp] = q[0]
+                emit(dc_codes, size)
+                bits.put(value, size)
+                run = 0
+                for coefficient in q[1:]:
+                    if coefficient == 0:
+                        run += 1
+                        continue
+                    while run > 15:
+                        emit(ac_codes, 0xF0)
+                        run -= 16
+                    size, value = magnitude(coefficient)
+                    emit(ac_codes, (run << 4) | size)
+                    bits.put(value, size)
+                    run = 0
+                if run:
+                    emit(ac_codes, 0x00)
+    scan = bits.flush()
+
+    def segment(marker, body):
+        return struct.pack(">HH", marker, len(body) + 2) + body
+
+    counts_dc = bytes(3) + bytes([len(DC_SYMBOLS)]) + bytes(12)
+    counts_ac = bytes(7) + bytes([len(AC_SYMBOLS)]) + bytes(8)
+    return (b"\xff\xd8" +
+            segment(0xFFE0, b"JFIF\0" + struct.pack(">BBBHHBB", 1, 1, 0, 1, 1, 0, 0)) +
+            segment(0xFFDB, bytes([0]) + bytes([JPEG_QUANT] * 64)) +
+            segment(0xFFC0, struct.pack(">BHHB", 8, height, width, 3) +
+                    b"".join(bytes([i, 0x11, 0]) for i in (1, 2, 3))) +
+            segment(0xFFC4, bytes([0x00]) + counts_dc + bytes(DC_SYMBOLS) +
+                    bytes([0x10]) + counts_ac + bytes(AC_SYMBOLS)) +
+            segment(0xFFDA, bytes([3, 1, 0, 2, 0, 3, 0, 0, 63, 0])) + scan + b"\xff\xd9")
+
+
 def rec_type_sheet():
     """136x17: four 34x17 icons for no type, alarm, manual, manual+alarm."""
     sheet = Canvas(136, 17, (40, 40, 40))
@@ -107,6 +245,56 @@ def check_icon(letter, colour, checked):
     return icon
 
 
+GREEN = (120, 227, 121)
+DARK = (45, 48, 54)
+
+
+def speed_icon():
+    """32x32 gauge with its needle at the upper right."""
+    icon = Canvas(32, 32, DARK)
+    icon.disc(16, 17, 14, (230, 230, 230), inner=11.5)
+    icon.fill(4, 25, 28, 32, DARK)  # open at the bottom
+    icon.disc(16, 17, 2.5, WHITE)
+    icon.line(16, 17, 24, 9, GREEN, width=2)
+    return icon
+
+
+def slider_handle(width, height, colour):
+    handle = Canvas(width, height, colour)
+    handle.frame(0, 0, width, height, (90, 90, 90))
+    for x in range(width // 2 - 2, width // 2 + 3, 2):
+        handle.fill(x, 3, x + 1, height - 3, (90, 90, 90))
+    return handle
+
+
+def sound_icon(muted):
+    """18x18 loudspeaker with sound waves, or crossed out in red."""
+    icon = Canvas(18, 18, DARK)
+    if muted:
+        icon.line(11, 5, 16, 12, (220, 50, 50), width=2)
+        icon.line(11, 12, 16, 5, (220, 50, 50), width=2)
+    else:
+        icon.disc(9, 9, 6.5, GREEN, inner=5.5)
+        icon.disc(9, 9, 8.5, GREEN, inner=7.5)
+        icon.fill(0, 0, 11, 18, DARK)  # keep the right-hand arcs only
+    icon.fill(2, 6, 6, 12, WHITE)
+    for x in range(6, 10):
+        icon.fill(x, 6 - (x - 5), x + 1, 12 + (x - 5), WHITE)
+    return icon
+
+
+def folder_button(shade):
+    """60x24 open-folder button; shade lightens (hover) or darkens (pressed)."""
+    def tone(colour):
+        return tuple(max(0, min(255, int(c * shade))) for c in colour)
+    button = Canvas(60, 24, tone((70, 74, 82)))
+    button.frame(0, 0, 60, 24, tone((140, 140, 140)))
+    button.fill(20, 6, 28, 9, tone((230, 180, 60)))
+    button.fill(20, 8, 40, 19, tone((230, 180, 60)))
+    button.fill(22, 11, 42, 19, tone((250, 210, 100)))
+    return button
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -118,6 +306,16 @@ def main():
         "manual_out.ico": ico_bytes(check_icon("M", (40, 110, 200), False)),
         "alarm_in.ico": ico_bytes(check_icon("A", (200, 40, 40), True)),
         "alarm_out.ico": ico_bytes(check_icon("A", (200, 40, 40), False)),
+        "wnd_speed.jpg": jpeg_bytes(speed_icon()),
+        "ThumbVer.bmp": bmp_bytes(slider_handle(10, 20, (220, 220, 220))),
+        "ThumbVer_active.bmp": bmp_bytes(slider_handle(10, 20, GREEN)),
+        "mp_thumb.bmp": bmp_bytes(slider_handle(24, 14, (220, 220, 220))),
+        "mp_thumb_active.bmp": bmp_bytes(slider_handle(24, 14, GREEN)),
+        "btn_sound_open.jpg": jpeg_bytes(sound_icon(False)),
+        "btn_sound_close.jpg": jpeg_bytes(sound_icon(True)),
+        "OpenFile1.jpg": jpeg_bytes(folder_button(1.0)),
+        "OpenFile2.JPG": jpeg_bytes(folder_button(1.3)),
+        "OpenFile3.JPG": jpeg_bytes(folder_button(0.7)),
     }
     for name, data in files.items():
         with open(os.path.join(out, name), "wb") as f:

@@ -12,25 +12,21 @@ QString text(const QWidget* window, const char* label) {
     return found ? found->text() : QString();
 }
 
-struct Size {
-    qint64 bytes;
-    const char* text;
-};
-
-class SizeTest : public ::testing::TestWithParam<Size> {};
-
-TEST_P(SizeTest, Text) {
+TEST(PropertyWidgetTest, SizeTexts) {
+    const std::pair<qint64, const char*> cases[] = {{0, "0.00 B"},
+                                                    {512, "512.00 B"},
+                                                    {1024, "1.00 KB"},
+                                                    {1048575, "1024.00 KB"},
+                                                    {1048576, "1.00 MB"},
+                                                    {2097152, "2.00 MB"},
+                                                    {Q_INT64_C(3221225472), "3072.00 MB"},
+                                                    {-2048, "-2.00 KB"}};
     PropertyWidget window;
-    window.SetFile("avi", GetParam().bytes, QTime(0, 0), 0, "p");
-    EXPECT_EQ(text(&window, "label_fileSize"), GetParam().text);
+    for (const auto& [bytes, sizeText] : cases) {
+        window.SetFile("avi", bytes, QTime(0, 0), 0, "p");
+        EXPECT_EQ(text(&window, "label_fileSize"), sizeText);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Sizes, SizeTest,
-                         ::testing::Values(Size{0, "0.00 B"}, Size{512, "512.00 B"},
-                                           Size{1024, "1.00 KB"}, Size{1048575, "1024.00 KB"},
-                                           Size{1048576, "1.00 MB"}, Size{2097152, "2.00 MB"},
-                                           Size{Q_INT64_C(3221225472), "3072.00 MB"},
-                                           Size{-2048, "-2.00 KB"}));
 
 void expectGroup(const QWidget* window, int channel, const QString& resolution,
                  const QString& bitrate, const QString& frameRate) {

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QStringList>
 
+namespace testnames {
+
 QString RecordingName::name() const {
     return QStringList{start,     type,    duration, size,    width, height,
                        frameRate, bitrate, car,      channel, tail}
@@ -25,3 +27,5 @@ bool touchFile(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly);
 }
+
+}  // namespace testnames

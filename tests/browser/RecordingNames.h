@@ -3,8 +3,12 @@
 #include <QString>
 #include <ostream>
 
-// Recorder-style file names for the browser tests, field by field. The
-// defaults are the reference name of a 1920x1080 25 fps manual recording.
+namespace testnames {
+
+// Recorder-style file names for the browser tests and the listing benchmark,
+// field by field. The defaults are the reference name of a 1920x1080 25 fps
+// manual recording. A namespace of its own keeps it apart from the product's
+// RecordingName, which a test file does not include beside this one.
 struct RecordingName {
     QString start = "20190221173817";
     QString type = "NM";
@@ -26,6 +30,11 @@ struct RecordingName {
 
 // Creates an empty file (and its folders); false on failure.
 bool touchFile(const QString& path);
+
+}  // namespace testnames
+
+using testnames::RecordingName;
+using testnames::touchFile;
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString& text, std::ostream* os) {

@@ -17,9 +17,10 @@ QString recordingsDir() {
 }
 
 QJsonObject manifest() {
-    QFile file(recordingsDir() + "/manifest.json");
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << qPrintable(file.fileName());
-    return QJsonDocument::fromJson(file.readAll()).object();
+    const std::string text =
+        testsupport::readFile(testsupport::testDataDir() + "/recordings/manifest.json");
+    EXPECT_FALSE(text.empty());
+    return QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
 }
 
 int typeBit(const QString& code) {
@@ -34,7 +35,7 @@ int typeBit(const QString& code) {
 
 class RecordingsTest : public BrowserFixture {};
 
-TEST_F(RecordingsTest, EveryFixtureIsListedAsItsManifestSays) {
+TEST_F(RecordingsTest, EveryFixtureIsListedAndPlayedAsItsManifestSays) {
     const QJsonArray files = manifest()["files"].toArray();
     ASSERT_FALSE(files.isEmpty());
     list->loadFolder(recordingsDir());
@@ -66,10 +67,8 @@ TEST_F(RecordingsTest, EveryFixtureIsListedAsItsManifestSays) {
         EXPECT_EQ(item.frameRate[channel - 1], file["frame_rate"].toInt());
         EXPECT_EQ(item.bitrate[channel - 1], file["bitrate"].toInt());
     }
-}
 
-TEST_F(RecordingsTest, DoubleClickSendsEveryChannelOfTheRecording) {
-    list->loadFolder(recordingsDir());
+    // A double click sends every channel of the recording.
     QSignalSpy spy(list.get(), &CustomSearchList::Signal_playAVI);
     for (const QJsonValue& value : manifest()["recordings"].toArray()) {
         const QJsonObject recording = value.toObject();

@@ -1,5 +1,6 @@
-// The GPS and G-sensor records: which key sets which field, truncation of
-// the integer fields, persistence between records, and the fix helpers.
+// The GPS and G-sensor records: truncation of the integer fields, ignored
+// keys and types, persistence between records, and the fix helpers (every
+// key of a recorder's records: RecorderRecordsTest).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -24,55 +25,30 @@ int feed(Parse& r, const AmfBuilder& b) {
 
 }  // namespace
 
-TEST(GPSParse, EveryKeySetsItsField) {
-    GPSParse gps;
-    ASSERT_EQ(feed(gps, AmfBuilder::gpsRecord()), 0);
-    EXPECT_EQ(gps.mode, 3.0);
-    EXPECT_EQ(gps.latitude, 22.5431);
-    EXPECT_EQ(gps.longitude, 113.9345);
-    EXPECT_EQ(gps.altitude, -4.5);
-    EXPECT_EQ(gps.speed, 54.0);
-    EXPECT_EQ(gps.course, 270.5);
-    EXPECT_EQ(gps.sat_used, 8);
-    EXPECT_EQ(gps.sat_visible, 14);
-    EXPECT_EQ(gps.time, 1684053000);
-    EXPECT_STREQ(gps.carInfo, "B12345");
-    // Nothing writes the derived positions.
-    EXPECT_EQ(gps.mapLatitude, 0.0);
-    EXPECT_EQ(gps.previousLatitude, 0.0);
-}
-
-struct IntegerCase {
-    double value;
-    int64_t stored;
-};
-
-class IntegerField : public ::testing::TestWithParam<IntegerCase> {};
-
-TEST_P(IntegerField, TruncatesTowardZeroOrCountsAsZero) {
-    const std::pair<const char*, int64_t GPSParse::*> fields[] = {
-        {"sat_used", &GPSParse::sat_used},
-        {"sat_visible", &GPSParse::sat_visible},
-        {"time", &GPSParse::time}};
-    for (const auto& [key, field] : fields) {
-        GPSParse gps;
-        gps.*field = 99;
-        ASSERT_EQ(feed(gps, numberRecord("GPS", key, GetParam().value)), 0);
-        EXPECT_EQ(gps.*field, GetParam().stored) << key << " " << GetParam().value;
+TEST(GPSParse, IntegerFieldsTruncateTowardZeroOrCountAsZero) {
+    const std::pair<double, int64_t> cases[] = {
+        {7.9, 7},
+        {-3.5, -3},
+        {0.999, 0},
+        {4611686018427387904.0, 4611686018427387904LL},  // 2^62
+        {-9223372036854775808.0, std::numeric_limits<int64_t>::min()},
+        {9223372036854775808.0, 0},  // 2^63 does not fit
+        {1e300, 0},
+        {-std::numeric_limits<double>::infinity(), 0}};
+    for (const char* key : {"sat_used", "sat_visible", "time"}) {
+        for (const auto& [value, stored] : cases) {
+            GPSParse gps;
+            gps.sat_used = gps.sat_visible = gps.time = 99;
+            ASSERT_EQ(feed(gps, numberRecord("GPS", key, value)), 0);
+            const int64_t field = key[0] == 't'   ? gps.time
+                                  : key[4] == 'u' ? gps.sat_used
+                                                  : gps.sat_visible;
+            EXPECT_EQ(field, stored) << key << " " << value;
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, IntegerField,
-    ::testing::Values(IntegerCase{7.9, 7}, IntegerCase{-3.5, -3}, IntegerCase{0.999, 0},
-                      IntegerCase{4611686018427387904.0, 4611686018427387904LL},  // 2^62
-                      IntegerCase{-9223372036854775808.0, std::numeric_limits<int64_t>::min()},
-                      IntegerCase{9223372036854775808.0, 0},  // 2^63 does not fit
-                      IntegerCase{1e300, 0}, IntegerCase{-1e300, 0},
-                      IntegerCase{std::numeric_limits<double>::infinity(), 0},
-                      IntegerCase{-std::numeric_limits<double>::infinity(), 0}));
-
-TEST(GPSParse, WrongTypesAndUnknownKeysAreIgnored) {
+TEST(GPSParse, WrongTypesAndUnknownKeysAreIgnoredAndValuesPersist) {
     GPSParse gps;
     AmfBuilder b = AmfBuilder::record("GPS", 5);
     b.text("lat").string("22.5").text("carInfo").number(5).text("Lat").number(1);
@@ -81,10 +57,7 @@ TEST(GPSParse, WrongTypesAndUnknownKeysAreIgnored) {
     EXPECT_EQ(gps.latitude, 0.0);
     EXPECT_EQ(gps.course, 0.0);
     EXPECT_STREQ(gps.carInfo, "");
-}
-
-TEST(GPSParse, ValuesPersistAndCarInfoIsReplacedWhole) {
-    GPSParse gps;
+    // Values persist; carInfo is replaced whole.
     AmfBuilder first = AmfBuilder::record("GPS", 2);
     first.text("lat").number(22.5).text("carInfo").string(std::string(255, 'L')).end();
     ASSERT_EQ(feed(gps, first), 0);
@@ -92,10 +65,7 @@ TEST(GPSParse, ValuesPersistAndCarInfoIsReplacedWhole) {
     AmfBuilder second = AmfBuilder::record("GPS", 1);
     ASSERT_EQ(feed(gps, second.text("carInfo").string("B7").end()), 0);
     EXPECT_EQ(gps.latitude, 22.5);
-    EXPECT_STREQ(gps.carInfo, "B7");
-    for (size_t i = 2; i < sizeof gps.carInfo; ++i) {
-        ASSERT_EQ(gps.carInfo[i], '\0') << i;
-    }
+    EXPECT_EQ(std::string(gps.carInfo, sizeof gps.carInfo), "B7" + std::string(254, '\0'));
 }
 
 TEST(GPSParse, FixHelpers) {
@@ -144,12 +114,9 @@ TEST(GSensorParse, TakesItsFiveNumbersFromAnyRecord) {
     EXPECT_EQ(sensor.z, 0.9866);
     EXPECT_EQ(sensor.speed, 42.0);
     EXPECT_EQ(sensor.temperature, 20.5);
-}
-
-TEST(GSensorParse, FailedRecordKeepsWhatCameBefore) {
-    GSensorParse sensor;
-    AmfBuilder b = AmfBuilder::record("GSensor", 2);
-    EXPECT_EQ(feed(sensor, b.text("x").number(0.5).text("y").byte(12)), -1);
+    // A failed record keeps what came before its failure.
+    AmfBuilder failing = AmfBuilder::record("GSensor", 2);
+    EXPECT_EQ(feed(sensor, failing.text("x").number(0.5).text("y").byte(12)), -1);
     EXPECT_EQ(sensor.x, 0.5);
-    EXPECT_EQ(sensor.y, 0.0);
+    EXPECT_EQ(sensor.y, 0.002);
 }
