@@ -1,20 +1,17 @@
-// The buffered byte stream over an instrumented memory object, a real file
-// and dynamic buffers.
+// The buffered byte stream over an instrumented memory object and dynamic
+// buffers.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <numeric>
 #include <vector>
 
 #include "MemoryFile.h"
-#include "TempDir.h"
 #include "container/aviobuf.h"
 #include "container/error.h"
 #include "container/mem.h"
 
 using namespace container;
 using containertest::MemoryFile;
-using testsupport::TempDir;
 
 namespace {
 
@@ -151,43 +148,6 @@ TEST(ByteIO, DynamicBufferGapsAreZero) {
     EXPECT_EQ(std::accumulate(data + 1, data + 5000, 0), 0);
     EXPECT_EQ(data[5000], 2);
     av_free(data);
-}
-
-TEST(ByteIO, WriteErrorsAreRecordedOnce) {
-    MemoryFile object;
-    std::vector<uint8_t> buffer(16);
-    ByteIOContext ctx{};
-    init_put_byte(&ctx, buffer.data(), 16, 1, &object, nullptr, MemoryFile::write,
-                  MemoryFile::seek);
-    object.failWith = -28;
-    for (int i = 0; i < 40; ++i)
-        put_byte(&ctx, i);
-    put_flush_packet(&ctx);
-    EXPECT_EQ(url_ferror(&ctx), -28);
-    EXPECT_EQ(url_ftell(&ctx), 40);
-    EXPECT_TRUE(object.bytes.empty());
-}
-
-TEST(ByteIO, FileStreamFlushesOnCloseAndReadsBack) {
-    TempDir dir;
-    std::string path = dir.file("f.bin");
-    ByteIOContext* s = nullptr;
-    ASSERT_EQ(url_fopen(&s, path.c_str(), URL_WRONLY), 0);
-    EXPECT_EQ(s->buffer_size, IO_BUFFER_SIZE);
-    std::vector<uint8_t> bytes = counting(70000);
-    put_buffer(s, bytes.data(), static_cast<int>(bytes.size()));
-    EXPECT_EQ(url_fclose(s), 0);  // no explicit flush: close must not lose the tail
-
-    s = url_open_file(path.c_str(), URL_RDONLY);
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(url_fsize(s), 70000);
-    std::vector<uint8_t> back(70000);
-    EXPECT_EQ(get_buffer(s, back.data(), 70000), 70000);
-    EXPECT_EQ(back, bytes);
-    EXPECT_EQ(url_fseek(s, 69999, 0), 69999);
-    EXPECT_EQ(get_byte(s), bytes.back());
-    EXPECT_EQ(url_fclose(s), 0);
-    EXPECT_EQ(url_open_file(dir.file("none").c_str(), URL_RDONLY), nullptr);
 }
 
 }  // namespace
