@@ -20,3 +20,8 @@ ordavex_add_test(container_writer_large_test
 ordavex_add_benchmark(container_backward_benchmark
   SOURCES AviBackwardBenchmark.cpp
   LIBS container_test_support)
+
+# The FLV reader against ffprobe and ffmpeg.
+ordavex_add_test(container_flv_test
+  SOURCES FlvReadTest.cpp
+  LIBS container_test_support)
