@@ -247,7 +247,8 @@ void apply_number(MetadataWalk& w, const char* key, double v) {
     AVCodecContext* audio = w.audio;
     int64_t n = 0;
     if (!std::strcmp(key, "duration")) {
-        if (to_integer(v * 1e6, 0, kMaxInt64Double, &n))
+        // 0 (also what NaN and infinities read as) is left to the probe at the end.
+        if (to_integer(v * 1e6, 1, kMaxInt64Double, &n))
             w.s->duration = n;
     } else if (!std::strcmp(key, "width") || !std::strcmp(key, "height")) {
         if (video && v > 0 && to_integer(v, 1, INT_MAX, &n))

@@ -23,5 +23,5 @@ ordavex_add_benchmark(container_backward_benchmark
 
 # The FLV reader against ffprobe and ffmpeg.
 ordavex_add_test(container_flv_test
-  SOURCES FlvReadTest.cpp
+  SOURCES FlvReadTest.cpp FlvBytesTest.cpp
   LIBS container_test_support)
