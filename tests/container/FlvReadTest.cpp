@@ -10,6 +10,7 @@
 
 #include "Command.h"
 #include "FlvFile.h"
+#include "FlvFixtures.h"
 #include "TempDir.h"
 #include "TestData.h"
 
@@ -18,6 +19,8 @@ using namespace containertest;
 using namespace testsupport;
 
 namespace {
+
+using Bytes = std::vector<uint8_t>;
 
 struct FlvCase {
     const char* name;
@@ -147,6 +150,75 @@ std::vector<ProbePacket> expectedBackward(const std::vector<ProbePacket>& all, b
     }
     return want;
 }
+
+// The avcC record's parameter sets, each behind a start code.
+Bytes parameterSets(const uint8_t* e, int size) {
+    Bytes out;
+    for (int at = 5, list = 0; list < 2 && at < size; list++) {
+        for (int n = e[at++] & (list ? 0xFF : 0x1F); n-- > 0 && at + 2 <= size;) {
+            const int length = std::min(e[at] << 8 | e[at + 1], size - at - 2);
+            out.insert(out.end(), {0, 0, 0, 1});
+            out.insert(out.end(), e + at + 2, e + at + 2 + length);
+            at += 2 + length;
+        }
+    }
+    return out;
+}
+
+// FLV's 4-byte NAL unit lengths become start codes of the same size.
+Bytes annexB(const uint8_t* data, int size) {
+    Bytes out(data, data + size);
+    for (size_t at = 0; at + 4 <= out.size();) {
+        const size_t length =
+            size_t{out[at]} << 24 | out[at + 1] << 16 | out[at + 2] << 8 | out[at + 3];
+        out[at] = out[at + 1] = out[at + 2] = 0;
+        out[at + 3] = 1;
+        at += 4 + length;
+    }
+    return out;
+}
+
+}  // namespace
+
+namespace containertest {
+
+std::string flvFixture(const std::string& name) {
+    for (const FlvCase& c : kCases) {
+        if (name == c.name)
+            return makeFile(c);
+    }
+    return {};
+}
+
+FlvPayloads readFlvPayloads(const std::string& path) {
+    FlvPayloads out;
+    FlvFile f;
+    if (f.open(path) < 0)
+        return out;
+    while (flv_read_packet(f.ctx(), f.packet()) > 0) {
+        const AVPacket* p = f.packet();
+        const AVCodecContext* c = f.ctx()->streams[p->stream_index]->codec;
+        if (c->codec_id != CODEC_ID_H264) {
+            out.sound.emplace_back(p->data, p->data + p->size);
+            out.rate = c->sample_rate;
+            out.channels = c->channels;
+            out.soundConfig.assign(c->extradata, c->extradata + c->extradata_size);
+            out.aac = c->codec_id == CODEC_ID_AAC;
+            continue;
+        }
+        Bytes b = annexB(p->data, p->size);
+        if (p->flags & PKT_FLAG_KEY) {
+            const Bytes sets = parameterSets(c->extradata, c->extradata_size);
+            b.insert(b.begin(), sets.begin(), sets.end());
+        }
+        out.video.push_back(b);
+    }
+    return out;
+}
+
+}  // namespace containertest
+
+namespace {
 
 class FlvFiles : public ::testing::TestWithParam<FlvCase> {
 protected:

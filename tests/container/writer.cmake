@@ -23,5 +23,23 @@ ordavex_add_benchmark(container_backward_benchmark
 
 # The FLV reader against ffprobe and ffmpeg.
 ordavex_add_test(container_flv_test
-  SOURCES FlvReadTest.cpp FlvBytesTest.cpp
-  LIBS container_test_support)
+  SOURCES FlvReadTest.cpp FlvBytesTest.cpp FlvDecodeTest.cpp
+  LIBS container_test_support ordavex_codec ordavex_codec_testsupport)
+target_include_directories(container_flv_test PRIVATE ${PROJECT_SOURCE_DIR}/tests/codec)
+
+# The FLV reader's fuzz target, seeded with small files made at test time.
+set(FLV_FUZZ_SEEDS ${CMAKE_BINARY_DIR}/fuzz-seeds/flv)
+if(ORDAVEX_FUZZ)
+  add_test(NAME container_flv_fuzz_seeds
+           COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/FlvFuzzSeeds.sh ${FLV_FUZZ_SEEDS})
+  set_tests_properties(container_flv_fuzz_seeds PROPERTIES FIXTURES_SETUP container_flv_fuzz_seeds
+                       LABELS fuzz)
+endif()
+ordavex_add_fuzzer(container_flv_read_fuzzer
+  SOURCES FlvReadFuzzer.cpp
+  LIBS container_test_support
+  CORPUS ${FLV_FUZZ_SEEDS})
+if(ORDAVEX_FUZZ)
+  set_tests_properties(container_flv_read_fuzzer PROPERTIES
+                       FIXTURES_REQUIRED "ordavex_testdata;container_flv_fuzz_seeds")
+endif()
