@@ -25,7 +25,9 @@ ordavex_add_benchmark(container_backward_benchmark
 ordavex_add_test(container_flv_test
   SOURCES FlvReadTest.cpp FlvBytesTest.cpp FlvDecodeTest.cpp
   LIBS container_test_support ordavex_codec ordavex_codec_testsupport)
-target_include_directories(container_flv_test PRIVATE ${PROJECT_SOURCE_DIR}/tests/codec)
+if(TARGET container_flv_test)
+  target_include_directories(container_flv_test PRIVATE ${PROJECT_SOURCE_DIR}/tests/codec)
+endif()
 
 # The FLV reader's fuzz target, seeded with small files made at test time.
 set(FLV_FUZZ_SEEDS ${CMAKE_BINARY_DIR}/fuzz-seeds/flv)
