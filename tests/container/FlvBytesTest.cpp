@@ -7,6 +7,7 @@
 #include <cstring>
 #include <sstream>
 
+#include "AmfBuilder.h"
 #include "FlvFile.h"
 
 using namespace container;
@@ -39,25 +40,37 @@ std::string flv(int flags, const std::vector<Tag>& tags) {
     return out + be(previous, 4);
 }
 
-std::string key(const std::string& k) {
-    return be(k.size(), 2) + k;
-}
-std::string number(const std::string& k, double v) {
-    uint64_t bits;
-    std::memcpy(&bits, &v, 8);
-    return key(k) + be(0, 1) + be(bits, 8);
-}
-// onMetaData as an ECMA array of the members.
-Tag metadata(const std::string& members) {
-    return {18, 0, be(2, 1) + key("onMetaData") + be(8, 1) + be(0, 4) + members + be(9, 3)};
+// onMetaData as an ECMA array of the members (built with the telemetry tests' AMF0 builder).
+Tag metadata(const AmfBuilder& members) {
+    const std::vector<uint8_t> b =
+        AmfBuilder::record("onMetaData", 0).append(members).end().bytes();
+    return {18, 0, std::string(b.begin(), b.end())};
 }
 
-const std::string kNaN = number("duration", std::nan("")) + number("width", 1e300) +
-                         number("height", 120) + number("framerate", -5) +
-                         number("videodatarate", INFINITY) + number("audiosamplerate", 22000) +
-                         number("audiosamplesize", 16) + key("mono") + be(1, 1) + be(1, 1);
-std::string nested(int depth) {
-    return depth == 0 ? std::string() : be(3, 1) + key("o") + nested(depth - 1) + be(9, 3);
+AmfBuilder numbers(const std::vector<std::pair<const char*, double>>& members) {
+    AmfBuilder b;
+    for (const auto& [key, value] : members)
+        b.text(key).number(value);
+    return b;
+}
+
+// Values out of range, then a member nested deeper than the walk goes
+// (with a width after it that must not count).
+AmfBuilder oddValues() {
+    AmfBuilder b = numbers({{"duration", std::nan("")},
+                            {"width", 1e300},
+                            {"height", 120},
+                            {"framerate", -5},
+                            {"videodatarate", INFINITY},
+                            {"audiosamplerate", 22000},
+                            {"audiosamplesize", 16}});
+    b.text("mono").boolean(1).text("deep");
+    for (int i = 0; i < 40; i++)
+        b.beginObject().text("o");
+    b.number(1);
+    for (int i = 0; i < 40; i++)
+        b.end();
+    return b.append(numbers({{"width", 64}}));
 }
 
 struct BytesCase {
@@ -87,11 +100,10 @@ const BytesCase kBytes[] = {
              {8, 3, "\xAF\x01"},
              {8, 5, "\xAF\x01zz"}}),
      "1:5:5:2:1 ", "0,28,0,0,0,0 1,86018,44100,2,0,0 d=5000"},
-    {"MetadataOutOfRangeAndTooDeep",
-     flv(4, {metadata(kNaN + key("deep") + nested(40) + number("width", 64)), {8, 7, "\x3Epcm"}}),
-     "0:7:7:3:1 ", "1,65536,22050,1,0,0 d=7000"},
+    {"MetadataOutOfRangeAndTooDeep", flv(5, {metadata(oddValues()), {8, 7, "\x3Epcm"}}),
+     "1:7:7:3:1 ", "0,0,0,0,0,120 1,65536,22050,1,0,0 d=7000"},
     {"AudioFlagsBeforeMetadataKeepTheirRate",
-     flv(5, {{8, 0, "\x2Ex"}, metadata(number("audiosamplerate", 22000) + number("height", 120))}),
+     flv(5, {{8, 0, "\x2Ex"}, metadata(numbers({{"audiosamplerate", 22000}, {"height", 120}}))}),
      "1:0:0:1:1 ", "0,0,0,0,0,120 1,86017,44100,1,0,0 d=0"},
 };
 

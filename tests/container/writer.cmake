@@ -26,7 +26,8 @@ ordavex_add_test(container_flv_test
   SOURCES FlvReadTest.cpp FlvBytesTest.cpp FlvDecodeTest.cpp
   LIBS container_test_support ordavex_codec ordavex_codec_testsupport)
 if(TARGET container_flv_test)
-  target_include_directories(container_flv_test PRIVATE ${PROJECT_SOURCE_DIR}/tests/codec)
+  target_include_directories(container_flv_test PRIVATE ${PROJECT_SOURCE_DIR}/tests/codec
+                             ${PROJECT_SOURCE_DIR}/tests/telemetry)
 endif()
 
 # The FLV reader's fuzz target, seeded with small files made at test time.
