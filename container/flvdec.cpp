@@ -1,5 +1,6 @@
 #include "container/flvdec.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 
@@ -110,6 +111,18 @@ int64_t walk_forward(ByteIOContext* pb, int64_t pos, Visit visit) {
     return pos;
 }
 
+// Seeks to pos. When pos lies before the buffered bytes, the buffer is
+// refilled so that it ends just past pos: a walk back through the size
+// chain then finds its next steps already read.
+void seek_back(ByteIOContext* pb, int64_t pos) {
+    const int64_t buffered_from = pb->pos - (pb->buf_end - pb->buffer);
+    if (!pb->write_flag && pos < buffered_from && pb->buffer_size > 2 * kTagFieldsSize) {
+        url_fseek(pb, std::max<int64_t>(0, pos + 2 * kTagFieldsSize - pb->buffer_size), 0);
+        url_fgetc(pb);
+    }
+    url_fseek(pb, pos, 0);
+}
+
 // Visits the tags before the size field at pos, newest first, through the
 // chain of previous-tag sizes; a tag counts only when its own data size
 // agrees with the size field behind it. Stops when visit returns true
@@ -118,8 +131,7 @@ int64_t walk_forward(ByteIOContext* pb, int64_t pos, Visit visit) {
 template <typename Visit>
 bool walk_back(ByteIOContext* pb, int64_t pos, Visit visit) {
     while (pos >= kChainFloor) {
-        if (url_fseek(pb, pos, 0) < 0)
-            return false;
+        seek_back(pb, pos);
         const int64_t size = get_be32(pb);
         if (url_feof(pb) || size < kTagHeaderSize || pos - size - kSizeFieldSize < kChainFloor)
             return false;
