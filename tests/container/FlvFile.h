@@ -1,10 +1,7 @@
 #pragma once
 
-// One FLV file opened with our reader (from a path or bytes in memory),
-// forwards or, given a slot, backwards; closed on destruction.
-#include <string>
-#include <vector>
-
+// One FLV file opened with our reader, from a path or bytes in memory,
+// forwards or (given a slot) backwards; closed on destruction.
 #include "AviFile.h"
 #include "container/flvdec.h"
 
@@ -18,38 +15,31 @@ public:
         memory_ ? closeMemoryStream(ctx_.pb) : (void)container::url_fclose(ctx_.pb);
         container::av_destruct_packet(&pkt_);
     }
-    // The header's result (or the open error); slot >= 0 reads backwards.
+    // The header's result, or the open error.
     int open(const std::string& path, int slot = -1) {
-        if (container::url_fopen(&ctx_.pb, path.c_str(), 0) < 0)
-            return container::AVERROR_NOENT;
-        return readHeader(slot);
+        return container::url_fopen(&ctx_.pb, path.c_str(), 0) < 0 ? container::AVERROR_NOENT
+                                                                   : readHeader(slot);
     }
     int openMemory(std::vector<uint8_t> bytes, int slot = -1) {
         memory_ = true;
         ctx_.pb = openMemoryStream(std::move(bytes));
         return readHeader(slot);
     }
-    // One packet (stream, dts, size, tag start, key) or the negative result.
-    int readOne(ProbePacket* out) {
-        const int r = slot_ < 0 ? container::flv_read_packet(&ctx_, &pkt_)
-                                : container::flv_read_packet_backward(&ctx_, &pkt_, slot_);
-        if (r >= 0)
-            *out = {pkt_.stream_index, pkt_.dts, pkt_.size, pkt_.pos, (pkt_.flags & 1) != 0};
-        return r;
-    }
-    std::vector<ProbePacket> readAll(int* end = nullptr, size_t limit = 1000000) {
+    // Packets (stream, dts, size, tag start, key) until a negative result, which goes to *end.
+    std::vector<ProbePacket> readAll(int* end = nullptr, size_t limit = SIZE_MAX) {
         std::vector<ProbePacket> got;
-        ProbePacket p;
         int r = 0;
-        while (got.size() < limit && (r = readOne(&p)) >= 0)
-            got.push_back(p);
+        while (got.size() < limit &&
+               (r = slot_ < 0 ? container::flv_read_packet(&ctx_, &pkt_)
+                              : container::flv_read_packet_backward(&ctx_, &pkt_, slot_)) >= 0)
+            got.push_back(
+                {pkt_.stream_index, pkt_.dts, pkt_.size, pkt_.pos, (pkt_.flags & 1) != 0});
         if (end)
             *end = r;
         return got;
     }
     container::AVFormatContext* ctx() { return &ctx_; }
     container::AVPacket* packet() { return &pkt_; }
-    int slot() const { return slot_; }
 
 private:
     int readHeader(int slot) {

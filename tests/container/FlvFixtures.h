@@ -1,8 +1,7 @@
 #pragma once
 
-// The FLV test files (made with the ffmpeg CLI on first use) and their
-// packets as plain bytes, for tests that must not see container records.
-#include <cstdint>
+// The FLV test files (made with the ffmpeg CLI on first use) and our
+// reader's packets as plain bytes, for tests that must not see container records.
 #include <string>
 #include <vector>
 
@@ -10,15 +9,10 @@ namespace containertest {
 
 // Path of the generated file `name` (h264_aac, h264_mp3, aac_only, ...).
 std::string flvFixture(const std::string& name);
-
 struct FlvPayloads {
     std::vector<std::vector<uint8_t>> video;  // Annex B, parameter sets before key frames
-    std::vector<std::vector<uint8_t>> sound;
-    int rate = 0, channels = 0;
-    std::vector<uint8_t> soundConfig;  // AAC AudioSpecificConfig
-    bool aac = false;
+    std::vector<std::vector<uint8_t>> aac;    // empty for other sound
 };
-// Every packet our reader gives, forwards.
 FlvPayloads readFlvPayloads(const std::string& path);
 
 }  // namespace containertest

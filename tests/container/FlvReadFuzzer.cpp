@@ -1,56 +1,26 @@
 // libFuzzer target: header, packets, key-frame seeks and backward reading
-// of the FLV reader over bytes in memory. The last bytes of the input
-// choose the seek targets and the backward slot.
-#include <cstddef>
-#include <cstdint>
-#include <vector>
-
+// of the FLV reader over bytes in memory. The last 6 bytes choose three
+// seek targets; the last one also the backward slot.
 #include "FlvFile.h"
 
 using namespace container;
-using containertest::FlvFile;
-using containertest::ProbePacket;
-
-namespace {
-
-constexpr size_t kMaxPackets = 4000;
-constexpr size_t kPacketsAfterSeek = 200;
-constexpr int kSeeks = 3;
-
-void readSome(FlvFile& flv, size_t limit) {
-    ProbePacket p;
-    for (size_t n = 0; n < limit && flv.readOne(&p) >= 0; ++n) {
-    }
-}
-
-// Seeks to the targets the 3-byte groups of tail give, reading a little after each.
-void seekAndRead(FlvFile& flv, const uint8_t* tail, int slot) {
-    for (int k = 0; k < kSeeks; ++k, tail += 3) {
-        const int64_t target = (int64_t{tail[0]} << 8 | tail[1]) * 10 - 1000;
-        flv_seek_frame(flv.ctx(), target, 0, slot < 0 ? tail[2] % (FLV_PACKET_SLOTS + 1) : slot);
-        readSome(flv, kPacketsAfterSeek);
-    }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> bytes(data, data + size);
-    const uint8_t* tail = size >= 3 * kSeeks ? data + size - 3 * kSeeks : nullptr;
-    FlvFile forward;
-    forward.openMemory(bytes);
-    readSome(forward, kMaxPackets);
-    if (tail)
-        seekAndRead(forward, tail, -1);
-
     const int slot = size > 0 ? data[size - 1] % FLV_PACKET_SLOTS : 0;
-    FlvFile backward;
+    containertest::FlvFile forward, backward;
+    forward.openMemory(bytes);
     backward.openMemory(bytes, slot);
-    readSome(backward, kMaxPackets);
-    if (tail)
-        seekAndRead(backward, tail, slot);
+    for (containertest::FlvFile* f : {&forward, &backward}) {
+        f->readAll(nullptr, 4000);
+        for (size_t k = 0; size >= 6 && k < 6; k += 2) {
+            flv_seek_frame(f->ctx(), (data[size - 6 + k] << 8 | data[size - 5 + k]) * 10 - 1000, 0,
+                           slot);
+            f->readAll(nullptr, 200);
+        }
+    }
     flv_set_to_end_packet(backward.ctx(), slot);
     flv_have_packet(backward.ctx(), slot);
-    readSome(backward, kMaxPackets);
+    backward.readAll(nullptr, 4000);
     return 0;
 }
