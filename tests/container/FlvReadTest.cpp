@@ -170,7 +170,8 @@ TEST_P(FlvFiles, SeekLandsOnNearestKeyFrame) {
         auto after = std::upper_bound(keys.begin(), keys.end(), target);
         const int64_t nearest =
             after == keys.end() || target - after[-1] < *after - target ? after[-1] : *after;
-        EXPECT_TRUE(p.stream == 0 && p.key && std::abs(p.dts - target) == std::abs(nearest - target))
+        EXPECT_TRUE(p.stream == 0 && p.key &&
+                    std::abs(p.dts - target) == std::abs(nearest - target))
             << target << " " << p.dts;
     }
 }
