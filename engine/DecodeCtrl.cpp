@@ -66,12 +66,19 @@ void DecodeCtrl::RunPass() {
 }
 
 // The reset is taken with the entry, so every entry after a Clear is decoded
-// after the decoder and the queues were emptied.
+// after the decoder and the queues were emptied. The frame queue's reset is
+// raised before the packet queue's is lowered: the release worker, which
+// checks both, never sees a moment without one and so never shows a stale
+// frame against the clock of after the Clear.
 bool DecodeCtrl::Take(PacketInfo* info, int* size) {
     bool reset = false;
     bool got = false;
     {
         QueueLock<PacketQueue> lock(*packetQueue);
+        if (packetQueue->IsReset()) {
+            QueueLock<FrameQueue> frameLock(*frameQueue);
+            frameQueue->Clear();
+        }
         reset = packetQueue->TakeReset();
         got = packetQueue->OutputData(info, &packet, size);
     }
@@ -85,10 +92,6 @@ bool DecodeCtrl::Take(PacketInfo* info, int* size) {
 }
 
 void DecodeCtrl::OnReset() {
-    {
-        QueueLock<FrameQueue> lock(*frameQueue);
-        frameQueue->Clear();
-    }
     time->InterruptWaits();  // the release worker may wait on the clock
     if (decoder) {
         decoder->Flush();

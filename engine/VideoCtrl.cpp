@@ -20,6 +20,7 @@ VideoCtrl::VideoCtrl(Controller* controller, int channel, TimeSource* time)
     : Worker(time),
       controller(controller),
       frameQueue(&controller->frameQueues[size_t(channel)]),
+      packetQueue(&controller->packetQueues[size_t(channel)]),
       channel(channel) {}
 
 VideoCtrl::~VideoCtrl() {
@@ -51,6 +52,10 @@ void VideoCtrl::RunPass() {
     }
     if (pending != lastShown) {
         if (!WaitForReceiver()) {
+            return;
+        }
+        if (Superseded()) {
+            pending = -1;  // the clock may already be the one after the Clear
             return;
         }
         Show();
@@ -90,6 +95,13 @@ void VideoCtrl::TakeNext() {
         pending = -1;
         emit Signal_show(nullptr, 0, 0);
     }
+}
+
+// A Clear came that the decode worker has not yet passed on: every frame
+// still queued, and the pending one, are of before it. Checked after the clock
+// was read: Clear raises the packet queue's reset before it resets the clock.
+bool VideoCtrl::Superseded() const {
+    return frameQueue->IsReset() || packetQueue->IsReset();
 }
 
 // The clock announces every release, so this sleeps until it moves.

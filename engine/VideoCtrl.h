@@ -8,6 +8,7 @@
 
 class Controller;
 class FrameQueue;
+class PacketQueue;
 
 // The video release worker of one channel: takes decoded frames from the
 // channel's frame queue and signals each once the playback clock has reached
@@ -39,12 +40,14 @@ private:
     void RunPass();
     void TakeNext();
     void WaitForClock();
+    bool Superseded() const;
     void Show();
     bool WaitForReceiver();
     bool Receiving() const;
 
     Controller* const controller;
     FrameQueue* const frameQueue;
+    PacketQueue* const packetQueue;  // only its reset flag is read
     const int channel;
 
     // Release thread only.
