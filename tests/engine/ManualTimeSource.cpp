@@ -1,5 +1,6 @@
 #include "ManualTimeSource.h"
 
+#include <algorithm>
 #include <chrono>
 
 qint64 ManualTimeSource::NowMs() {
@@ -15,43 +16,53 @@ bool ManualTimeSource::WaitUntil(qint64 deadlineMs, const StopCondition& stop, c
     if (now >= deadlineMs) {
         return true;
     }
-    sleeping = true;
-    sleepDeadline = deadlineMs;
-    sleeperStop = stop ? &stop : nullptr;
-    outcome = Outcome::Pending;
+    const auto me = sleepers.insert(sleepers.end(), Sleeper{deadlineMs, stop ? &stop : nullptr});
     changed.notify_all();
-    changed.wait(lock, [&] { return outcome != Outcome::Pending; });
-    sleeperStop = nullptr;
-    return outcome == Outcome::Reached;
+    changed.wait(lock, [&] { return me->outcome != Outcome::Pending; });
+    const bool reached = me->outcome == Outcome::Reached;
+    sleepers.erase(me);
+    return reached;
 }
 
-// The sleeper's condition is evaluated here, under the mutex that the sleeper
-// released when it went to sleep, so it sees what the sleeper wrote before.
+// The sleepers' conditions are evaluated here, under the mutex that each
+// sleeper released when it went to sleep, so they see what it wrote before.
 void ManualTimeSource::InterruptWaits() {
     std::lock_guard<std::mutex> lock(mutex);
-    if (sleeping && sleeperStop && (*sleeperStop)()) {
-        sleeping = false;
-        outcome = Outcome::Stopped;
-        changed.notify_all();
+    for (Sleeper& s : sleepers) {
+        if (s.outcome == Outcome::Pending && s.stop && (*s.stop)()) {
+            s.outcome = Outcome::Stopped;
+        }
     }
+    changed.notify_all();
 }
 
 void ManualTimeSource::AdvanceTo(qint64 ms) {
     std::lock_guard<std::mutex> lock(mutex);
-    if (ms > now) {
-        now = ms;
+    now = std::max(now, ms);
+    for (Sleeper& s : sleepers) {
+        if (s.outcome == Outcome::Pending && now >= s.deadline) {
+            s.outcome = Outcome::Reached;
+        }
     }
-    if (sleeping && now >= sleepDeadline) {
-        sleeping = false;
-        outcome = Outcome::Reached;
-        changed.notify_all();
-    }
+    changed.notify_all();
 }
 
-std::optional<ManualTimeSource::Sleep> ManualTimeSource::Sleeping() {
+std::optional<ManualTimeSource::Sleep> ManualTimeSource::Sleeping(int workers) {
     std::unique_lock<std::mutex> lock(mutex);
-    if (!changed.wait_for(lock, std::chrono::seconds(5), [&] { return sleeping; })) {
+    std::optional<Sleep> earliest;
+    const auto enough = [&] {
+        earliest.reset();
+        int n = 0;
+        for (const Sleeper& s : sleepers) {
+            if (s.outcome == Outcome::Pending) {
+                ++n;
+                earliest = Sleep{earliest ? std::min(earliest->deadline, s.deadline) : s.deadline};
+            }
+        }
+        return n >= workers;
+    };
+    if (!changed.wait_for(lock, std::chrono::seconds(5), enough)) {
         return std::nullopt;
     }
-    return Sleep{sleepDeadline};
+    return earliest;
 }

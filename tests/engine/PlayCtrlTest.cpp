@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -11,6 +12,7 @@
 
 #include "ManualTimeSource.h"
 #include "engine/Controller.h"
+#include "engine/QueueLock.h"
 #include "engine/StreamMarker.h"
 #include "engine/Suspend.h"
 
@@ -146,6 +148,43 @@ INSTANTIATE_TEST_SUITE_P(
                       PaceCase{"Fps50At2X", 20, 5, 32}, PaceCase{"Fps50At16X", 20, 8, 256},
                       PaceCase{"Gap21At2X", 21, 5, 32}),
     [](const ::testing::TestParamInfo<PaceCase>& info) { return std::string(info.param.name); });
+
+// Two workers in one virtual time: the release worker shows each frame at
+// the virtual moment the clock releases its timestamp.
+TEST_F(ClockTest, ReleaseWorkerShowsEachFrameWhenTheClockReachesIt) {
+    VideoCtrl& video = *controller->videoCtrls[0];
+    std::vector<qint64> shown;
+    QObject::connect(
+        &video, &VideoCtrl::Signal_show, &video,
+        [&](uchar* pixels, int, int) {
+            std::lock_guard<std::mutex> lock(mutex);
+            shown.push_back(time.NowMs());
+            std::free(pixels);
+            video.FrameConsumed();
+        },
+        Qt::DirectConnection);
+    const std::vector<unsigned char> pixels(size_t(FrameQueue::FrameBytes(2, 2)));
+    for (qint64 dts : {0, 40, 80}) {
+        QueueLock<FrameQueue> lock(controller->frameQueues[0]);
+        ASSERT_EQ(controller->frameQueues[0].InputData(dts, pixels.data(), 2, 2),
+                  QueueInput::Accepted);
+    }
+    Feed({0, 40, 80});
+    Start();
+    video.Start();
+    for (;;) {
+        const auto sleep = time.Sleeping(2);
+        ASSERT_TRUE(sleep.has_value()) << "a worker stopped sleeping";
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (shown.size() >= 3) {
+                break;
+            }
+        }
+        time.AdvanceTo(sleep->deadline);
+    }
+    EXPECT_EQ(shown, (std::vector<qint64>{0, 40, 80}));
+}
 
 TEST_F(ClockTest, LateWakeUpsDoNotAddUp) {
     Feed({0, 40, 80, 120});
