@@ -230,6 +230,8 @@ private:
     }
 
     void Act(const QStringList& parts) {
+        // Stamped before acting: a seek may show its first frame before Act returns.
+        const double at = double(clock.elapsed());
         const QString kind = parts.value(1);
         const qint64 arg = parts.value(2).toLongLong();
         if (kind == "seek") {
@@ -259,8 +261,7 @@ private:
             controller.On_PlayAVI(options.paths, options.selected);
         }
         std::lock_guard<std::mutex> lock(mutex);
-        done.append(
-            QJsonArray{double(clock.elapsed()), parts.join(':'), double(RssKb()), Threads()});
+        done.append(QJsonArray{at, parts.join(':'), double(RssKb()), Threads()});
     }
 
     const Options options;
