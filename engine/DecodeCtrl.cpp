@@ -271,9 +271,9 @@ bool DecodeCtrl::inputFrame(qint64 dts, const unsigned char* data, int width, in
         }
         delay_ms(
             kIdleMs,
-            [this] {
+            [this, width, height] {
                 QueueLock<FrameQueue> lock(*frameQueue);
-                return frameQueue->Count() < FrameQueue::kCapacity || packetQueue->IsReset();
+                return frameQueue->HasRoom(width, height) || packetQueue->IsReset();
             },
             frameQueue);
     }

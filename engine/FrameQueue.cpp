@@ -10,9 +10,17 @@ qint64 FrameQueue::FrameBytes(int width, int height) {
     return I420Layout::ForSize(width, height).size;
 }
 
+bool FrameQueue::HasRoom(int width, int height) const {
+    return Count() < kCapacity &&
+           (Count() == 0 || QueuedBytes() + FrameBytes(width, height) <= kMaxQueuedBytes);
+}
+
 QueueInput FrameQueue::InputData(qint64 dts, const unsigned char* data, int width, int height) {
     if (width < 0 || height < 0) {
         return QueueInput::Refused;
+    }
+    if (!HasRoom(width, height)) {
+        return QueueInput::Full;
     }
     return Put(data, FrameBytes(width, height), kMaxFrameBytes, [&](QueuedFrame& slot) {
         slot.width = width;

@@ -23,13 +23,25 @@ public:
     // Largest frame taken: an 8192 x 8192 picture.
     static constexpr qint64 kMaxFrameBytes = 100663296;
 
+    // Frames queued at once stay within this many bytes (one frame always
+    // fits): 35 frames of 720p, 16 of 1080p. Twelve rings of full 1080p
+    // slots plus the groups held backwards would pass 2 GiB.
+    static constexpr qint64 kMaxQueuedBytes = 48 * 1024 * 1024;
+
+    FrameQueue() { KeepAtMost(kMaxQueuedBytes); }
+
+    // Whether a frame of that size would be taken now (no reset pending
+    // aside).
+    bool HasRoom(int width, int height) const;
+
     // Bytes of one I420 frame as codec/I420Layout lays it out; 0 unless both
     // sides are at least 1.
     static qint64 FrameBytes(int width, int height);
 
     // Stores a copy of the frame (FrameBytes(width, height) bytes of data).
     // Refused for negative sides, a frame above kMaxFrameBytes, pixels
-    // announced without data, or no memory; else Full when no slot is free.
+    // announced without data, or no memory; else Full when no slot or no
+    // room within kMaxQueuedBytes is free.
     QueueInput InputData(qint64 dts, const unsigned char* data, int width, int height);
     // Takes the oldest frame: its pixels into data (capacity bytes), the other
     // fields through the non-null pointers. False when empty, or when the

@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 #include <array>
+#include <cstdint>
 #include <new>
 #include <vector>
 
@@ -18,10 +19,13 @@ public:
     static constexpr int kCapacity = Capacity;
 
     int Count() const { return count; }
+    // Payload bytes of the entries stored.
+    qint64 QueuedBytes() const { return queuedBytes; }
 
     // Forgets every entry (slot buffers stay for reuse) and tells the consumer.
     void Clear() {
         count = 0;
+        queuedBytes = 0;
         writeIndex = 0;
         readIndex = 0;
         RaiseReset();
@@ -36,15 +40,23 @@ protected:
             return QueueInput::Full;
         }
         Slot& slot = entries[writeIndex];
+        const qint64 before = slot.buf.Capacity();
         const QueueInput stored = slot.buf.Store(data, n, maxBytes);
         if (stored != QueueInput::Accepted) {
             return stored;
         }
+        allocatedBytes += slot.buf.Capacity() - before;
         fill(slot);
+        queuedBytes += slot.Bytes();
         writeIndex = Next(writeIndex);
         ++count;
         return QueueInput::Accepted;
     }
+
+    // Slot buffers beyond this many bytes in all are freed as their entries
+    // are taken, so a ring of large entries keeps about what it holds rather
+    // than every slot at the largest size it ever saw.
+    void KeepAtMost(qint64 bytes) { keepBytes = bytes; }
 
     // Copies the oldest slot's payload into data (capacity bytes) and hands
     // the slot to read. False when empty or when the payload does not fit
@@ -59,8 +71,7 @@ protected:
             return false;
         }
         read(slot);
-        readIndex = Next(readIndex);
-        --count;
+        Consumed();
         return true;
     }
 
@@ -84,8 +95,7 @@ protected:
             return false;
         }
         read(slot);
-        readIndex = Next(readIndex);
-        --count;
+        Consumed();
         return true;
     }
 
@@ -100,8 +110,22 @@ protected:
 private:
     static int Next(int i) { return i + 1 == Capacity ? 0 : i + 1; }
 
+    void Consumed() {
+        Slot& slot = entries[readIndex];
+        queuedBytes -= slot.Bytes();
+        if (allocatedBytes > keepBytes) {
+            allocatedBytes -= slot.buf.Capacity();
+            slot.buf.Release();
+        }
+        readIndex = Next(readIndex);
+        --count;
+    }
+
     // Guarded by the lock.
     std::array<Slot, Capacity> entries{};  // "slots" is taken by Qt
+    qint64 queuedBytes = 0;
+    qint64 allocatedBytes = 0;
+    qint64 keepBytes = INT64_MAX;
     int count = 0;
     int writeIndex = 0;
     int readIndex = 0;

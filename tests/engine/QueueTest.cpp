@@ -170,4 +170,20 @@ TEST(DataQueueTest, RefusesRecordsLargerThanTheWorkerBuffer) {
     EXPECT_EQ(queue.InputData(1, record.data(), 256), QueueInput::Accepted);
 }
 
+// Large frames fill the frame ring by bytes before its slots run out; a take
+// makes room again.
+TEST(FrameQueueTest, LargeFramesAreBoundedByBytes) {
+    FrameQueue queue;
+    const std::vector<unsigned char> pixels(size_t(FrameQueue::FrameBytes(1920, 1080)));
+    QueueLock<FrameQueue> lock(queue);
+    int n = 0;
+    while (queue.InputData(n, pixels.data(), 1920, 1080) == QueueInput::Accepted) {
+        ++n;
+    }
+    EXPECT_EQ(n, int(FrameQueue::kMaxQueuedBytes / qint64(pixels.size())));
+    std::vector<unsigned char> out;
+    ASSERT_TRUE(queue.OutputData(nullptr, &out, nullptr, nullptr));
+    EXPECT_EQ(queue.InputData(n, pixels.data(), 1920, 1080), QueueInput::Accepted);
+}
+
 }  // namespace
