@@ -26,7 +26,12 @@ Controller* Controller::GetInstance() {
     return &instance;
 }
 
-Controller::Controller(TimeSource* time) : time(time), playCtrl(this, time) {
+Controller::Controller(TimeSource* time)
+    : time(time),
+      playCtrl(this, time),
+      audioDecoderCtrl(this, &soundBuffer, &audioQueue, time),
+      audioCtrl(&soundBuffer),
+      audioReopen(&audioCtrl, this) {
     qRegisterMetaType<PlayStatus>("PlayStatus");
     qRegisterMetaType<uchar*>("uchar*");
     const QStringList pictures =
@@ -197,6 +202,10 @@ QAudioFormat Controller::PcmFormat(int sampleRate) {
     format.setByteOrder(QAudioFormat::LittleEndian);
     format.setSampleType(QAudioFormat::SignedInt);
     return format;
+}
+
+void Controller::ChangeFreqHz(int rate) {
+    audioReopen.Request(rate);
 }
 
 void Controller::InterruptWaits() {

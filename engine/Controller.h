@@ -10,6 +10,9 @@
 #include <condition_variable>
 #include <mutex>
 
+#include "engine/AudioCtrl.h"
+#include "engine/AudioDecoderCtrl.h"
+#include "engine/AudioReopen.h"
 #include "engine/FrameQueue.h"
 #include "engine/GPSList.h"
 #include "engine/MapType.h"
@@ -90,6 +93,9 @@ public:
     void SetAudioFormat(const QAudioFormat& granted, const QAudioFormat& requested);
     // The format asked of the output: sampleRate Hz, mono, 16-bit signed LE PCM.
     static QAudioFormat PcmFormat(int sampleRate);
+    // Demux thread: reopens the audio output at rate on the GUI thread and
+    // returns once AudioFormat() holds the new format (or the exit flag rose).
+    void ChangeFreqHz(int rate);
 
     // Makes waiting workers look at the shared state again; call after
     // changing playStatus, speed or unpaced from outside these commands.
@@ -156,6 +162,10 @@ public:
 
     // Workers, built after the state above and destroyed before it.
     PlayCtrl playCtrl;
+    AudioDecoderCtrl audioDecoderCtrl;
+    // GUI thread: the sound output and its reopen at a stream's rate.
+    AudioCtrl audioCtrl;
+    AudioReopen audioReopen;
 
 private:
     struct RequestFlags {
