@@ -181,7 +181,7 @@ TEST_F(AudioPath, ARateChangeReopensOnceAndExitEndsAWaitingRequest) {
             }
         }
     });
-    QTest::qWaitFor([&] { return reopens == 2; }, 5000);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return reopens == 2; }, 5000));
     demux.join();
     EXPECT_EQ(reopens, 2);
     // The GUI thread serves no events now: only the exit flag ends the wait.
