@@ -6,12 +6,10 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
-#include <cstring>
 
 #include "Command.h"
+#include "SoundRing.h"
 #include "engine/AudioCtrl.h"
-#include "engine/QueueLock.h"
-#include "engine/SoundBuffer.h"
 
 namespace {
 
@@ -70,18 +68,6 @@ protected:
         audio.SetFormat(8000, 1, 16, "audio/pcm", QAudioFormat::LittleEndian,
                         QAudioFormat::SignedInt);
     }
-    void Write(int16_t value, qint64 bytes) {
-        QueueLock<SoundBuffer> lock(ring);
-        char* room = nullptr;
-        ASSERT_GE(ring.LockBuf(&room, bytes), bytes);
-        for (qint64 i = 0; i < bytes; i += 2)
-            std::memcpy(room + i, &value, 2);
-        ring.UnlockBuf(bytes);
-    }
-    qint64 Buffered() {
-        QueueLock<SoundBuffer> lock(ring);
-        return ring.GetBufDataLen();
-    }
 
     SoundBuffer ring;
     AudioCtrl audio{&ring};
@@ -95,9 +81,13 @@ TEST_F(PulseOutput, StartsOnTheDefaultSinkAndIsRecreatedOnANewOne) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !(first = Pactl("sink-inputs")).isEmpty(); }, 2000));
     EXPECT_EQ(first.section('\t', 1), Sink("one"));
     const QAudioFormat format = audio.Output()->format();
+    bool replaced = false;
+    QObject::connect(audio.Output(), &QObject::destroyed, [&] { replaced = true; });
+    testsupport::runCommand({"pactl", "set-default-sink", "two"});
     QElapsedTimer moved;
     moved.start();
-    testsupport::runCommand({"pactl", "set-default-sink", "two"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return replaced; }, 2000));
+    EXPECT_LT(moved.elapsed(), 300);
     // A new stream on the new sink (the server may move the old one itself).
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
@@ -106,23 +96,22 @@ TEST_F(PulseOutput, StartsOnTheDefaultSinkAndIsRecreatedOnANewOne) {
                    now.section('\t', 1) == Sink("two");
         },
         2000));
-    EXPECT_LT(moved.elapsed(), 300);
     EXPECT_EQ(audio.Output()->format(), format);
 }
 
 TEST_F(PulseOutput, PauseStopsThePullAndResumeRestartsIt) {
-    Write(1, SoundBuffer::kCapacity);
+    ASSERT_TRUE(WriteRing(ring, SoundBuffer::kCapacity, 1));
     audio.Start();
     QTest::qWait(300);
-    EXPECT_LT(Buffered(), SoundBuffer::kCapacity);
+    EXPECT_LT(Buffered(ring), SoundBuffer::kCapacity);
     audio.Suspend();
     QTest::qWait(100);
-    const qint64 paused = Buffered();
+    const qint64 paused = Buffered(ring);
     QTest::qWait(300);
-    EXPECT_EQ(Buffered(), paused);
+    EXPECT_EQ(Buffered(ring), paused);
     audio.Resume();
     QTest::qWait(300);
-    EXPECT_LT(Buffered(), paused);
+    EXPECT_LT(Buffered(ring), paused);
 }
 
 // Qt scales the samples it hands the server, so the volume is measured in
@@ -131,7 +120,7 @@ TEST_F(PulseOutput, VolumeSetBeforeStartAndMuteReachTheSink) {
     constexpr int16_t kSignal = 8000;
     audio.SetVolume(50);
     audio.Start();
-    Write(kSignal, 96000);  // 6 s
+    ASSERT_TRUE(WriteRing(ring, 96000, kSignal));  // 6 s
     const double linear =
         QAudio::convertVolume(0.5, QAudio::LogarithmicVolumeScale, QAudio::LinearVolumeScale);
     EXPECT_NEAR(Level("one"), kSignal * linear, kSignal * 0.01);
