@@ -11,12 +11,11 @@
 inline bool WriteRing(SoundBuffer& ring, qint64 bytes, int16_t value = 0) {
     QueueLock<SoundBuffer> lock(ring);
     char* room = nullptr;
-    if (ring.LockBuf(&room, bytes) < bytes)
-        return false;
-    for (qint64 i = 0; i < bytes; i += 2)
+    const bool fits = ring.LockBuf(&room, bytes) >= bytes;
+    for (qint64 i = 0; fits && i < bytes; i += 2)
         std::memcpy(room + i, &value, 2);
-    ring.UnlockBuf(bytes);
-    return true;
+    ring.UnlockBuf(fits ? bytes : 0);
+    return fits;
 }
 
 inline qint64 Buffered(SoundBuffer& ring) {
