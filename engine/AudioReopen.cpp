@@ -10,7 +10,6 @@
 
 AudioReopen::AudioReopen(AudioCtrl* audio, Controller* controller)
     : audio(audio), controller(controller) {
-    moveToThread(audio->thread());
 }
 
 bool AudioReopen::NeedsReopen(int streamRate) const {

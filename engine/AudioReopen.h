@@ -17,7 +17,7 @@ public:
     static constexpr int kMaxRate = 192000;
     static constexpr int kWaitStepMs = 10;
 
-    // Lives in the thread of audio (the GUI thread); both must outlive it.
+    // Built in the GUI thread, where audio lives; both must outlive it.
     AudioReopen(AudioCtrl* audio, Controller* controller);
 
     // Demux thread: whether a stream at streamRate needs a reopen. Compared
