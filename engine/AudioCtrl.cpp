@@ -65,7 +65,7 @@ void AudioCtrl::Start() {
             sink.Suspend();
         }
     }
-    buffer->SetReaderRunning(true);
+    buffer->SetReaderRunning(output || sink.IsActive());
     // The watch runs after a failed start too, so a device that appears is used.
     watching = true;
     timer.start(kWatchMs);

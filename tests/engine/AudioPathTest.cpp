@@ -88,6 +88,29 @@ TEST_P(AudioPathPcm, CodecChangesSwitchDecodersAndKeepEverySample) {
 
 INSTANTIATE_TEST_SUITE_P(Rates, AudioPathPcm, ::testing::Values(8000, 16000));
 
+// Seeks (queue resets) and rate changes while packets flow; then a clean
+// play at 8000 Hz is still exact.
+TEST_F(AudioPath, StressOfSeeksAndRateChangesLeavesAWorkingPath) {
+    c.audioDecoderCtrl.Start();
+    const auto seek = [&] {
+        QueueLock<PacketQueue> lock(c.audioQueue);
+        c.audioQueue.Clear();
+    };
+    for (int round = 0; round < 40; ++round) {
+        Feed(round % 3 ? "h264_aac.avi" : "h264_adpcm_ms.avi", 0, 10 + round);
+        seek();
+        c.SetAudioFormat(Controller::PcmFormat(round % 2 ? 16000 : 8000), {});
+    }
+    c.SetAudioFormat(Controller::PcmFormat(8000), {});
+    ring.TakeReset();
+    seek();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ring.TakeReset(); }, 2000));
+    pcm.clear();
+    Feed("h264_adpcm_ms.avi");
+    End();
+    EXPECT_TRUE(pcm == Ffmpeg("h264_adpcm_ms.avi", 8000));
+}
+
 TEST_F(AudioPath, NothingIsWrittenOrWaitedForWhileNoOutputRuns) {
     ring.SetReaderRunning(false);
     c.audioDecoderCtrl.Start();
