@@ -22,7 +22,6 @@ inline qint64 Buffered(SoundBuffer& ring) {
     QueueLock<SoundBuffer> lock(ring);
     return ring.GetBufDataLen();
 }
-
 // Appends everything buffered to out.
 inline void ReadRing(SoundBuffer& ring, std::vector<unsigned char>* out) {
     char chunk[4096];
