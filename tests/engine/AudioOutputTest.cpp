@@ -5,9 +5,9 @@
 #include <QAudioOutput>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 
-#include "Command.h"
 #include "SoundRing.h"
 #include "engine/AudioCtrl.h"
 
@@ -15,20 +15,19 @@ namespace {
 
 QProcess server;
 
-QString Pactl(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{"pactl"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return QString::fromStdString(testsupport::runCommand(argv).out);
+QString Pactl(const QStringList& args) {
+    QProcess pactl;
+    pactl.start("pactl", args);
+    pactl.waitForFinished();
+    return pactl.readAllStandardOutput();
 }
 // "index\tsink" of the first stream; "" when there is none.
 QString Stream() {
     return Pactl({"list", "short", "sink-inputs"}).section('\t', 0, 1);
 }
 QString Sink(const QString& name) {
-    for (const QString& line : Pactl({"list", "short", "sinks"}).split('\n'))
-        if (line.section('\t', 1, 1) == name)
-            return line.section('\t', 0, 0);
-    return "none";
+    const QRegularExpression line("^(\\d+)\t" + name + "\t", QRegularExpression::MultilineOption);
+    return line.match(Pactl({"list", "short", "sinks"})).captured(1);
 }
 
 // Mean magnitude of what the sink plays, recorded from its monitor while the
@@ -59,7 +58,7 @@ protected:
             {"--daemonize=no", "--exit-idle-time=-1", "-n", "--use-pid-file=no", "--disable-shm",
              "-L", "module-null-sink sink_name=one", "-L", "module-null-sink sink_name=two", "-L",
              "module-native-protocol-unix auth-anonymous=1 socket=" + socket});
-        ASSERT_TRUE(QTest::qWaitFor([] { return Sink("two") != "none"; }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([] { return !Sink("two").isEmpty(); }, 10000));
     }
     static void TearDownTestSuite() {
         server.terminate();

@@ -88,11 +88,12 @@ TEST_P(AudioPathPcm, CodecChangesSwitchDecodersAndKeepEverySample) {
 
 INSTANTIATE_TEST_SUITE_P(Rates, AudioPathPcm, ::testing::Values(8000, 16000));
 
-// Seeks (queue resets) and rate changes while packets flow; then a clean
-// play at 8000 Hz is still exact.
+// Seeks (queue resets) and rate changes while packets flow; then nothing is
+// written (nor waited for) while no output runs, and a clean play is exact.
 TEST_F(AudioPath, StressOfSeeksAndRateChangesLeavesAWorkingPath) {
     c.audioDecoderCtrl.Start();
     const auto seek = [&] {
+        ring.TakeReset();
         QueueLock<PacketQueue> lock(c.audioQueue);
         c.audioQueue.Clear();
     };
@@ -101,46 +102,31 @@ TEST_F(AudioPath, StressOfSeeksAndRateChangesLeavesAWorkingPath) {
         seek();
         c.SetAudioFormat(Controller::PcmFormat(round % 2 ? 16000 : 8000), {});
     }
-    c.SetAudioFormat(Controller::PcmFormat(8000), {});
-    ring.TakeReset();
-    seek();
     ASSERT_TRUE(QTest::qWaitFor([&] { return ring.TakeReset(); }, 2000));
+    c.SetAudioFormat(Controller::PcmFormat(8000), {});
     pcm.clear();
+    ring.SetReaderRunning(false);
+    Feed("h264_adpcm_ms.avi");  // more than the ring holds
+    End();
+    EXPECT_TRUE(pcm.empty());
+    ring.SetReaderRunning(true);
     Feed("h264_adpcm_ms.avi");
     End();
     EXPECT_TRUE(pcm == Ffmpeg("h264_adpcm_ms.avi", 8000));
 }
 
-TEST_F(AudioPath, NothingIsWrittenOrWaitedForWhileNoOutputRuns) {
-    ring.SetReaderRunning(false);
-    c.audioDecoderCtrl.Start();
-    Feed("h264_adpcm_ms.avi");  // more than the ring holds
-    End();
-    EXPECT_TRUE(pcm.empty());
-}
-
-// The silent sink pulls 2 bytes a sample at the format's rate, nothing while
-// paused, and a reopen while paused stays paused.
-TEST_F(AudioPath, SilentSinkPullsAtTheFormatsPaceAndAReopenKeepsThePause) {
-    c.audioReopen.Open(8000);
+// No device: the silent sink pulls 2 bytes a sample at the format's rate and
+// nothing while paused. Stream rates from the demux thread reopen the output
+// once per change, and it stays paused; exit ends a request that waits.
+TEST_F(AudioPath, SilentSinkPaceReopensWhilePausedAndExitDuringAReopen) {
+    c.audioReopen.Open(16000);
     ASSERT_TRUE(c.audioCtrl.Silent() && WriteRing(ring, 32000));
     QTest::qWait(500);
-    EXPECT_NEAR(Buffered(ring), 32000 - 8000, 1600);
-    c.audioCtrl.Suspend();
-    c.audioReopen.Open(16000);
-    ASSERT_TRUE(WriteRing(ring, 32000));
-    QTest::qWait(300);
-    EXPECT_EQ(Buffered(ring), 32000);
-    c.audioCtrl.Resume();
-    QTest::qWait(500);
     EXPECT_NEAR(Buffered(ring), 32000 - 16000, 3200);
-}
-
-TEST_F(AudioPath, ARateChangeReopensOnceAndExitEndsAWaitingRequest) {
-    c.audioReopen.Open(8000);
+    c.audioCtrl.Suspend();
     std::atomic<int> reopens{0};
     std::thread demux([&] {
-        for (int rate : {8000, 8000, 16000, 16000, 0, 8000, 8000}) {
+        for (int rate : {16000, 8000, 8000, 0, 16000, 16000, 8000}) {
             if (c.audioReopen.NeedsReopen(rate)) {
                 c.ChangeFreqHz(rate);
                 EXPECT_EQ(c.AudioSampleRate(), rate);
@@ -148,9 +134,15 @@ TEST_F(AudioPath, ARateChangeReopensOnceAndExitEndsAWaitingRequest) {
             }
         }
     });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return reopens == 2; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return reopens == 3; }, 5000));
     demux.join();
-    EXPECT_EQ(reopens, 2);
+    EXPECT_EQ(reopens, 3);
+    ASSERT_TRUE(WriteRing(ring, 16000));
+    QTest::qWait(300);
+    EXPECT_EQ(Buffered(ring), 16000);
+    c.audioCtrl.Resume();
+    QTest::qWait(500);
+    EXPECT_NEAR(Buffered(ring), 16000 - 8000, 1600);
     // The GUI thread serves no events now: only the exit flag ends the wait.
     QElapsedTimer waited;
     waited.start();
