@@ -24,9 +24,10 @@ public:
     // with the last requested rate, not the granted one, so a device that
     // substitutes a rate costs one reopen, not one per packet.
     bool NeedsReopen(int streamRate) const;
-    // Any thread but the GUI thread's own queued calls: reopens at rate and
-    // returns once the controller holds the new format; false when the exit
-    // flag rose first. From the GUI thread it runs at once.
+    // Any thread: reopens at rate on the GUI thread and returns once the
+    // controller holds the new format; false when the exit flag rose first
+    // (the reopen may still run later). Called on the GUI thread, it runs at
+    // once.
     bool Request(int rate);
     // GUI thread: close, choose the format (mono 16-bit signed PCM at rate,
     // or the device's nearest), publish it to the controller, start.

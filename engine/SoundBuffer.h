@@ -17,11 +17,12 @@ public:
     static constexpr qint64 kCapacity = 102400;
 
     SoundBuffer();
+    SoundBuffer(const SoundBuffer&) = delete;
+    SoundBuffer& operator=(const SoundBuffer&) = delete;
+
     // Play time of bytes of the ring's PCM (mono 16-bit) at sampleRate Hz, in
     // whole ms; 0 for a rate that is not positive.
     static qint64 DurationMs(qint64 bytes, int sampleRate);
-    SoundBuffer(const SoundBuffer&) = delete;
-    SoundBuffer& operator=(const SoundBuffer&) = delete;
 
     // Whether a block of want bytes can ever be granted; one that cannot is
     // refused by LockBuf however long the writer waits.
