@@ -140,6 +140,8 @@ TEST_F(AudioPath, SilentSinkPaceReopensWhilePausedAndExitDuringAReopen) {
     ASSERT_TRUE(WriteRing(ring, 16000));
     QTest::qWait(300);
     EXPECT_EQ(Buffered(ring), 16000);
+    WithLock(ring, [&] { ring.SetEndDts(10000); });
+    EXPECT_EQ(c.audioCtrl.GetCurrentDts(), 9000);  // 1 s of sound is still to play
     c.audioCtrl.Resume();
     QTest::qWait(500);
     EXPECT_NEAR(Buffered(ring), 16000 - 8000, 1600);

@@ -18,9 +18,13 @@ inline bool WriteRing(SoundBuffer& ring, qint64 bytes, int16_t value = 0) {
     return fits;
 }
 
-inline qint64 Buffered(SoundBuffer& ring) {
+template <typename F>
+auto WithLock(SoundBuffer& ring, F f) {
     QueueLock<SoundBuffer> lock(ring);
-    return ring.GetBufDataLen();
+    return f();
+}
+inline qint64 Buffered(SoundBuffer& ring) {
+    return WithLock(ring, [&] { return ring.GetBufDataLen(); });
 }
 // Appends everything buffered to out.
 inline void ReadRing(SoundBuffer& ring, std::vector<unsigned char>* out) {
