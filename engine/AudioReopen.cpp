@@ -9,8 +9,7 @@
 #include "engine/Suspend.h"
 
 AudioReopen::AudioReopen(AudioCtrl* audio, Controller* controller)
-    : audio(audio), controller(controller) {
-}
+    : audio(audio), controller(controller) {}
 
 bool AudioReopen::NeedsReopen(int streamRate) const {
     return streamRate > 0 && streamRate <= kMaxRate && streamRate != requestedRate.load();
