@@ -22,7 +22,13 @@ Controller* Controller::GetInstance() {
 }
 
 Controller::Controller(TimeSource* time)
-    : time(time), audioFormat(PcmFormat(8000)), playCtrl(this, time), aviFileRead(this, time) {
+    : time(time),
+      audioFormat(PcmFormat(8000)),
+      playCtrl(this, time),
+      aviFileRead(this, time),
+      audioDecoderCtrl(this, &soundBuffer, &audioQueue, time),
+      audioCtrl(&soundBuffer),
+      audioReopen(&audioCtrl, this) {
     for (int ch = 0; ch < kChannels; ++ch) {
         videoCtrls[size_t(ch)].reset(new VideoCtrl(this, ch, time));
         decodeCtrls[size_t(ch)].reset(new DecodeCtrl(this, ch, time));
@@ -290,6 +296,10 @@ QAudioFormat Controller::PcmFormat(int sampleRate) {
     format.setByteOrder(QAudioFormat::LittleEndian);
     format.setSampleType(QAudioFormat::SignedInt);
     return format;
+}
+
+void Controller::ChangeFreqHz(int rate) {
+    audioReopen.Request(rate);
 }
 
 void Controller::InterruptWaits() {

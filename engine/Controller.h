@@ -13,6 +13,9 @@
 #include <mutex>
 
 #include "engine/AVIFileRead.h"
+#include "engine/AudioCtrl.h"
+#include "engine/AudioDecoderCtrl.h"
+#include "engine/AudioReopen.h"
 #include "engine/DecodeCtrl.h"
 #include "engine/FrameQueue.h"
 #include "engine/GPSList.h"
@@ -117,6 +120,9 @@ public:
     void SetAudioFormat(const QAudioFormat& granted, const QAudioFormat& requested);
     // The format asked of the output: sampleRate Hz, mono, 16-bit signed LE PCM.
     static QAudioFormat PcmFormat(int sampleRate);
+    // Demux thread: reopens the audio output at rate on the GUI thread and
+    // returns once AudioFormat() holds the new format (or the exit flag rose).
+    void ChangeFreqHz(int rate);
 
     // Makes waiting workers look at the shared state again; call after
     // changing playStatus, speed, unpaced, reverse or singleStep from outside
@@ -189,6 +195,10 @@ public:
     std::array<std::unique_ptr<DecodeCtrl>, kChannels> decodeCtrls;
     PlayCtrl playCtrl;
     AVIFileRead aviFileRead;
+    AudioDecoderCtrl audioDecoderCtrl;
+    // GUI thread: the sound output and its reopen at a stream's rate.
+    AudioCtrl audioCtrl;
+    AudioReopen audioReopen;
 
 private:
     struct RequestFlags {
