@@ -50,6 +50,9 @@ public:
     // What plays now: a device output (null when none) or the silent sink.
     QAudioOutput* Output() const { return output.get(); }
     bool Silent() const { return sink.IsActive(); }
+    // The sound the output takes from the ring is also handed to tap, on the
+    // GUI thread (see AudioDevice::SetTap).
+    void SetTap(std::function<void(const char*, qint64)> tap) { device.SetTap(std::move(tap)); }
     QAudioFormat Format() const { return format; }
 
 private:

@@ -42,25 +42,25 @@ std::unique_ptr<ACDecoder> AudioDecoderCtrl::MakeDecoder(int codecId) {
 
 void AudioDecoderCtrl::run() {
     std::vector<unsigned char> packet(size_t(queue->MaxPacketBytes()));
+    controller->audioDecoding.store(true);
     while (!g_bSuspend.load()) {
-        if (!Pass(packet.data())) {
+        if (!Pass(&packet)) {
             delay_ms(kRetryMs);
         }
     }
+    controller->audioDecoding.store(false);
     Finish(QStringLiteral("AudioDecode exit"));
 }
 
-bool AudioDecoderCtrl::Pass(unsigned char* packet) {
-    int type = 0;
+bool AudioDecoderCtrl::Pass(std::vector<unsigned char>* packet) {
+    PacketInfo& info = taken;
     int size = 0;
-    qint64 dts = 0;
     bool reset = false;
     bool got = false;
     {
         QueueLock<PacketQueue> lock(*queue);
         reset = queue->TakeReset();
-        got = queue->OutputData(&type, &dts, packet, queue->MaxPacketBytes(), &size, nullptr,
-                                nullptr);
+        got = queue->OutputData(&info, packet, &size);
     }
     if (reset) {
         Restart();
@@ -68,10 +68,10 @@ bool AudioDecoderCtrl::Pass(unsigned char* packet) {
     if (!got) {
         return reset;
     }
-    if (dts == StreamMarker::End) {
+    if (info.dts == StreamMarker::End) {
         Drain();
-    } else if (dts >= 0) {
-        Decode(type, dts, packet, size);
+    } else if (info.dts >= 0) {
+        Decode(info, packet->data(), size);
     }
     return true;
 }
@@ -87,7 +87,8 @@ void AudioDecoderCtrl::Restart() {
     nextDts = 0;
 }
 
-void AudioDecoderCtrl::Decode(int codecId, qint64 dts, const unsigned char* data, int size) {
+void AudioDecoderCtrl::Decode(const PacketInfo& info, const unsigned char* data, int size) {
+    const int codecId = info.type;
     if (codecId != decoderId || !decoder) {
         Drain();
         decoder = MakeDecoder(codecId);
@@ -96,12 +97,14 @@ void AudioDecoderCtrl::Decode(int codecId, qint64 dts, const unsigned char* data
     if (!decoder) {
         return;
     }
+    // Raw AAC and ADPCM need the stream's rate, channels and set-up bytes.
+    decoder->setStreamInfo(info.audio);
     decoderRate = controller->AudioSampleRate();
     decoder->setOutputRate(decoderRate);
     int bytes = 0;
     const unsigned char* pcm = decoder->DecodeBuffer(codecId, data, size, &bytes, 0, 0, nullptr, 0);
     if (pcm && bytes > 0) {
-        Write(pcm, bytes, dts, decoderRate);
+        Write(pcm, bytes, info.dts, decoderRate);
     }
 }
 

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
+#include "engine/PacketQueue.h"
 #include "engine/Worker.h"
 
 class ACDecoder;
 class Controller;
-class PacketQueue;
 class SoundBuffer;
 
 // The audio decode worker: takes the played channel's audio packets from the
@@ -33,9 +34,9 @@ protected:
 
 private:
     // One turn of the loop; false when there was nothing to do.
-    bool Pass(unsigned char* packet);
+    bool Pass(std::vector<unsigned char>* packet);
     void Restart();
-    void Decode(int codecId, qint64 dts, const unsigned char* data, int size);
+    void Decode(const PacketInfo& info, const unsigned char* data, int size);
     void Drain();
     // Writes one block whole, waiting for room while the output pulls; drops
     // it when no output runs, the queue was reset or the worker ends.
@@ -47,6 +48,7 @@ private:
     PacketQueue* const queue;
 
     // Audio decode thread only.
+    PacketInfo taken;  // the last packet's fields, kept so its buffers are reused
     std::unique_ptr<ACDecoder> decoder;
     int decoderId = 0;    // codec id the decoder was made for
     int decoderRate = 0;  // output rate last given to the decoder

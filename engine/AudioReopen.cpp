@@ -26,7 +26,9 @@ bool AudioReopen::Request(int rate) {
     QMetaObject::invokeMethod(
         this,
         [this, rate, done] {
-            Open(rate);
+            if (!g_bSuspend.load()) {  // the requester gave up: the output stays closed
+                Open(rate);
+            }
             done->release();
         },
         Qt::QueuedConnection);
@@ -47,4 +49,5 @@ void AudioReopen::Open(int rate) {
                          wanted.byteOrder(), wanted.sampleType());
     controller->SetAudioFormat(granted, wanted);
     audio->Start();
+    opens.fetch_add(1);
 }

@@ -33,10 +33,13 @@ public:
     // or the device's nearest), publish it to the controller, start.
     void Open(int rate);
     int RequestedRate() const { return requestedRate.load(); }
+    // How many times Open ran (the start's open included).
+    int Opens() const { return opens.load(); }
 
 private:
     AudioCtrl* const audio;
     Controller* const controller;
     // Written by the requesting thread and the GUI thread, read by the demux.
     std::atomic<int> requestedRate{0};
+    std::atomic<int> opens{0};
 };
