@@ -184,16 +184,22 @@ TEST_F(AudioPlay, SeekGoesOnFromTheFirstAudioPacketAfterTheKeyFrame) {
     EXPECT_GT(head, 16000u) << "the sound before the seek is missing";
 }
 
-// 8000 -> 16000 -> 8000 Hz recordings in a row: one reopen per change; an
-// exit while the demux waits for a reopen ends within the shutdown limit.
+// 8000 -> 16000 -> 8000 Hz recordings in a row: one reopen per change. Then
+// a stress of seeks and rate changes (run under TSan too), which ends with
+// an exit while the demux may wait for a reopen.
 TEST_F(AudioPlay, RecordingsAtOtherRatesReopenOncePerChange) {
     Play(
         {"--no-end", "--action", "1500:open:1", "--action", "3000:open:2", "--action", "4500:quit"},
         {"1=adpcm8", "--", "1=aac16stereo", "--", "1=adpcm8"});
     EXPECT_EQ(json["audio_opens"].toInt(), 3);
     EXPECT_EQ(json["audio_rate"].toInt(), 8000);
-    Play({"--no-end", "--action", "1000:open:1", "--action", "1000:quit"},
-         {"1=adpcm8", "--", "1=aac16stereo"});
+    std::vector<std::string> args{"--no-end"};
+    for (int t = 100; t < 3000; t += 100)
+        args.insert(args.end(),
+                    {"--action", std::to_string(t) + (t % 300 ? ":seek:" : ":open:") +
+                                     std::to_string(t % 300 ? t * 3 : t / 300 % 2 + 1)});
+    args.insert(args.end(), {"--action", "3000:quit"});
+    Play(args, {"1=adpcm8", "--", "1=aac16stereo", "--", "1=aac44stereo"});
 }
 
 }  // namespace
