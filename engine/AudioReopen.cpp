@@ -1,5 +1,7 @@
 #include "engine/AudioReopen.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QSemaphore>
 #include <QThread>
 #include <memory>
@@ -7,6 +9,17 @@
 #include "engine/AudioCtrl.h"
 #include "engine/Controller.h"
 #include "engine/Suspend.h"
+
+namespace {
+// A reopen posted to the GUI thread; the event is freed there, after it ran.
+struct RequestEvent : QEvent {
+    static constexpr QEvent::Type kType = QEvent::Type(QEvent::User + 112);
+    RequestEvent(int rate, std::shared_ptr<QSemaphore> done)
+        : QEvent(kType), rate(rate), done(std::move(done)) {}
+    const int rate;
+    const std::shared_ptr<QSemaphore> done;
+};
+}  // namespace
 
 AudioReopen::AudioReopen(AudioCtrl* audio, Controller* controller)
     : audio(audio), controller(controller) {}
@@ -21,22 +34,26 @@ bool AudioReopen::Request(int rate) {
         Open(rate);
         return true;
     }
-    // Shared with the queued call, which may run after the requester gave up.
+    // Shared with the posted request, which may run after the requester gave up.
     auto done = std::make_shared<QSemaphore>();
-    QMetaObject::invokeMethod(
-        this,
-        [this, rate, done] {
-            if (!g_bSuspend.load()) {  // the requester gave up: the output stays closed
-                Open(rate);
-            }
-            done->release();
-        },
-        Qt::QueuedConnection);
+    QCoreApplication::postEvent(this, new RequestEvent(rate, done));
     while (!done->tryAcquire(1, kWaitStepMs)) {
         if (g_bSuspend.load()) {
             return false;
         }
     }
+    return true;
+}
+
+bool AudioReopen::event(QEvent* e) {
+    if (e->type() != RequestEvent::kType) {
+        return QObject::event(e);
+    }
+    const auto* request = static_cast<RequestEvent*>(e);
+    if (!g_bSuspend.load()) {  // else the requester gave up: the output stays closed
+        Open(request->rate);
+    }
+    request->done->release();
     return true;
 }
 

@@ -36,6 +36,10 @@ public:
     // How many times Open ran (the start's open included).
     int Opens() const { return opens.load(); }
 
+protected:
+    // Runs a posted request (GUI thread).
+    bool event(QEvent* e) override;
+
 private:
     AudioCtrl* const audio;
     Controller* const controller;

@@ -160,6 +160,7 @@ private:
                 audioFile.write(pcm, bytes);
                 std::lock_guard<std::mutex> lock(mutex);
                 audio.append(QJsonArray{double(clock.elapsed()), double(bytes)});
+                lastFrameAt = clock.elapsed();  // sound still playing keeps the run going
             });
         }
         for (int ch = 0; ch < Controller::kChannels; ++ch) {
