@@ -1,19 +1,27 @@
 // The whole engine on the real clock: unpaced throughput of 1, 4 and 12
 // channels against as many parallel `ffmpeg -threads 1 -f null` runs on the
 // same file, the speed error of paced play, and the CPU of an idle and of a
-// paused engine.
+// paused engine. --latency: how late frames are shown after the clock passed
+// their time, at 1X, 4X and 16X on CHANNELS channels. --first: time to the
+// first frame after an open and after a seek.
 //
 // engine_pipeline_bench FILE.avi [FFMPEG]
+// engine_pipeline_bench --latency CHANNELS FILE.avi [1X-only]
+// engine_pipeline_bench --first FILE.avi
 #include <sys/resource.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTimer>
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "engine/Controller.h"
 #include "engine/StreamMarker.h"
@@ -45,14 +53,25 @@ struct Engine {
     qint64 lastPosition = -1;
     qint64 firstAt = 0;
     qint64 lastAt = 0;
+    // Wall-clock us of every frame shown, by channel, and of every position
+    // the clock released, in order.
+    std::mutex timesMutex;
+    std::vector<std::vector<qint64>> shownUs{size_t(Controller::kChannels)};
+    std::vector<std::pair<qint64, qint64>> positionUs;  // (us, position)
+
+    qint64 NowUs() const { return wall.nsecsElapsed() / 1000; }
 
     Engine() {
-        for (auto& video : controller.videoCtrls) {
-            VideoCtrl* v = video.get();
+        for (int ch = 0; ch < Controller::kChannels; ++ch) {
+            VideoCtrl* v = controller.videoCtrls[size_t(ch)].get();
             QObject::connect(
                 v, &VideoCtrl::Signal_show, v,
-                [this, v](uchar* pixels, int, int) {
+                [this, v, ch](uchar* pixels, int, int) {
                     if (pixels) {
+                        {
+                            std::lock_guard<std::mutex> lock(timesMutex);
+                            shownUs[size_t(ch)].push_back(NowUs());
+                        }
                         std::free(pixels);
                         v->FrameConsumed();
                         ++frames;
@@ -63,6 +82,10 @@ struct Engine {
         QObject::connect(
             &controller.playCtrl, &PlayCtrl::Signal_updateTime, &controller.playCtrl,
             [this](qint64 position, qint64) {
+                if (position >= 0) {
+                    std::lock_guard<std::mutex> lock(timesMutex);
+                    positionUs.emplace_back(NowUs(), position);
+                }
                 if (position == StreamMarker::End) {
                     ended.store(true);
                 } else if (position >= 0) {
@@ -152,11 +175,109 @@ void IdleCpu(const QString& file) {
                 (ProcessCpuMs() - cpu) * 100.0 / double(t.elapsed()));
 }
 
+double Percentile(std::vector<qint64> v, double p) {
+    if (v.empty()) {
+        return 0;
+    }
+    std::sort(v.begin(), v.end());
+    return double(v[std::min(v.size() - 1, size_t(p * double(v.size())))]);
+}
+
+// The n-th frame of a channel is the n-th position the clock released (the
+// same file on every channel, played forwards from its start).
+void Lateness(const QString& file, int channels, int speedIndex, double nominal) {
+    Engine engine;
+    engine.controller.SpeedChange(speedIndex);
+    engine.Play(file, channels);
+    engine.WaitForEnd(600000);
+    std::lock_guard<std::mutex> lock(engine.timesMutex);
+    const auto& released = engine.positionUs;
+    // One frame interval of wall time at this speed.
+    const double intervalUs =
+        released.size() > 1 ? double(released[1].second - released[0].second) * 1000.0 / nominal
+                            : 0;
+    std::vector<qint64> late;
+    for (int ch = 0; ch < channels; ++ch) {
+        const auto& shown = engine.shownUs[size_t(ch)];
+        for (size_t n = 0; n < shown.size() && n < released.size(); ++n) {
+            late.push_back(shown[n] - released[n].first);
+        }
+    }
+    const auto beyond =
+        std::count_if(late.begin(), late.end(), [&](qint64 us) { return double(us) > intervalUs; });
+    std::printf(
+        "| paced %gX, %d channels | late p50 %.2f ms, p95 %.2f ms, max %.2f ms; %zu frames, %.2f "
+        "%% "
+        "over one interval |\n",
+        nominal, channels, Percentile(late, 0.5) / 1e3, Percentile(late, 0.95) / 1e3,
+        Percentile(late, 1.0) / 1e3, late.size(),
+        late.empty() ? 0.0 : double(beyond) * 100.0 / double(late.size()));
+}
+
+// Open to the first frame of every channel, then a seek to the middle while
+// playing to the first frame after the clock's first position of the seek.
+void FirstFrame(const QString& file, int channels) {
+    Engine engine;
+    const qint64 openAt = engine.NowUs();
+    engine.Play(file, channels);
+    const auto firstShown = [&](qint64 afterUs) {
+        qint64 last = -1;
+        for (int ch = 0; ch < channels; ++ch) {
+            const auto& shown = engine.shownUs[size_t(ch)];
+            const auto it = std::upper_bound(shown.begin(), shown.end(), afterUs);
+            if (it == shown.end()) {
+                return qint64(-1);
+            }
+            last = std::max(last, *it);
+        }
+        return last;
+    };
+    Sleep(3000);
+    qint64 opened = 0;
+    {
+        std::lock_guard<std::mutex> lock(engine.timesMutex);
+        opened = firstShown(openAt);
+    }
+    const qint64 target = 5000;
+    const qint64 seekAt = engine.NowUs();
+    engine.controller.aviFileRead.Seek(target);
+    Sleep(2000);
+    std::lock_guard<std::mutex> lock(engine.timesMutex);
+    qint64 reported = -1;
+    for (const auto& [us, position] : engine.positionUs) {
+        if (us > seekAt && position >= target - 1000 && position <= target) {
+            reported = us;
+            break;
+        }
+    }
+    const qint64 sought = reported < 0 ? -1 : firstShown(reported - 1);
+    std::printf("| first frame of all %d channels after open | %.1f ms |\n", channels,
+                opened < 0 ? -1.0 : double(opened - openAt) / 1e3);
+    std::printf("| first frame of all %d channels after a seek | %.1f ms |\n", channels,
+                sought < 0 ? -1.0 : double(sought - seekAt) / 1e3);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+    if (argc > 3 && std::strcmp(argv[1], "--latency") == 0) {
+        const int channels = std::clamp(std::atoi(argv[2]), 1, Controller::kChannels);
+        const QString file = QString::fromLocal8Bit(argv[3]);
+        Lateness(file, channels, 4, 1);
+        if (argc > 4) {
+            return 0;
+        }
+        Lateness(file, channels, 6, 4);
+        Lateness(file, channels, 8, 16);
+        return 0;
+    }
+    if (argc > 2 && std::strcmp(argv[1], "--first") == 0) {
+        FirstFrame(QString::fromLocal8Bit(argv[2]), 1);
+        FirstFrame(QString::fromLocal8Bit(argv[2]), 12);
+        return 0;
+    }
     if (argc < 2) {
         std::fputs("usage: engine_pipeline_bench FILE.avi [FFMPEG]\n", stderr);
         return 2;
