@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "engine/DataRecordSink.h"
 #include "engine/QueueLock.h"
 #include "engine/RecordingName.h"
 #include "engine/Suspend.h"
@@ -20,7 +21,12 @@ Controller* Controller::GetInstance() {
     return &instance;
 }
 
-Controller::Controller(TimeSource* time) : time(time), playCtrl(this, time) {
+Controller::Controller(TimeSource* time)
+    : time(time), audioFormat(PcmFormat(8000)), playCtrl(this, time), aviFileRead(this, time) {
+    for (int ch = 0; ch < kChannels; ++ch) {
+        videoCtrls[size_t(ch)].reset(new VideoCtrl(this, ch, time));
+        decodeCtrls[size_t(ch)].reset(new DecodeCtrl(this, ch, time));
+    }
     qRegisterMetaType<PlayStatus>("PlayStatus");
     qRegisterMetaType<uchar*>("uchar*");
     const QStringList pictures =
@@ -33,7 +39,15 @@ Controller::~Controller() {
 }
 
 void Controller::Start() {
+    if (started.exchange(true)) {
+        return;
+    }
     playCtrl.Start();
+    aviFileRead.Start();
+    for (int ch = 0; ch < kChannels; ++ch) {
+        decodeCtrls[size_t(ch)]->Start();
+        videoCtrls[size_t(ch)]->Start();
+    }
 }
 
 void Controller::Shutdown() {
@@ -47,7 +61,16 @@ void Controller::Shutdown() {
         flags.condition.notify_all();
     }
     time->InterruptWaits();
+    JoinWorkers();
+}
+
+void Controller::JoinWorkers() {
     playCtrl.Wait();
+    aviFileRead.Wait();
+    for (int ch = 0; ch < kChannels; ++ch) {
+        decodeCtrls[size_t(ch)]->Wait();
+        videoCtrls[size_t(ch)]->Wait();
+    }
 }
 
 void Controller::On_PlayAVI(const QVector<QString>& paths, int channel) {
@@ -79,6 +102,18 @@ void Controller::On_Stop() {
     SetStatus(PlayStatus::Stop);
 }
 
+void Controller::On_Pause() {
+    PlayStatus expected = PlayStatus::Play;
+    playStatus.compare_exchange_strong(expected, PlayStatus::Pause);
+    SetStatus(playStatus.load());
+}
+
+void Controller::On_Play() {
+    PlayStatus expected = PlayStatus::Pause;
+    playStatus.compare_exchange_strong(expected, PlayStatus::Play);
+    SetStatus(playStatus.load());
+}
+
 QDateTime Controller::GetStartTime() {
     std::lock_guard<std::mutex> lock(fileMutex);
     return startTime;
@@ -93,40 +128,99 @@ void Controller::SpeedChange(int index) {
     InterruptWaits();
 }
 
-bool Controller::InputData(qint64 marker) {
+bool Controller::InputData(qint64 marker, const std::function<bool()>& abandon) {
+    // The consumer has ended once the exit flag is up: it will not drain.
+    const auto giveUp = [&abandon] { return g_bSuspend.load() || (abandon && abandon()); };
+    PacketInfo info;
+    info.dts = marker;
     for (PacketQueue& queue : packetQueues) {
-        for (;;) {
-            QueueInput result;
-            {
-                QueueLock<PacketQueue> lock(queue);
-                result = queue.InputData(0, marker, nullptr, 0, 0, 0);
-            }
-            if (result == QueueInput::Accepted) {
-                break;
-            }
-            // The consumer has ended once the exit flag is up: it will not drain.
-            if (g_bSuspend.load()) {
+        while (Offer(queue, info, nullptr, 0) != QueueInput::Accepted) {
+            if (giveUp()) {
                 return false;
             }
-            time->WaitFor(kRetryMs, [] { return g_bSuspend.load(); });
+            time->WaitFor(kRetryMs, giveUp);
         }
     }
     return true;
 }
 
-QueueInput Controller::InputData(int channel, int type, qint64 dts, const unsigned char* data,
-                                 int size, int width, int height) {
+QueueInput Controller::InputData(int channel, const PacketInfo& info, const unsigned char* data,
+                                 int size) {
     if (channel < 0 || channel >= kChannels) {
         return QueueInput::Refused;
     }
-    PacketQueue& queue = packetQueues[channel];
-    QueueLock<PacketQueue> lock(queue);
-    return queue.InputData(type, dts, data, size, width, height);
+    return Offer(packetQueues[size_t(channel)], info, data, size);
+}
+
+QueueInput Controller::InputData(int channel, int type, qint64 dts, const unsigned char* data,
+                                 int size, int width, int height) {
+    PacketInfo info;
+    info.type = type;
+    info.dts = dts;
+    info.width = width;
+    info.height = height;
+    return InputData(channel, info, data, size);
+}
+
+QueueInput Controller::InputAudioData(const PacketInfo& info, const unsigned char* data, int size) {
+    PacketInfo audio = info;
+    audio.width = audio.height = 0;
+    return Offer(audioQueue, audio, data, size);
 }
 
 QueueInput Controller::InputAudioData(int type, qint64 dts, const unsigned char* data, int size) {
-    QueueLock<PacketQueue> lock(audioQueue);
-    return audioQueue.InputData(type, dts, data, size, 0, 0);
+    PacketInfo info;
+    info.type = type;
+    info.dts = dts;
+    return InputAudioData(info, data, size);
+}
+
+QueueInput Controller::Offer(PacketQueue& queue, const PacketInfo& info, const unsigned char* data,
+                             int size) {
+    QueueInput result;
+    {
+        QueueLock<PacketQueue> lock(queue);
+        result = queue.InputData(info, data, size);
+    }
+    if (result == QueueInput::Accepted) {
+        time->Wake(&queue);
+    }
+    return result;
+}
+
+void Controller::Clear() {
+    for (PacketQueue& queue : packetQueues) {
+        ClearQueue(queue);
+    }
+    ClearQueue(audioQueue);
+    playCtrl.Clear();
+    for (DataRecordSink* sink : {gpsSink.load(), gsensorSink.load()}) {
+        if (sink) {
+            sink->Clear();
+        }
+    }
+    // After the schedule: an entry released meanwhile cannot publish again.
+    clock.store(0);
+    lastWait.store(0);
+    time->Wake(&clock);
+}
+
+void Controller::ClearQueue(PacketQueue& queue) {
+    {
+        QueueLock<PacketQueue> lock(queue);
+        queue.Clear();
+    }
+    time->Wake(&queue);
+}
+
+void Controller::SetRecordSinks(DataRecordSink* gps, DataRecordSink* gsensor) {
+    gpsSink.store(gps);
+    gsensorSink.store(gsensor);
+}
+
+void Controller::RecordSinks(DataRecordSink** gps, DataRecordSink** gsensor) const {
+    *gps = gpsSink.load();
+    *gsensor = gsensorSink.load();
 }
 
 bool Controller::TakeNewRecording(Reader reader, Recording* out) {
@@ -155,6 +249,10 @@ void Controller::ClearGo(Reader reader) {
     flags.go = false;
 }
 
+bool Controller::NewRecordingPending(Reader reader) {
+    return Flags(reader).newFile.load();
+}
+
 bool Controller::HasGo(Reader reader) {
     RequestFlags flags = Flags(reader);
     std::lock_guard<std::mutex> lock(flags.mutex);
@@ -162,12 +260,16 @@ bool Controller::HasGo(Reader reader) {
 }
 
 QAudioFormat Controller::AudioFormat() const {
-    QAudioFormat format = PcmFormat(audioSampleRate.load());
-    format.setChannelCount(audioChannelCount.load());
-    format.setSampleSize(audioSampleSize.load());
-    format.setSampleType(audioSampleType.load());
-    format.setByteOrder(audioByteOrder.load());
-    return format;
+    std::lock_guard<std::mutex> lock(audioFormatMutex);
+    return audioFormat;
+}
+
+int Controller::AudioSampleRate() const {
+    return AudioFormat().sampleRate();
+}
+
+int Controller::AudioSampleSize() const {
+    return AudioFormat().sampleSize();
 }
 
 void Controller::SetAudioFormat(const QAudioFormat& granted, const QAudioFormat& requested) {
@@ -175,11 +277,8 @@ void Controller::SetAudioFormat(const QAudioFormat& granted, const QAudioFormat&
     if (!format.isValid()) {
         return;
     }
-    audioSampleRate.store(format.sampleRate());
-    audioChannelCount.store(format.channelCount());
-    audioSampleSize.store(format.sampleSize());
-    audioSampleType.store(format.sampleType());
-    audioByteOrder.store(format.byteOrder());
+    std::lock_guard<std::mutex> lock(audioFormatMutex);
+    audioFormat = format;
 }
 
 QAudioFormat Controller::PcmFormat(int sampleRate) {

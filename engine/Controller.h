@@ -8,8 +8,12 @@
 #include <array>
 #include <atomic>
 #include <condition_variable>
+#include <functional>
+#include <memory>
 #include <mutex>
 
+#include "engine/AVIFileRead.h"
+#include "engine/DecodeCtrl.h"
 #include "engine/FrameQueue.h"
 #include "engine/GPSList.h"
 #include "engine/MapType.h"
@@ -19,6 +23,9 @@
 #include "engine/QueueInput.h"
 #include "engine/SoundBuffer.h"
 #include "engine/SystemTimeSource.h"
+#include "engine/VideoCtrl.h"
+
+class DataRecordSink;
 
 // The playback engine's hub: the shared playback state that the GUI writes and
 // the workers poll, the queues between the workers, the transport commands,
@@ -47,7 +54,8 @@ public:
     explicit Controller(TimeSource* time = SystemTimeSource::Instance());
     ~Controller() override;
 
-    // GUI thread.
+    // GUI thread: starts the clock, the demux, then each channel's decode and
+    // release workers (once).
     void Start();
     // Raises the exit flag, wakes every waiting worker and joins every worker.
     // Call while the application object still exists; later calls do nothing.
@@ -56,20 +64,35 @@ public:
     // channel: the selected channel, 1 to 12 (others are taken as 1).
     void On_PlayAVI(const QVector<QString>& paths, int channel);
     void On_Stop();
+    // Play to Pause and Pause to Play; other states stay. Both emit the status.
+    void On_Pause();
+    void On_Play();
     QDateTime GetStartTime();
     void SetPlayBack(bool on);
     // index 0..8 gives 1/16X..16X; outside it is clamped.
     void SpeedChange(int index);
 
     // Demux thread: pushes a marker into the 12 video packet queues, waiting
-    // while one is full. False when it gave up because the exit flag rose.
-    bool InputData(qint64 marker);
+    // while one is full. False when it gave up: the exit flag rose or abandon
+    // (when given) returned true.
+    bool InputData(qint64 marker, const std::function<bool()>& abandon = {});
     // Demux thread: offers one video packet (copied) to the channel's queue
     // (channel 0-based); Full: keep it and retry; Refused: drop it.
+    QueueInput InputData(int channel, const PacketInfo& info, const unsigned char* data, int size);
     QueueInput InputData(int channel, int type, qint64 dts, const unsigned char* data, int size,
                          int width, int height);
     // Demux thread: the same for the audio queue.
+    QueueInput InputAudioData(const PacketInfo& info, const unsigned char* data, int size);
     QueueInput InputAudioData(int type, qint64 dts, const unsigned char* data, int size);
+    // Demux thread: empties the packet queues, the schedule and the record
+    // sinks, then zeroes clock and lastWait. The decode workers empty their
+    // frame queues when they see the reset.
+    void Clear();
+
+    // Telemetry side: where the selected channel's data records go (either
+    // may be null: those records are dropped). Set before playback starts.
+    void SetRecordSinks(DataRecordSink* gps, DataRecordSink* gsensor);
+    void RecordSinks(DataRecordSink** gps, DataRecordSink** gsensor) const;
 
     // Worker side of the request flags. Takes the reader's new-recording flag
     // and, when it was set, copies the recording into *out.
@@ -80,11 +103,15 @@ public:
     // Clears the reader's go flag (playback stopped, nothing left to read).
     void ClearGo(Reader reader);
     bool HasGo(Reader reader);
+    // Sets the reader's go flag and wakes it.
+    void Raise(Reader reader);
+    // Whether a new recording waits for the reader (no lock).
+    bool NewRecordingPending(Reader reader);
 
     // Format of the audio output now in use; never an invalid one.
     QAudioFormat AudioFormat() const;
-    int AudioSampleRate() const { return audioSampleRate.load(); }
-    int AudioSampleSize() const { return audioSampleSize.load(); }
+    int AudioSampleRate() const;
+    int AudioSampleSize() const;
     // Publishes the format that the output granted; an invalid one (no sound
     // device) keeps the requested format instead.
     void SetAudioFormat(const QAudioFormat& granted, const QAudioFormat& requested);
@@ -119,16 +146,18 @@ public:
     std::atomic<MapType> mapType{MapType::OSMap};
     std::atomic<qint64> clock{0};     // last released timestamp (queue terms)
     std::atomic<qint64> lastWait{0};  // the clock's last pacing wait, ms
+    // Raised by the audio decode worker while it runs: sound is routed only then.
+    std::atomic<bool> audioDecoding{false};
     // GUI thread only.
     QString snapshotFolder;
 
 private:
-    // Format of the audio output, published as whole numbers.
-    std::atomic<int> audioSampleRate{8000};
-    std::atomic<int> audioChannelCount{1};
-    std::atomic<int> audioSampleSize{16};
-    std::atomic<QAudioFormat::SampleType> audioSampleType{QAudioFormat::SignedInt};
-    std::atomic<QAudioFormat::Endian> audioByteOrder{QAudioFormat::LittleEndian};
+    // Format of the audio output, replaced as one value.
+    mutable std::mutex audioFormatMutex;
+    QAudioFormat audioFormat;
+    // The telemetry workers' record inputs.
+    std::atomic<DataRecordSink*> gpsSink{nullptr};
+    std::atomic<DataRecordSink*> gsensorSink{nullptr};
 
     // Request flags: go under its own mutex, new-recording flags set and
     // cleared under fileMutex and read lock-free by the idle waits.
@@ -155,7 +184,10 @@ public:
     GPSList gpsList;
 
     // Workers, built after the state above and destroyed before it.
+    std::array<std::unique_ptr<VideoCtrl>, kChannels> videoCtrls;
+    std::array<std::unique_ptr<DecodeCtrl>, kChannels> decodeCtrls;
     PlayCtrl playCtrl;
+    AVIFileRead aviFileRead;
 
 private:
     struct RequestFlags {
@@ -165,8 +197,12 @@ private:
         std::atomic<bool>& newFile;
     };
     RequestFlags Flags(Reader reader);
-    void Raise(Reader reader);
     void SetStatus(PlayStatus status);
+    void JoinWorkers();
+    QueueInput Offer(PacketQueue& queue, const PacketInfo& info, const unsigned char* data,
+                     int size);
+    void ClearQueue(PacketQueue& queue);
 
+    std::atomic<bool> started{false};
     std::atomic<bool> shutDown{false};
 };

@@ -34,6 +34,8 @@ public:
     bool SetDTS(const Entry& entry);
     // Removes the first entry into *out; false when empty.
     bool GetDTS(Entry* out);
+    // Whether an entry waits to be taken.
+    bool HasEntry() const { return head != nullptr; }
     // Empties the schedule, sets the reset flag and starts a new generation.
     void Clear();
 

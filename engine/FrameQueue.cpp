@@ -1,14 +1,13 @@
 #include "engine/FrameQueue.h"
 
+#include "codec/I420Layout.h"
+
 qint64 QueuedFrame::Bytes() const {
     return FrameQueue::FrameBytes(width, height);
 }
 
 qint64 FrameQueue::FrameBytes(int width, int height) {
-    if (width < 1 || height < 1) {
-        return 0;
-    }
-    return qint64(width) * qint64(height) * 3 / 2;
+    return I420Layout::ForSize(width, height).size;
 }
 
 QueueInput FrameQueue::InputData(qint64 dts, const unsigned char* data, int width, int height) {
@@ -25,6 +24,15 @@ QueueInput FrameQueue::InputData(qint64 dts, const unsigned char* data, int widt
 bool FrameQueue::OutputData(qint64* dts, unsigned char* data, qint64 capacity, int* width,
                             int* height) {
     return Take(data, capacity, [&](const QueuedFrame& slot) {
+        SetIf(dts, slot.dts);
+        SetIf(width, slot.width);
+        SetIf(height, slot.height);
+    });
+}
+
+bool FrameQueue::OutputData(qint64* dts, std::vector<unsigned char>* data, int* width,
+                            int* height) {
+    return TakeInto(data, [&](const QueuedFrame& slot) {
         SetIf(dts, slot.dts);
         SetIf(width, slot.width);
         SetIf(height, slot.height);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtGlobal>
+#include <vector>
 
 #include "engine/SlotBuffer.h"
 #include "engine/SlotRing.h"
@@ -19,11 +20,11 @@ struct QueuedFrame {
 // between Lock() and Unlock().
 class FrameQueue : public SlotRing<QueuedFrame, 35> {
 public:
-    // Largest frame the release worker takes (its frame buffer).
-    static constexpr qint64 kMaxFrameBytes = 10450944;
+    // Largest frame taken: an 8192 x 8192 picture.
+    static constexpr qint64 kMaxFrameBytes = 100663296;
 
-    // Bytes of one I420 frame: width x height x 1.5, truncated, in 64 bits;
-    // 0 unless both sides are at least 1.
+    // Bytes of one I420 frame as codec/I420Layout lays it out; 0 unless both
+    // sides are at least 1.
     static qint64 FrameBytes(int width, int height);
 
     // Stores a copy of the frame (FrameBytes(width, height) bytes of data).
@@ -34,4 +35,6 @@ public:
     // fields through the non-null pointers. False when empty, or when the
     // pixels do not fit data (the frame then stays).
     bool OutputData(qint64* dts, unsigned char* data, qint64 capacity, int* width, int* height);
+    // The same into *data, grown to fit. False when empty or out of memory.
+    bool OutputData(qint64* dts, std::vector<unsigned char>* data, int* width, int* height);
 };

@@ -1,18 +1,28 @@
 #pragma once
 
 #include <QtGlobal>
+#include <vector>
 
+#include "codec/AudioStreamInfo.h"
 #include "engine/SlotBuffer.h"
 #include "engine/SlotRing.h"
 
+// What a decoder needs to know of one compressed packet besides its bytes.
+struct PacketInfo {
+    int type = 0;           // the container's codec id
+    bool key = false;       // the container marks it a key frame
+    bool backward = false;  // read backwards: dts is duration - time
+    int width = 0;          // video frame size; 0 for audio and markers
+    int height = 0;         //
+    qint64 dts = 0;         // ms, or a marker
+    AudioStreamInfo audio;  // the audio stream's parameters; empty for video
+};
+
 // One compressed packet in the ring.
 struct QueuedPacket {
-    int type = 0;  // the container's codec id
+    PacketInfo info;
     SlotBuffer buf;
     int size = 0;
-    int width = 0;   // video frame size; 0 for audio and markers
-    int height = 0;  //
-    qint64 dts = 0;  // ms, or a marker
     qint64 Bytes() const { return size; }
 };
 
@@ -21,7 +31,7 @@ struct QueuedPacket {
 // but IsReset is made between Lock() and Unlock().
 class PacketQueue : public SlotRing<QueuedPacket, 15> {
 public:
-    // Largest packet each consumer takes (its read buffer).
+    // Largest packet a consumer takes; larger ones are refused.
     static constexpr qint64 kMaxVideoPacketBytes = 7838208;
     static constexpr qint64 kMaxAudioPacketBytes = 2048;
 
@@ -30,6 +40,7 @@ public:
 
     // Stores a copy of the packet. Full when no slot is free; Refused when the
     // payload is larger than the consumer takes or cannot be stored.
+    QueueInput InputData(const PacketInfo& info, const unsigned char* data, int size);
     QueueInput InputData(int type, qint64 dts, const unsigned char* data, int size, int width,
                          int height);
     // Takes the oldest packet: its payload into data (capacity bytes), the
@@ -37,6 +48,9 @@ public:
     // the payload does not fit data (the packet then stays).
     bool OutputData(int* type, qint64* dts, unsigned char* data, qint64 capacity, int* size,
                     int* width, int* height);
+    // Takes the oldest packet into *info and *data (grown to fit; its size is
+    // the payload's only when *size is given). False when empty or out of memory.
+    bool OutputData(PacketInfo* info, std::vector<unsigned char>* data, int* size);
 
     qint64 MaxPacketBytes() const { return maxPacketBytes; }
 

@@ -9,7 +9,8 @@
 #include "engine/TimeSource.h"
 
 namespace {
-constexpr qint64 kPollMs = 2;
+// Longest sleep of a wait that a wake ends.
+constexpr qint64 kIdleMs = 100;
 // Keeps gap x 16 far from overflow; no recording spans this.
 constexpr qint64 kMaxGapMs = qint64(1) << 40;
 // Later than this (a stall of the machine or of the feed), pacing starts
@@ -33,8 +34,15 @@ PlayCtrl::~PlayCtrl() {
 }
 
 bool PlayCtrl::SetDTS(qint64 dts, qint64 value, bool backward) {
-    QueueLock<DTSList> lock(dtsList);
-    return dtsList.SetDTS(DTSList::Entry{dts, value, backward});
+    bool stored = false;
+    {
+        QueueLock<DTSList> lock(dtsList);
+        stored = dtsList.SetDTS(DTSList::Entry{dts, value, backward});
+    }
+    if (stored) {
+        time->Wake(&dtsList);
+    }
+    return stored;
 }
 
 void PlayCtrl::Clear() {
@@ -42,6 +50,7 @@ void PlayCtrl::Clear() {
         QueueLock<DTSList> lock(dtsList);
         dtsList.Clear();
     }
+    time->Wake(&dtsList);
     time->InterruptWaits();
 }
 
@@ -65,7 +74,8 @@ void PlayCtrl::RunPass() {
 bool PlayCtrl::TakeEntry() {
     if (Status() == PlayStatus::Pause && !controller->singleStep.load()) {
         resumePending = true;
-        delay_ms(kPollMs);
+        delay_ms(kIdleMs,
+                 [this] { return Status() != PlayStatus::Pause || controller->singleStep.load(); });
         return false;
     }
     bool wasReset = false;
@@ -80,7 +90,8 @@ bool PlayCtrl::TakeEntry() {
         prev = -1;
     }
     if (!got) {
-        delay_ms(kPollMs);
+        delay_ms(
+            kIdleMs, [this] { return Queued(); }, &dtsList);
         return false;
     }
     held.valid = true;
@@ -113,19 +124,29 @@ void PlayCtrl::Plan() {
 
 bool PlayCtrl::Due() {
     if (dtsList.Generation() != held.generation) {
-        held.valid = false;  // a Clear came: the entry is stale
+        DropStale();
         return false;
     }
     const PlayStatus status = Status();
+    if (status == PlayStatus::Stop) {
+        // Held until the Clear that follows a stop drops it.
+        delay_ms(kIdleMs, [this] {
+            return dtsList.Generation() != held.generation || Status() != PlayStatus::Stop;
+        });
+        return false;
+    }
     if (status == PlayStatus::Pause && !held.step) {
         resumePending = true;
         if (!controller->singleStep.exchange(false)) {
-            delay_ms(kPollMs);
+            delay_ms(kIdleMs, [this] {
+                return Status() != PlayStatus::Pause || controller->singleStep.load() ||
+                       dtsList.Generation() != held.generation;
+            });
             return false;
         }
         held.step = true;
     }
-    if (status == PlayStatus::Stop || controller->unpaced.load()) {
+    if (controller->unpaced.load()) {
         held.paced = false;
         held.wait = 0;
         return true;
@@ -142,8 +163,20 @@ bool PlayCtrl::Due() {
 bool PlayCtrl::WaitEnds() const {
     const PlayStatus status = Status();
     return g_bSuspend.load() || dtsList.Generation() != held.generation ||
-           status == PlayStatus::Stop || controller->unpaced.load() ||
-           (status == PlayStatus::Pause && !held.step) || Speed() != anchor.speed;
+           controller->unpaced.load() || (status == PlayStatus::Pause && !held.step) ||
+           Speed() != anchor.speed;
+}
+
+bool PlayCtrl::Queued() {
+    QueueLock<DTSList> lock(dtsList);
+    return dtsList.HasEntry() || dtsList.IsReset();
+}
+
+void PlayCtrl::DropStale() {
+    held.valid = false;
+    if (held.step) {
+        controller->singleStep.exchange(true);  // the request was not used
+    }
 }
 
 void PlayCtrl::Release() {
@@ -151,18 +184,25 @@ void PlayCtrl::Release() {
     const DTSList::Entry entry = held.entry;
     held.valid = false;
     bool published = false;
+    qint64 position = entry.dts;
     {
         QueueLock<DTSList> lock(dtsList);
         if (dtsList.Generation() == held.generation) {
             published = true;
-            qint64 position = entry.dts;
             if (!held.marker) {
-                controller->clock.store(entry.dts);
+                // Never back: a late entry must not hide frames already due
+                // (backward groups arrive newest time last).
+                const qint64 clock = std::max(controller->clock.load(), entry.dts);
+                controller->clock.store(clock);
                 controller->lastWait.store(held.wait);
-                position = entry.backward ? entry.value - entry.dts : entry.dts;
+                position = entry.backward ? entry.value - clock : clock;
             }
-            emit Signal_updateTime(position, entry.value);
         }
+    }
+    if (published) {
+        time->Wake(&controller->clock);
+        // Outside the lock: a direct receiver may seek or clear.
+        emit Signal_updateTime(position, entry.value);
     }
     if (held.marker) {
         prev = -1;

@@ -28,8 +28,8 @@ public:
 
 signals:
     // Position in ms from the start of the file (or the marker) and the
-    // selected file's duration. Emitted in the clock thread while the schedule
-    // is locked: a direct receiver must not call back into this object.
+    // selected file's duration. Emitted in the clock thread after the clock
+    // was published, outside every lock.
     void Signal_updateTime(qint64 dts, qint64 duration);
 
 protected:
@@ -60,6 +60,8 @@ private:
     void Plan();
     bool Due();
     bool WaitEnds() const;
+    bool Queued();
+    void DropStale();
     void Release();
     PlayStatus Status() const;
     int Speed() const;

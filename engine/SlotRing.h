@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 #include <array>
+#include <new>
+#include <vector>
 
 #include "engine/QueueInput.h"
 #include "engine/ResetLock.h"
@@ -54,6 +56,31 @@ protected:
         }
         const Slot& slot = entries[readIndex];
         if (!slot.buf.CopyOut(data, capacity, slot.Bytes())) {
+            return false;
+        }
+        read(slot);
+        readIndex = Next(readIndex);
+        --count;
+        return true;
+    }
+
+    // Copies the oldest slot's payload into *data, growing it as needed, and
+    // hands the slot to read. False when empty or when *data cannot grow.
+    template <typename Read>
+    bool TakeInto(std::vector<unsigned char>* data, Read read) {
+        if (count < 1) {
+            return false;
+        }
+        const Slot& slot = entries[readIndex];
+        const qint64 n = slot.Bytes();
+        if (qint64(data->size()) < n) {
+            try {
+                data->resize(size_t(n));
+            } catch (const std::bad_alloc&) {
+                return false;
+            }
+        }
+        if (!slot.buf.CopyOut(data->data(), qint64(data->size()), n)) {
             return false;
         }
         read(slot);

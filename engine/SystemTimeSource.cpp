@@ -7,8 +7,9 @@
 #include <chrono>
 
 namespace {
-// A state change made without InterruptWaits is still seen within this time.
+// A state change made without a wake is still seen within this time.
 constexpr qint64 kMaxSliceMs = 20;
+constexpr qint64 kUsPerMs = 1000;
 }  // namespace
 
 SystemTimeSource* SystemTimeSource::Instance() {
@@ -16,23 +17,38 @@ SystemTimeSource* SystemTimeSource::Instance() {
     return instance;
 }
 
-qint64 SystemTimeSource::NowMs() {
+qint64 SystemTimeSource::NowUs() {
     using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-bool SystemTimeSource::WaitUntil(qint64 deadlineMs, const StopCondition& stop) {
+qint64 SystemTimeSource::NowMs() {
+    return NowUs() / kUsPerMs;
+}
+
+bool SystemTimeSource::WaitUntil(qint64 deadlineMs, const StopCondition& stop, const void* tag) {
+    return WaitUntilUs(deadlineMs * kUsPerMs, stop, tag);
+}
+
+bool SystemTimeSource::WaitFor(qint64 ms, const StopCondition& stop, const void* tag) {
+    if (ms <= 0) {
+        return true;
+    }
+    return WaitUntilUs(NowUs() + ms * kUsPerMs, stop, tag);
+}
+
+bool SystemTimeSource::WaitUntilUs(qint64 deadlineUs, const StopCondition& stop, const void* tag) {
     if (stop && stop()) {
         return false;
     }
-    if (NowMs() >= deadlineMs) {
+    if (NowUs() >= deadlineUs) {
         return true;
     }
     if (!QAbstractEventDispatcher::instance()) {
         QEventLoop createsDispatcher;  // threads not started by QThread have none yet
     }
-    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
-    Register(dispatcher);
+    const Waiter waiter{QAbstractEventDispatcher::instance(), tag};
+    Register(waiter);
     QTimer timer;
     timer.setTimerType(Qt::PreciseTimer);
     timer.setSingleShot(true);
@@ -41,31 +57,43 @@ bool SystemTimeSource::WaitUntil(qint64 deadlineMs, const StopCondition& stop) {
         if (stop && stop()) {
             break;
         }
-        const qint64 left = deadlineMs - NowMs();
-        if (left <= 0) {
+        const qint64 leftUs = deadlineUs - NowUs();
+        if (leftUs <= 0) {
             reached = true;
             break;
         }
-        timer.start(int(std::min(left, kMaxSliceMs)));
-        dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        const qint64 leftMs = (leftUs + kUsPerMs - 1) / kUsPerMs;
+        timer.start(int(std::min(leftMs, kMaxSliceMs)));
+        waiter.dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
-    Unregister(dispatcher);
+    Unregister(waiter);
     return reached;
 }
 
 void SystemTimeSource::InterruptWaits() {
     std::lock_guard<std::mutex> lock(mutex);
-    for (QAbstractEventDispatcher* dispatcher : waiting) {
-        dispatcher->wakeUp();
+    for (const Waiter& waiter : waiting) {
+        waiter.dispatcher->wakeUp();
     }
 }
 
-void SystemTimeSource::Register(QAbstractEventDispatcher* dispatcher) {
+void SystemTimeSource::Wake(const void* tag) {
     std::lock_guard<std::mutex> lock(mutex);
-    waiting.push_back(dispatcher);
+    for (const Waiter& waiter : waiting) {
+        if (waiter.tag == tag) {
+            waiter.dispatcher->wakeUp();
+        }
+    }
 }
 
-void SystemTimeSource::Unregister(QAbstractEventDispatcher* dispatcher) {
+void SystemTimeSource::Register(const Waiter& waiter) {
     std::lock_guard<std::mutex> lock(mutex);
-    waiting.erase(std::find(waiting.begin(), waiting.end(), dispatcher));
+    waiting.push_back(waiter);
+}
+
+void SystemTimeSource::Unregister(const Waiter& waiter) {
+    std::lock_guard<std::mutex> lock(mutex);
+    waiting.erase(std::find_if(waiting.begin(), waiting.end(), [&](const Waiter& w) {
+        return w.dispatcher == waiter.dispatcher && w.tag == waiter.tag;
+    }));
 }

@@ -2,9 +2,13 @@
 
 TimeSource::~TimeSource() = default;
 
-bool TimeSource::WaitFor(qint64 ms, const StopCondition& stop) {
+void TimeSource::Wake(const void*) {
+    InterruptWaits();
+}
+
+bool TimeSource::WaitFor(qint64 ms, const StopCondition& stop, const void* tag) {
     if (ms <= 0) {
         return true;
     }
-    return WaitUntil(NowMs() + ms, stop);
+    return WaitUntil(NowMs() + ms, stop, tag);
 }

@@ -16,15 +16,20 @@ public:
 
     // Blocks the calling thread until NowMs() reaches deadlineMs or stop (when
     // given) returns true, serving the thread's events meanwhile, and sleeping
-    // rather than spinning. True when the deadline was reached; a deadline
-    // already passed returns true at once without serving events.
-    virtual bool WaitUntil(qint64 deadlineMs, const StopCondition& stop) = 0;
+    // rather than spinning. tag names what the waiter waits for (a queue, the
+    // clock); Wake(tag) wakes only the waiters of that tag. True when the
+    // deadline was reached; a deadline already passed returns true at once
+    // without serving events.
+    virtual bool WaitUntil(qint64 deadlineMs, const StopCondition& stop,
+                           const void* tag = nullptr) = 0;
 
     // Makes every thread inside WaitUntil look at its stop condition again;
     // called after changing something a stop condition reads.
     virtual void InterruptWaits() = 0;
+    // The same for the waiters of one tag only; all of them here.
+    virtual void Wake(const void* tag);
 
-    // Waits ms milliseconds (0 or less returns at once); ends early only on
-    // stop. True when the whole time passed.
-    bool WaitFor(qint64 ms, const StopCondition& stop = {});
+    // Waits ms milliseconds (0 or less returns at once), never less; ends
+    // early only on stop. True when the whole time passed.
+    virtual bool WaitFor(qint64 ms, const StopCondition& stop = {}, const void* tag = nullptr);
 };

@@ -25,14 +25,15 @@ void Worker::Wait() {
 
 void Worker::Run() {
     run();
+    workerThread->exit(0);
     finished.store(true);
 }
 
 void Worker::Finish(const QString& exitLine) {
-    workerThread->exit(0);
     qDebug().noquote() << exitLine;
 }
 
-void Worker::delay_ms(qint64 ms) {
-    time->WaitFor(ms, [] { return g_bSuspend.load(); });
+void Worker::delay_ms(qint64 ms, const std::function<bool()>& stop, const void* tag) {
+    time->WaitFor(
+        ms, [&stop] { return g_bSuspend.load() || (stop && stop()); }, tag);
 }

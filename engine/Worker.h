@@ -4,6 +4,7 @@
 #include <QString>
 #include <QThread>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class TimeSource;
@@ -30,11 +31,13 @@ public:
 protected:
     // The loop; returns only after it has seen g_bSuspend.
     virtual void run() = 0;
-    // Called last in run(): ends the thread's event loop and logs exitLine.
+    // Called last in run(): logs exitLine. The base ends the thread's event
+    // loop when run() returns, so a worker that forgets this still ends.
     void Finish(const QString& exitLine);
     // Waits ms milliseconds on the time source, serving the thread's events;
-    // ends early when the exit flag is raised.
-    void delay_ms(qint64 ms);
+    // ends early when the exit flag is raised or stop holds. tag: what the
+    // wait is for (see TimeSource::Wake).
+    void delay_ms(qint64 ms, const std::function<bool()>& stop = {}, const void* tag = nullptr);
 
     TimeSource* const time;
 

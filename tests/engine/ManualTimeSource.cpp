@@ -7,7 +7,7 @@ qint64 ManualTimeSource::NowMs() {
     return now;
 }
 
-bool ManualTimeSource::WaitUntil(qint64 deadlineMs, const StopCondition& stop) {
+bool ManualTimeSource::WaitUntil(qint64 deadlineMs, const StopCondition& stop, const void*) {
     std::unique_lock<std::mutex> lock(mutex);
     if (stop && stop()) {
         return false;

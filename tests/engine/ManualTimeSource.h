@@ -18,7 +18,8 @@ public:
     };
 
     qint64 NowMs() override;
-    bool WaitUntil(qint64 deadlineMs, const StopCondition& stop) override;
+    bool WaitUntil(qint64 deadlineMs, const StopCondition& stop,
+                   const void* tag = nullptr) override;
     void InterruptWaits() override;
 
     // Sets the virtual time (never backwards) and wakes a sleeper that is due.

@@ -191,19 +191,19 @@ TEST_F(ClockTest, PauseHoldsTheEntryAndStepsReleaseOneEachWithItsWait) {
 
     Apply([&] { controller->singleStep.exchange(true); });
     RunUntil(3);
-    EXPECT_EQ(Releases().back(), (Release{242, 40, kDuration, 40, 40}));
+    EXPECT_EQ(Releases().back(), (Release{240, 40, kDuration, 40, 40}));
     EXPECT_FALSE(controller->singleStep.load());
     RunFor(500);
     EXPECT_EQ(Count(), 3u);
 
     Apply([&] { controller->singleStep.exchange(true); });
     RunUntil(4);
-    EXPECT_EQ(Releases().back(), (Release{542, 80, kDuration, 40, 80}));
+    EXPECT_EQ(Releases().back(), (Release{540, 80, kDuration, 40, 80}));
 
     RunFor(600);
     Apply([&] { controller->playStatus.store(PlayStatus::Play); });
     RunUntil(5);
-    EXPECT_EQ(Releases().back(), (Release{642, 120, kDuration, 40, 120}));
+    EXPECT_EQ(Releases().back(), (Release{640, 120, kDuration, 40, 120}));
 }
 
 TEST_F(ClockTest, StepRequestWaitsForAnEntryAndIsUsedByIt) {
@@ -235,8 +235,8 @@ TEST_F(ClockTest, ResetDuringAWaitDropsTheTakenEntry) {
     Feed({1000, 1040});
     RunUntil(4);
     const auto r = Releases();
-    EXPECT_EQ(r[2], (Release{102, 1000, kDuration, 0, 1000}));  // first after a reset: at once
-    EXPECT_EQ(r[3], (Release{142, 1040, kDuration, 40, 1040}));
+    EXPECT_EQ(r[2], (Release{100, 1000, kDuration, 0, 1000}));  // first after a reset: at once
+    EXPECT_EQ(r[3], (Release{140, 1040, kDuration, 40, 1040}));
 }
 
 TEST_F(ClockTest, SpeedChangeDuringAWaitPacesFromThatMoment) {
@@ -262,23 +262,46 @@ TEST_F(ClockTest, AfterAStalledFeedPacingRestarts) {
     Feed({40, 80});
     RunUntil(3);
     const auto r = Releases();
-    EXPECT_EQ(r[1], (Release{1002, 40, kDuration, 40, 40}));  // at the next poll
-    EXPECT_EQ(r[2], (Release{1042, 80, kDuration, 40, 80}));
+    EXPECT_EQ(r[1], (Release{1000, 40, kDuration, 40, 40}));  // when it arrives
+    EXPECT_EQ(r[2], (Release{1040, 80, kDuration, 40, 80}));
 }
 
-TEST_F(ClockTest, StoppedOrUnpacedReleasesAtOnce) {
+// Stopped, nothing is released until the Clear that precedes the Stop
+// marker; unpaced play releases at once.
+TEST_F(ClockTest, StopHoldsEntriesAndUnpacedReleasesAtOnce) {
     controller->playStatus.store(PlayStatus::Stop);
     Feed({0, 40, 80});
     Start();
-    RunUntil(3);
-    for (const Release& r : Releases()) {
-        EXPECT_EQ(r.at, 0);
-    }
-    controller->playStatus.store(PlayStatus::Play);
-    controller->unpaced.store(true);
+    RunFor(100);
+    EXPECT_EQ(Count(), 0u);
+    controller->playCtrl.Clear();
+    Feed({StreamMarker::Stop});
+    RunUntil(1);
+    EXPECT_EQ(Releases().back().position, StreamMarker::Stop);
+    Apply([&] {
+        controller->playStatus.store(PlayStatus::Play);
+        controller->unpaced.store(true);
+    });
     Feed({120, 160});
-    RunUntil(5);
-    EXPECT_EQ(Releases().back(), (Release{2, 160, kDuration, 0, 160}));  // next poll
+    RunUntil(3);
+    EXPECT_EQ(Releases().back(), (Release{100, 160, kDuration, 0, 160}));
+}
+
+// A step taken by an entry that a Clear then drops is given back.
+TEST_F(ClockTest, StepOfADroppedEntryIsGivenBack) {
+    Feed({StreamMarker::Open, 0, 40});
+    Start();
+    RunUntil(2);
+    Apply([&] { controller->playStatus.store(PlayStatus::Pause); });
+    RunFor(50);
+    Apply([&] { controller->singleStep.exchange(true); });
+    RunFor(60);  // the step took 40, which waits out its gap
+    controller->playCtrl.Clear();
+    RunFor(200);
+    EXPECT_TRUE(controller->singleStep.load());
+    Feed({1000});
+    RunUntil(3);
+    EXPECT_EQ(Releases().back().position, 1000);
 }
 
 TEST_F(ClockTest, PauseHoldsEvenUnpacedPlay) {
@@ -293,7 +316,7 @@ TEST_F(ClockTest, PauseHoldsEvenUnpacedPlay) {
     EXPECT_EQ(Count(), 1u);
     Apply([&] { controller->playStatus.store(PlayStatus::Play); });
     RunUntil(2);
-    EXPECT_EQ(Releases().back(), (Release{102, 40, kDuration, 0, 40}));
+    EXPECT_EQ(Releases().back(), (Release{100, 40, kDuration, 0, 40}));
 }
 
 TEST_F(ClockTest, ShutdownEndsALongWait) {

@@ -173,15 +173,6 @@ INSTANTIATE_TEST_SUITE_P(
                       PacketCase{"BytesWithoutData", 16, false, QueueInput::Refused}),
     [](const ::testing::TestParamInfo<PacketCase>& info) { return std::string(info.param.name); });
 
-TEST(FrameQueueTest, FrameSizes) {
-    EXPECT_EQ(FrameQueue::FrameBytes(1920, 1080), 3110400);
-    EXPECT_EQ(FrameQueue::FrameBytes(3, 3), 13);  // 13.5 truncated
-    EXPECT_EQ(FrameQueue::FrameBytes(0, 0), 0);
-    EXPECT_EQ(FrameQueue::FrameBytes(-4, 2), 0);
-    // 64-bit arithmetic: no wrap for absurd sides.
-    EXPECT_EQ(FrameQueue::FrameBytes(65536, 65536), qint64(6442450944));
-}
-
 TEST(FrameQueueTest, MarkerIsTakenWithoutADestination) {
     FrameQueue queue;
     ASSERT_EQ(queue.InputData(StreamMarker::End, nullptr, 0, 0), QueueInput::Accepted);

@@ -1,0 +1,359 @@
+#include "engine/AVIFileRead.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <cstdlib>
+#include <cstring>
+
+#include "container/avformat.h"
+#include "container/error.h"
+#include "engine/Controller.h"
+#include "engine/DataRecordSink.h"
+#include "engine/StreamMarker.h"
+#include "engine/Suspend.h"
+#include "engine/TimeSource.h"
+
+namespace {
+constexpr int kIdleWaitMs = 1000;
+constexpr qint64 kRetryMs = 2;
+constexpr int kParkCycles = 10;
+constexpr int kNormalSpeed = 16;
+// Data record: byte 2, a big-endian 16-bit name length, the name.
+constexpr unsigned char kRecordTag = 2;
+constexpr int kRecordHeader = 3;
+constexpr int kMaxRecordName = 255;
+}  // namespace
+
+AVIFileRead::AVIFileRead(Controller* controller, TimeSource* time)
+    : Worker(time), controller(controller) {
+    for (int ch = 0; ch < kChannels; ++ch) {
+        channels[size_t(ch)].reset(new DemuxChannel(ch));
+    }
+}
+
+AVIFileRead::~AVIFileRead() {
+    Wait();
+}
+
+void AVIFileRead::Seek(qint64 ms) {
+    seekTarget.store(ms, std::memory_order_relaxed);
+    seekRequest.store(true, std::memory_order_release);
+    controller->Raise(Controller::Reader::Demux);
+    time->InterruptWaits();
+}
+
+void AVIFileRead::run() {
+    while (!g_bSuspend.load()) {
+        Cycle();
+    }
+    CloseAll();
+    Finish(QStringLiteral("Demux exit"));
+}
+
+void AVIFileRead::Cycle() {
+    if (!controller->WaitForWork(Controller::Reader::Demux, kIdleWaitMs)) {
+        return;
+    }
+    if (controller->playStatus.load() == PlayStatus::Stop) {
+        StopPlayback();
+        return;
+    }
+    Controller::Recording recording;
+    if (controller->TakeNewRecording(Controller::Reader::Demux, &recording)) {
+        OpenRecording(recording.paths, recording.selectedIndex);
+        return;
+    }
+    if (SeekPending()) {
+        HonourSeek();
+    }
+    switch (mode) {
+        case Mode::Play:
+            PlayCycle();
+            break;
+    }
+    QCoreApplication::sendPostedEvents(this);
+}
+
+// Nothing follows the Stop marker until the next recording or seek.
+void AVIFileRead::StopPlayback() {
+    Controller::Recording dropped;
+    controller->TakeNewRecording(Controller::Reader::Demux, &dropped);
+    if (!controller->HasGo(Controller::Reader::Demux)) {
+        return;
+    }
+    controller->Clear();
+    controller->InputData(StreamMarker::Stop, [this] { return Abandon(StreamMarker::Stop); });
+    PushSchedule(StreamMarker::Stop, 0);
+    controller->ClearGo(Controller::Reader::Demux);
+    seekRequest.store(false);
+}
+
+void AVIFileRead::OpenRecording(const std::array<QString, kChannels>& paths, int selected) {
+    CloseAll();
+    backward = controller->reverse.load();
+    selectedIndex = selected;
+    bool any = false;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        any = channels[size_t(ch)]->Open(paths[size_t(ch)], backward) || any;
+    }
+    seekRequest.store(false);
+    packetAccepted = false;
+    clockCandidate = lastReported = -1;
+    controller->Clear();
+    if (!any) {
+        controller->InputData(StreamMarker::Stop, [this] { return Abandon(StreamMarker::Stop); });
+        PushSchedule(StreamMarker::Stop, 0);
+        controller->ClearGo(Controller::Reader::Demux);
+        controller->On_Stop();
+        endSent = true;
+        return;
+    }
+    endSent = false;
+    const int clockChannel = ClockChannel();
+    reverseDuration = channels[size_t(clockChannel)]->DurationMs();
+    controller->InputData(StreamMarker::Open, [this] { return Abandon(StreamMarker::Open); });
+    PushSchedule(StreamMarker::Open, reverseDuration);
+}
+
+void AVIFileRead::CloseAll() {
+    for (auto& channel : channels) {
+        channel->Close();
+    }
+}
+
+bool AVIFileRead::SeekPending() const {
+    return packetAccepted && seekRequest.load(std::memory_order_acquire);
+}
+
+void AVIFileRead::HonourSeek() {
+    seekRequest.store(false);
+    const qint64 target = std::llabs(seekTarget.load(std::memory_order_relaxed));
+    bool sought = false;
+    for (auto& channel : channels) {
+        sought = channel->Seek(target) || sought;
+    }
+    if (!sought) {
+        return;
+    }
+    controller->Clear();
+    backward = controller->reverse.load();
+    clockCandidate = lastReported = -1;
+    endSent = false;
+    if (controller->playStatus.load() == PlayStatus::Pause) {
+        controller->singleStep.exchange(true);  // show the sought frame
+        controller->InterruptWaits();
+    }
+}
+
+void AVIFileRead::PlayCycle() {
+    const int clockChannel = ClockChannel();
+    if (clockChannel < 0) {
+        EndAll();
+        return;
+    }
+    bool routed = false;
+    for (int ch = 0; ch < kChannels && !SeekPending(); ++ch) {
+        routed = ServeChannel(ch, clockChannel) || routed;
+    }
+    ReportClock(clockChannel);
+    if (!routed) {
+        // Every channel parked or ended: give the consumers time.
+        delay_ms(kRetryMs, [this] { return SeekPending(); });
+    }
+}
+
+// One packet of channel ch: the parked one when its time has come, else the
+// next read. True when a packet was passed on.
+bool AVIFileRead::ServeChannel(int ch, int clockChannel) {
+    DemuxChannel& channel = *channels[size_t(ch)];
+    if (!channel.IsOpen() || channel.ended) {
+        return false;
+    }
+    if (channel.countdown > 0) {
+        --channel.countdown;
+        return false;
+    }
+    if (channel.countdown < 0) {
+        const int result = channel.Read(backward);
+        if (result < 0) {
+            qDebug() << "Demux channel" << ch << "ended:" << result;
+            channel.ended = true;
+            return false;
+        }
+    }
+    channel.countdown = -1;
+    switch (RoutePacket(ch, clockChannel)) {
+        case Route::Accepted:
+            return true;
+        case Route::Parked:
+            channel.countdown = kParkCycles;
+            return false;
+        case Route::Dropped:
+            return false;
+    }
+    return false;
+}
+
+AVIFileRead::Route AVIFileRead::RoutePacket(int ch, int clockChannel) {
+    const DemuxChannel::Packet& p = channels[size_t(ch)]->Last();
+    if (p.codecType < 0 || p.dtsMs < 0) {
+        return Route::Dropped;
+    }
+    qint64 dtsMs = p.dtsMs;
+    if (backward) {
+        dtsMs = reverseDuration - p.dtsMs;
+        if (dtsMs < 0) {
+            return Route::Dropped;  // beyond the selected file: it would read as a marker
+        }
+    }
+    if (p.codecType == container::CODEC_TYPE_VIDEO) {
+        return RouteVideo(ch, clockChannel, dtsMs);
+    }
+    if (p.codecType == container::CODEC_TYPE_AUDIO) {
+        return RouteAudio(ch, p.dtsMs);
+    }
+    return RouteRecord(ch, dtsMs);
+}
+
+AVIFileRead::Route AVIFileRead::RouteVideo(int ch, int clockChannel, qint64 dtsMs) {
+    const DemuxChannel::Packet& p = channels[size_t(ch)]->Last();
+    PacketInfo info;
+    info.type = p.codecId;
+    info.key = p.key;
+    info.backward = backward;
+    info.width = p.width;
+    info.height = p.height;
+    info.dts = dtsMs;
+    const Route route = FromIntake(controller->InputData(ch, info, p.data, p.size), ch, "video");
+    if (route == Route::Accepted) {
+        packetAccepted = true;
+        if (ch == clockChannel) {
+            clockCandidate = dtsMs;
+        }
+    }
+    return route;
+}
+
+AVIFileRead::Route AVIFileRead::RouteAudio(int ch, qint64 dtsMs) {
+    const bool audible = ch == controller->audioChannel && !backward &&
+                         !controller->unpaced.load() && !controller->singleStep.load() &&
+                         controller->speed.load() == kNormalSpeed &&
+                         controller->audioDecoding.load();
+    if (!audible) {
+        return Route::Dropped;
+    }
+    const DemuxChannel::Packet& p = channels[size_t(ch)]->Last();
+    PacketInfo info;
+    info.type = p.codecId;
+    info.key = p.key;
+    info.dts = dtsMs;
+    info.audio = DemuxChannel::AudioInfo(p.stream);
+    const Route route = FromIntake(controller->InputAudioData(info, p.data, p.size), ch, "audio");
+    if (route == Route::Accepted) {
+        packetAccepted = true;
+    }
+    return route;
+}
+
+AVIFileRead::Route AVIFileRead::RouteRecord(int ch, qint64 dtsMs) {
+    const DemuxChannel::Packet& p = channels[size_t(ch)]->Last();
+    if (ch != selectedIndex || p.size < kRecordHeader || p.data[0] != kRecordTag) {
+        return Route::Dropped;
+    }
+    const int nameLength = (p.data[1] << 8) | p.data[2];
+    if (nameLength > kMaxRecordName || kRecordHeader + nameLength > p.size) {
+        return Route::Dropped;
+    }
+    const QByteArray name(reinterpret_cast<const char*>(p.data) + kRecordHeader, nameLength);
+    DataRecordSink* gps = nullptr;
+    DataRecordSink* gsensor = nullptr;
+    controller->RecordSinks(&gps, &gsensor);
+    const auto offer = [&](DataRecordSink* sink) {
+        return !sink || sink->InputData(dtsMs, p.data, p.size);
+    };
+    bool accepted = false;
+    if (name == "GPS") {
+        accepted = offer(gps) && offer(gsensor);
+    } else if (name == "GSensor" || name == "otherSensors") {
+        accepted = offer(gsensor);
+    } else {
+        return Route::Dropped;
+    }
+    packetAccepted = packetAccepted || accepted;
+    return accepted ? Route::Accepted : Route::Parked;
+}
+
+AVIFileRead::Route AVIFileRead::FromIntake(QueueInput result, int ch, const char* what) {
+    switch (result) {
+        case QueueInput::Accepted:
+            return Route::Accepted;
+        case QueueInput::Full:
+            return Route::Parked;
+        case QueueInput::Refused:
+            break;
+    }
+    qDebug() << "Demux channel" << ch << "dropped an oversize" << what << "packet of"
+             << channels[size_t(ch)]->Last().size << "bytes";
+    return Route::Dropped;
+}
+
+void AVIFileRead::ReportClock(int clockChannel) {
+    if (clockCandidate < 0 || clockCandidate == lastReported) {
+        return;
+    }
+    if (PushSchedule(clockCandidate, ScheduleDuration(clockChannel))) {
+        lastReported = clockCandidate;
+    }
+}
+
+void AVIFileRead::EndAll() {
+    if (!endSent) {
+        const bool pushed =
+            controller->InputData(StreamMarker::End, [this] { return Abandon(StreamMarker::End); });
+        if (!pushed || !PushSchedule(StreamMarker::End, 0)) {
+            return;  // tried again next cycle unless a seek or a stop came
+        }
+        endSent = true;
+    }
+    controller->ClearGo(Controller::Reader::Demux);
+}
+
+// The selected channel, or the lowest one still reading when it is absent
+// or has ended, so playback always reaches its end.
+int AVIFileRead::ClockChannel() const {
+    const DemuxChannel& selected = *channels[size_t(selectedIndex)];
+    if (selected.IsOpen() && !selected.ended) {
+        return selectedIndex;
+    }
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (channels[size_t(ch)]->IsOpen() && !channels[size_t(ch)]->ended) {
+            return ch;
+        }
+    }
+    return -1;
+}
+
+qint64 AVIFileRead::ScheduleDuration(int clockChannel) const {
+    return backward ? reverseDuration : channels[size_t(clockChannel)]->DurationMs();
+}
+
+bool AVIFileRead::PushSchedule(qint64 dts, qint64 value) {
+    while (!controller->playCtrl.SetDTS(dts, value, backward)) {
+        if (Abandon(dts)) {
+            return false;
+        }
+        delay_ms(kRetryMs, [this, dts] { return Abandon(dts); });
+    }
+    return true;
+}
+
+// A push that waits for room gives up when what it belongs to is over.
+bool AVIFileRead::Abandon(qint64 marker) const {
+    if (g_bSuspend.load() || controller->NewRecordingPending(Controller::Reader::Demux)) {
+        return true;
+    }
+    if (marker == StreamMarker::Stop || marker == StreamMarker::Open) {
+        return false;
+    }
+    return controller->playStatus.load() == PlayStatus::Stop || SeekPending();
+}

@@ -1,0 +1,3 @@
+#include "engine/DataRecordSink.h"
+
+DataRecordSink::~DataRecordSink() = default;

@@ -1,0 +1,253 @@
+// Plays one recording with the real engine workers and no widgets, and writes
+// what came out as JSON on standard output: every frame signal (monotonic ms,
+// channel, clock, size, MD5 of the pixels), every time report and status, and
+// how long Shutdown took. A watchdog turns a hang into exit code 3.
+//
+// engine_harness [--selected N] [--speed INDEX] [--unpaced] [--reverse]
+//                [--timeout MS] [--grace MS] [--no-end]
+//                [--action MS:KIND[:ARG]]... CHANNEL=PATH...
+// KIND: seek (ARG ms), pause, play, step, stop, reverse (ARG 0/1, re-seeks
+// to the last position), replay (the same recording again).
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+
+#include "engine/Controller.h"
+#include "engine/FrameQueue.h"
+#include "engine/StreamMarker.h"
+
+namespace {
+
+struct Options {
+    QVector<QString> paths = QVector<QString>(Controller::kChannels);
+    int selected = 1;
+    int speedIndex = 4;
+    bool unpaced = false;
+    bool reverse = false;
+    bool stopAtEnd = true;
+    int timeoutMs = 20000;
+    int graceMs = 400;
+    QStringList actions;
+};
+
+bool Parse(const QStringList& args, Options* o) {
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        const auto next = [&] { return i + 1 < args.size() ? args[++i] : QString(); };
+        if (a == "--selected") {
+            o->selected = next().toInt();
+        } else if (a == "--speed") {
+            o->speedIndex = next().toInt();
+        } else if (a == "--unpaced") {
+            o->unpaced = true;
+        } else if (a == "--reverse") {
+            o->reverse = true;
+        } else if (a == "--no-end") {
+            o->stopAtEnd = false;
+        } else if (a == "--timeout") {
+            o->timeoutMs = next().toInt();
+        } else if (a == "--grace") {
+            o->graceMs = next().toInt();
+        } else if (a == "--action") {
+            o->actions << next();
+        } else if (a.contains('=')) {
+            const int ch = a.section('=', 0, 0).toInt();
+            if (ch < 1 || ch > Controller::kChannels) {
+                return false;
+            }
+            o->paths[ch - 1] = a.section('=', 1);
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+long RssKb() {
+    FILE* f = std::fopen("/proc/self/statm", "r");
+    long pages = 0;
+    long resident = 0;
+    if (f) {
+        if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) {
+            resident = 0;
+        }
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+int Threads() {
+    return int(QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+class Harness {
+public:
+    explicit Harness(const Options& o) : options(o) {}
+
+    int Run() {
+        clock.start();
+        Wire();
+        controller.reverse.store(options.reverse);
+        controller.unpaced.store(options.unpaced);
+        controller.SpeedChange(options.speedIndex);
+        result["threads_idle_before"] = Threads();
+        controller.Start();
+        result["threads_started"] = Threads();
+        controller.On_PlayAVI(options.paths, options.selected);
+        for (const QString& action : options.actions) {
+            Schedule(action);
+        }
+        QTimer::singleShot(options.timeoutMs, &app(), [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+        result["rss_kb_end"] = double(RssKb());
+        result["threads_end"] = Threads();
+        QElapsedTimer shutdown;
+        shutdown.start();
+        controller.Shutdown();
+        result["shutdown_ms"] = double(shutdown.elapsed());
+        std::lock_guard<std::mutex> lock(mutex);
+        result["frames"] = frames;
+        result["times"] = times;
+        result["statuses"] = statuses;
+        result["actions"] = done;
+        std::fputs(QJsonDocument(result).toJson(QJsonDocument::Compact).constData(), stdout);
+        return 0;
+    }
+
+private:
+    static QCoreApplication& app() { return *QCoreApplication::instance(); }
+
+    void Wire() {
+        for (int ch = 0; ch < Controller::kChannels; ++ch) {
+            VideoCtrl* video = controller.videoCtrls[size_t(ch)].get();
+            QObject::connect(
+                video, &VideoCtrl::Signal_show, video,
+                [this, ch, video](uchar* pixels, int width, int height) {
+                    Frame(ch, pixels, width, height);
+                    if (pixels) {
+                        std::free(pixels);
+                        video->FrameConsumed();
+                    }
+                },
+                Qt::DirectConnection);
+        }
+        QObject::connect(
+            &controller.playCtrl, &PlayCtrl::Signal_updateTime, &controller.playCtrl,
+            [this](qint64 position, qint64 duration) { Time(position, duration); },
+            Qt::DirectConnection);
+        QObject::connect(
+            &controller, &Controller::Signal_playStatusChange, &controller,
+            [this](PlayStatus status) {
+                std::lock_guard<std::mutex> lock(mutex);
+                statuses.append(QJsonArray{double(clock.elapsed()), int(status)});
+            },
+            Qt::DirectConnection);
+    }
+
+    void Frame(int ch, const uchar* pixels, int width, int height) {
+        QJsonObject f{{"t", double(clock.elapsed())},
+                      {"ch", ch},
+                      {"clock", double(controller.clock.load())},
+                      {"w", width},
+                      {"h", height}};
+        if (pixels) {
+            const qint64 bytes = FrameQueue::FrameBytes(width, height);
+            f["md5"] = QString::fromLatin1(
+                QCryptographicHash::hash(QByteArray::fromRawData(reinterpret_cast<const char*>(pixels),
+                                                                 int(bytes)),
+                                         QCryptographicHash::Md5)
+                    .toHex());
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        frames.append(f);
+    }
+
+    void Time(qint64 position, qint64 duration) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            times.append(QJsonArray{double(clock.elapsed()), double(position), double(duration)});
+            if (position >= 0) {
+                lastPosition = position;
+            }
+        }
+        if (position == StreamMarker::End && options.stopAtEnd) {
+            QTimer::singleShot(options.graceMs, &app(), [] { QCoreApplication::exit(0); });
+        }
+    }
+
+    void Schedule(const QString& action) {
+        const QStringList parts = action.split(':');
+        const int at = parts.value(0).toInt();
+        QTimer::singleShot(at, &app(), [this, parts] { Act(parts); });
+    }
+
+    void Act(const QStringList& parts) {
+        const QString kind = parts.value(1);
+        const qint64 arg = parts.value(2).toLongLong();
+        if (kind == "seek") {
+            controller.aviFileRead.Seek(arg);
+        } else if (kind == "pause") {
+            controller.On_Pause();
+        } else if (kind == "play") {
+            controller.On_Play();
+        } else if (kind == "step") {
+            controller.singleStep.exchange(true);
+            controller.InterruptWaits();
+        } else if (kind == "stop") {
+            controller.On_Stop();
+        } else if (kind == "reverse") {
+            controller.reverse.store(arg != 0);
+            std::lock_guard<std::mutex> lock(mutex);
+            controller.aviFileRead.Seek(-lastPosition);
+        } else if (kind == "replay") {
+            controller.On_PlayAVI(options.paths, options.selected);
+        }
+        std::lock_guard<std::mutex> lock(mutex);
+        done.append(QJsonArray{double(clock.elapsed()), parts.join(':'), double(RssKb()),
+                               Threads()});
+    }
+
+    const Options options;
+    Controller controller;
+    QElapsedTimer clock;
+    std::mutex mutex;
+    // Guarded by mutex.
+    QJsonArray frames;
+    QJsonArray times;
+    QJsonArray statuses;
+    QJsonArray done;
+    qint64 lastPosition = 0;
+    QJsonObject result;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    Options options;
+    if (!Parse(app.arguments(), &options)) {
+        std::fputs("usage: engine_harness [options] CHANNEL=PATH...\n", stderr);
+        return 2;
+    }
+    // A hang anywhere, Shutdown included, fails the run.
+    std::thread([limit = options.timeoutMs + 5000] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(limit));
+        std::fputs("engine_harness: watchdog fired\n", stderr);
+        std::_Exit(3);
+    }).detach();
+    Harness harness(options);
+    return harness.Run();
+}
