@@ -26,6 +26,7 @@
 #include "engine/VideoCtrl.h"
 
 class DataRecordSink;
+class ScreenCtrl;
 
 // The playback engine's hub: the shared playback state that the GUI writes and
 // the workers poll, the queues between the workers, the transport commands,
@@ -107,6 +108,16 @@ public:
     void Raise(Reader reader);
     // Whether a new recording waits for the reader (no lock).
     bool NewRecordingPending(Reader reader);
+
+    // GUI thread, once each, before Start(): the engine's signals to the
+    // widgets. Defined with the widgets (app/EngineWiring.cpp), so the
+    // engine itself stays free of them.
+    // Each channel's frames go to its cell of the wall; the wall is the
+    // connection's context, so no frame reaches it once it is gone.
+    void ConnectToScreenCtrl(ScreenCtrl* wall);
+
+    // The 12 channel paths of the chosen recording (slot = channel - 1).
+    std::array<QString, kChannels> FilePaths();
 
     // Format of the audio output now in use; never an invalid one.
     QAudioFormat AudioFormat() const;

@@ -1,0 +1,17 @@
+// The Controller's connections to the widgets. They live with the widgets so
+// that the engine library never names a widget class.
+#include "engine/Controller.h"
+#include "wall/ScreenCtrl.h"
+
+void Controller::ConnectToScreenCtrl(ScreenCtrl* wall) {
+    for (int ch = 0; ch < kChannels; ++ch) {
+        VideoCtrl* release = videoCtrls[size_t(ch)].get();
+        connect(release, &VideoCtrl::Signal_show, wall,
+                [wall, release, ch](uchar* pYV12, int width, int height) {
+                    wall->SetYUV(ch, pYV12, width, height);
+                    if (pYV12) {
+                        release->FrameConsumed();
+                    }
+                });
+    }
+}
