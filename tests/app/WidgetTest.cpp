@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStackedWidget>
@@ -207,7 +208,8 @@ TEST_F(WidgetTest, SaveAsksForTwoPointsAndOffersTheFirstPresentChannel) {
         "/nowhere/20230514083000_NM_0010000_0000100000_0320_0240_25_00512000_"
         "0000000088880001_02_x.avi";
     engine->On_PlayAVI(paths, 2);
-    QTRY_COMPARE(engine->playStatus.load(), PlayStatus::Stop);  // nothing opens
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return engine->playStatus.load() == PlayStatus::Stop; }));  // nothing opens
     playing(PlayStatus::Play, false);
     window->progress(-1, 10000);
     w<CustomSaveSlider>("slider_save")->SetCutPoint(2000);
@@ -252,16 +254,29 @@ TEST_F(WidgetTest, SidePanelButtons) {
     EXPECT_FALSE(w<QWidget>("widget_2")->isHidden() || w<QWidget>("FileToolArea")->isHidden());
 }
 
-TEST_F(WidgetTest, StoredLanguageOutsideTheTableIsKept) {
-    window.reset();
-    engine.reset();
-    g_bSuspend.store(false);
-    QSettings().setValue("/Widget/Language", 7);
-    engine = std::make_unique<Controller>();
-    window = std::make_unique<Widget>(nullptr, engine.get());
-    EXPECT_EQ(stored("/Widget/Language").toInt(), 7);
-    EXPECT_EQ(w("toolButton_backwards")->toolTip(), "backwards/pause");
+TEST_F(WidgetTest, StoredLanguageIsAppliedAndKept) {
+    const struct {
+        QVariant stored;
+        int after;
+        const char* stop;
+    } cases[] = {{QVariant(), 1, "stop"}, {2, 2, "ストップ"}, {7, 7, "stop"}, {-1, -1, "stop"}};
+    for (const auto& c : cases) {
+        window.reset();
+        g_bSuspend.store(false);
+        engine = std::make_unique<Controller>();
+        QSettings().remove("/Widget/Language");
+        if (c.stored.isValid())
+            QSettings().setValue("/Widget/Language", c.stored);
+        window = std::make_unique<Widget>(nullptr, engine.get());
+        EXPECT_EQ(stored("/Widget/Language").toInt(), c.after);
+        EXPECT_EQ(w("toolButton_stop")->toolTip(), QString::fromUtf8(c.stop));
+        EXPECT_EQ(w("toolButton_backwards")->toolTip(), "backwards/pause");
+    }
+    window->changeToRussian();
+    EXPECT_EQ(w<QPushButton>("pushButton_map")->text(), "Карта");
+    window->changeToEnglish();
     EXPECT_EQ(window->windowTitle(), "Ordavex Video PlayBack System V3.1.1");
+    EXPECT_EQ(stored("/Widget/Language").toInt(), 1);
 }
 
 }  // namespace

@@ -1,0 +1,164 @@
+// The real window with the real engine under X: a generated 4-channel
+// recording is listed, double-clicked and driven through the tool row.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMutex>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+#include "AppTest.h"
+#include "Command.h"
+#include "TempDir.h"
+#include "TestData.h"
+#include "app/CustomSlider.h"
+#include "app/SpeedSlider.h"
+#include "app/Widget.h"
+#include "browser/CustomSearchList.h"
+#include "wall/CustomYV12Widget.h"
+
+namespace {
+
+QMutex linesMutex;  // the workers log their exit lines at once
+QStringList exitLines;
+
+void keepExitLines(QtMsgType, const QMessageLogContext&, const QString& text) {
+    const QMutexLocker lock(&linesMutex);
+    if (text.contains(" exit") || text.startsWith("Demux exit"))
+        exitLines << text;
+}
+
+class WindowPlayTest : public AppTest {
+protected:
+    QToolButton* button(const char* name) { return child<QToolButton>(*window, name); }
+    int position() { return child<QSlider>(*window, "slider_progress")->value(); }
+    // How far the position moves in ms of wall time.
+    int advance(int ms) {
+        const int from = position();
+        QTest::qWait(ms);
+        return position() - from;
+    }
+    std::unique_ptr<Widget> window;
+};
+
+TEST_F(WindowPlayTest, PlaysARecordingThroughTheToolRow) {
+    testsupport::TempDir dir;
+    ASSERT_EQ(testsupport::runCommand(
+                  {"python3", testsupport::sourceDir() + "/scripts/fixtures/make_recordings.py",
+                   "recording", "--media", testsupport::testDataDir(), "--out", dir.path(),
+                   "--channels", "4", "--duration-ms", "20000"})
+                  .exitCode,
+              0);
+    const QString snaps = QString::fromStdString(dir.file("snap/"));
+    QSettings().setValue("/SettingsWidget/SnapshotPath", snaps);
+    qInstallMessageHandler(keepExitLines);
+    window = std::make_unique<Widget>();
+    window->resize(1200, 800);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+
+    auto* list = child<CustomSearchList>(*window, "page_filelist");
+    list->loadFolder(QString::fromStdString(dir.path()));
+    auto* view = child<QTableView>(*list, "tableView");
+    ASSERT_EQ(view->model()->rowCount(), 4);
+    QSignalSpy play(list, &CustomSearchList::Signal_playAVI);
+    emit view->doubleClicked(view->model()->index(0, 0));
+    ASSERT_EQ(play.count(), 1);
+
+    // Frames reach the four cells and change; the time runs.
+    const QList<CustomYV12Widget*> cells = window->findChildren<CustomYV12Widget*>();
+    ASSERT_EQ(cells.size(), 12);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return position() > 1500; }, 5000)) << position();
+    const auto picture = [&](int c) { return cells[c]->grabFramebuffer(); };
+    for (int c = 0; c < 4; ++c) {
+        const QImage a = picture(c);
+        EXPECT_GT(a.convertToFormat(QImage::Format_Grayscale8).bits()[a.width() * 40 + 40] +
+                      a.pixelColor(a.width() / 2, a.height() / 2).value(),
+                  0)
+            << c;
+        QTest::qWait(200);
+        EXPECT_NE(picture(c), a) << c;
+    }
+    EXPECT_TRUE(child<QLabel>(*window, "label_progress")->text().endsWith("/00:00:20"));
+    QDir().mkpath("screenshots");
+    EXPECT_TRUE(window->grab().save("screenshots/Widget.png"));
+
+    button("toolButton_forwards")->click();  // pause
+    EXPECT_FALSE(button("toolButton_forwards")->isChecked());
+    QTest::qWait(200);
+    EXPECT_EQ(advance(300), 0);
+    button("toolButton_oneframe")->click();
+    const int paused = position();
+    button("toolButton_oneframe")->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return position() > paused && position() <= paused + 200; }))
+        << position();
+
+    auto* slider = child<CustomSlider>(*window, "slider_progress");
+    QTest::mouseClick(slider, Qt::LeftButton, {},
+                      QPoint(slider->width() / 2, slider->height() / 2));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return std::abs(position() - 10000) < 1500; }))
+        << position();  // key frames are 1 s apart
+    const int sought = position();
+    slider->setFocus();
+    QTest::keyClick(slider, Qt::Key_Right);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return position() >= sought + 500; })) << position();
+
+    button("toolButton_forwards")->click();  // play, then 4X and 1/4X
+    auto* speed = child<SpeedSlider>(*window, "speedControl");
+    speed->valueChange(6);
+    QTest::qWait(300);
+    EXPECT_GT(advance(800), 2000);
+    speed->valueChange(2);
+    QTest::qWait(300);
+    EXPECT_LT(advance(800), 500);
+    speed->valueChange(4);
+    button("toolButton_backwards")->click();
+    EXPECT_TRUE(button("toolButton_backwards")->isChecked());
+    EXPECT_FALSE(button("toolButton_forwards")->isChecked());
+    QTest::qWait(600);
+    EXPECT_LT(advance(800), -300);
+
+    button("toolButton_snapshot")->click();
+    EXPECT_EQ(QDir(snaps + "1").entryList({"*.bmp"}).size(), 1);
+
+    const std::pair<const char*, int> layouts[] = {{"toolButton_single", 1},
+                                                   {"toolButton_four", 4},
+                                                   {"toolButton_eight", 8},
+                                                   {"toolButton_nine", 9},
+                                                   {"toolButton_twelve", 12}};
+    for (const auto& [name, shown] : layouts) {
+        button(name)->click();
+        EXPECT_EQ(
+            std::count_if(cells.begin(), cells.end(), [](QWidget* c) { return c->isVisible(); }),
+            shown)
+            << name;
+    }
+    QWidget* wall = child<QWidget>(*window, "PlayArea");
+    button("toolButton_fullScreen")->click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return wall->isFullScreen(); })) << position();
+    QTest::keyClick(wall, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !wall->isWindow() && wall->isVisible(); }))
+        << position();
+
+    button("toolButton_forwards")->click();
+    button("toolButton_secframe")->click();  // unpaced: the last 10 s go by at once
+    EXPECT_TRUE(QTest::qWaitFor([&] { return slider->maximum() == 0; }, 3000)) << position();
+
+    QElapsedTimer closing;
+    closing.start();
+    window.reset();
+    EXPECT_LT(closing.elapsed(), 1500);
+    qInstallMessageHandler(nullptr);
+    QStringList expected{"Demux exit", "PlayCtrl exit"};
+    for (int ch = 0; ch < 12; ++ch)
+        expected << QString("Decode exit: %1").arg(ch) << QString("Video exit: %1").arg(ch);
+    exitLines.sort();
+    expected.sort();
+    EXPECT_EQ(exitLines, expected);
+}
+
+}  // namespace
