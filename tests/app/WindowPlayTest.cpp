@@ -19,6 +19,8 @@
 #include "app/SpeedSlider.h"
 #include "app/Widget.h"
 #include "browser/CustomSearchList.h"
+#include "engine/Controller.h"
+#include "engine/Suspend.h"
 #include "wall/CustomYV12Widget.h"
 
 namespace {
@@ -34,6 +36,16 @@ void keepExitLines(QtMsgType, const QMessageLogContext&, const QString& text) {
 
 class WindowPlayTest : public AppTest {
 protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        qInstallMessageHandler(keepExitLines);
+    }
+    void TearDown() override { qInstallMessageHandler(nullptr); }
+    // Read and cleared only while no worker runs.
+    static QStringList& lines() {
+        const QMutexLocker lock(&linesMutex);
+        return exitLines;
+    }
     QToolButton* button(const char* name) { return child<QToolButton>(*window, name); }
     int position() { return child<QSlider>(*window, "slider_progress")->value(); }
     // How far the position moves in ms of wall time.
@@ -55,7 +67,6 @@ TEST_F(WindowPlayTest, PlaysARecordingThroughTheToolRow) {
               0);
     const QString snaps = QString::fromStdString(dir.file("snap/"));
     QSettings().setValue("/SettingsWidget/SnapshotPath", snaps);
-    qInstallMessageHandler(keepExitLines);
     window = std::make_unique<Widget>();
     window->resize(1200, 800);
     window->show();
@@ -152,13 +163,48 @@ TEST_F(WindowPlayTest, PlaysARecordingThroughTheToolRow) {
     closing.start();
     window.reset();
     EXPECT_LT(closing.elapsed(), 1500);
-    qInstallMessageHandler(nullptr);
     QStringList expected{"Demux exit", "PlayCtrl exit"};
     for (int ch = 0; ch < 12; ++ch)
         expected << QString("Decode exit: %1").arg(ch) << QString("Video exit: %1").arg(ch);
-    exitLines.sort();
     expected.sort();
-    EXPECT_EQ(exitLines, expected);
+    QStringList got = lines();
+    got.sort();
+    EXPECT_EQ(got, expected);
+}
+
+TEST_F(WindowPlayTest, ClosesWithinTheLimitInEveryState) {
+    const std::string folder = testsupport::testDataDir() + "/recordings";
+    QVector<QString> paths(12);
+    for (int ch = 1; ch <= 4; ++ch)
+        paths[ch - 1] = QString::fromStdString(folder) +
+                        QString(
+                            "/20230514083000_NM_0004000_0000192032_0320_0240_25_00321058_"
+                            "0000000088880001_%1_2305140001_00_642_0000000_V02_000_E08_0.avi")
+                            .arg(ch, 2, 10, QChar('0'));
+    const char* states[] = {"idle", "playing", "paused", "backward", "stepping"};
+    for (const char* state : states) {
+        g_bSuspend.store(false);
+        Controller engine;
+        window = std::make_unique<Widget>(nullptr, &engine);
+        window->show();
+        if (QString(state) != "idle") {
+            engine.On_PlayAVI(paths, 1);
+            ASSERT_TRUE(QTest::qWaitFor([&] { return position() > 500; }, 5000)) << state;
+        }
+        if (QString(state) == "paused")
+            button("toolButton_forwards")->click();
+        if (QString(state) == "backward")
+            button("toolButton_backwards")->click();
+        if (QString(state) == "stepping")
+            button("toolButton_oneframe")->click();
+        QTest::qWait(300);  // queues fill up
+        lines().clear();
+        QElapsedTimer closing;
+        closing.start();
+        window.reset();
+        EXPECT_LT(closing.elapsed(), 1500) << state;
+        EXPECT_EQ(lines().size(), 26) << state;
+    }
 }
 
 }  // namespace
