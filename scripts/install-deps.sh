@@ -8,7 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins
   qtwebengine5-dev libqt5webchannel5-dev qttools5-dev qttools5-dev-tools
-  libqcustomplot-dev
+  libqcustomplot-dev libjs-leaflet
   libavcodec-dev libswresample-dev libswscale-dev libavutil-dev ffmpeg
   xvfb xauth libgl1-mesa-dri libglx-mesa0 libegl-mesa0 libxcb1-dev
   fonts-dejavu-core fonts-wqy-microhei

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "telemetry/GPSTransfer.h"
 
@@ -53,6 +54,10 @@ bool GPSParse::HasValidFix() const {
     return std::isfinite(latitude) && std::isfinite(longitude);
 }
 
+bool GPSParse::HasDrawableFix() const {
+    return HasValidFix() && !GPSTransfer::isNoFix(latitude, longitude);
+}
+
 bool GPSParse::Moved() const {
     return latitude != previousLatitude || longitude != previousLongitude;
 }
@@ -69,4 +74,9 @@ void GPSParse::UpdateMapPosition(bool mapOffset, MapType mapType) {
 void GPSParse::KeepAsPrevious() {
     previousLatitude = latitude;
     previousLongitude = longitude;
+}
+
+void GPSParse::ForgetPrevious() {
+    previousLatitude = std::numeric_limits<double>::quiet_NaN();
+    previousLongitude = std::numeric_limits<double>::quiet_NaN();
 }

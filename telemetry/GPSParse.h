@@ -19,6 +19,9 @@ public:
     // False when latitude or longitude is not a finite number; such a fix
     // must not be drawn.
     bool HasValidFix() const;
+    // A valid fix that is not "no fix" (a coordinate within 1e-6 of zero):
+    // only such a fix is put on the map.
+    bool HasDrawableFix() const;
     // True unless latitude and longitude both equal the previous fix exactly.
     bool Moved() const;
     // Sets the map position from the fix: unchanged with map offset off,
@@ -26,6 +29,9 @@ public:
     void UpdateMapPosition(bool mapOffset, MapType mapType);
     // Remembers the fix as the last one passed on.
     void KeepAsPrevious();
+    // Forgets the last fix passed on, so the next fix counts as moved (a new
+    // file, a cleared track).
+    void ForgetPrevious();
 
     static constexpr int kCarInfoSize = 256;
 

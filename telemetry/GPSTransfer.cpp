@@ -112,8 +112,12 @@ LatLon GPSTransfer::BD09_To_GCJ02(double lat, double lon) const {
     return {z * std::sin(theta), z * std::cos(theta)};
 }
 
+bool GPSTransfer::isNoFix(double lat, double lon) {
+    return std::fabs(lat) < kNoFix || std::fabs(lon) < kNoFix;
+}
+
 LatLon GPSTransfer::toMap(MapType mapType, LatLon wgs, LatLon previous) const {
-    if (std::fabs(wgs.lat) < kNoFix || std::fabs(wgs.lon) < kNoFix) {
+    if (isNoFix(wgs.lat, wgs.lon)) {
         return {0.0, 0.0};
     }
     switch (mapType) {

@@ -11,6 +11,8 @@ public:
     // True when the position lies outside the area where GCJ-02 differs from
     // WGS-84; the bounds themselves are inside.
     bool outOfChina(double lat, double lon) const;
+    // True for the recorder's "no fix": either coordinate within 1e-6 of zero.
+    static bool isNoFix(double lat, double lon);
 
     // The offset polynomials, with x = longitude - 105 and y = latitude - 35.
     double transformLat(double x, double y) const;

@@ -1,0 +1,51 @@
+// The G-sensor chart on the offscreen platform: labels, window, unit toggles
+// by a click on a label, and the hover read-out.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include "telemetry/GSensorPlot.h"
+
+TEST(GSensorPlot, ShowsValuesTogglesUnitsAndReadsOutTheNearestSample) {
+    GSensorPlot plot;
+    const auto label = [&](int item) { return static_cast<QCPItemText*>(plot.item(item)); };
+    plot.resize(640, 320);
+    plot.show();
+    const QDateTime start(QDate(2023, 5, 14), QTime(12, 0, 0));
+    plot.SetDateTime(start);
+    plot.AddDate(1500, 0.5, -0.25, 1.0, 100, 25);
+    plot.repaint();
+    const double key = start.addMSecs(1500).toMSecsSinceEpoch() / 1000.0;
+    EXPECT_DOUBLE_EQ(plot.xAxis->range().upper, key);
+    EXPECT_DOUBLE_EQ(plot.xAxis->range().lower, key - 10.8);
+    const QStringList shown = {"X: 0.500", "Y:-0.250", "Z: 1.000", "100.0 km/h", "25.00 C"};
+    for (int i = 0; i < shown.size(); ++i) {
+        EXPECT_EQ(label(i)->text(), shown[i]) << i;
+    }
+    const struct {
+        int clicked;  // label item
+        QString speed, temperature;
+    } steps[] = {{3, "62.1 mph", "25.00 C"},
+                 {4, "62.1 mph", "77.00 F"},
+                 {0, "62.1 mph", "77.00 F"},
+                 {3, "100.0 km/h", "77.00 F"},
+                 {4, "100.0 km/h", "25.00 C"}};
+    qint64 dts = 1500;
+    for (const auto& step : steps) {
+        QTest::mouseClick(&plot, Qt::LeftButton, Qt::NoModifier,
+                          label(step.clicked)->position->pixelPosition().toPoint());
+        plot.AddDate(dts += 100, 0.5, -0.25, 1.0, 100, 25);
+        EXPECT_EQ(label(3)->text(), step.speed) << step.clicked;
+        EXPECT_EQ(label(4)->text(), step.temperature) << step.clicked;
+    }
+    plot.AddDate(dts + 40, 0.125, 0.75, -1.5, 0, 0);  // the newest, at the right edge
+    plot.repaint();
+    QMouseEvent move(QEvent::MouseMove, QPoint(plot.xAxis->coordToPixel(key + 10), 100),
+                     Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(&plot, &move);
+    EXPECT_EQ(label(6)->text(), "12:00:02.040 x=0.125,y=0.75,z=-1.5");
+    plot.Clear();
+    EXPECT_TRUE(plot.graph(2)->data()->isEmpty());
+    EXPECT_EQ(label(3)->text(), "");
+}
