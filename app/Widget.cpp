@@ -9,6 +9,7 @@
 #include "app/CustomSaveDialog.h"
 #include "app/SettingsStore.h"
 #include "app/SettingsWidget.h"
+#include "app/TelemetryWorkers.h"
 #include "engine/Controller.h"
 #include "engine/RecordingName.h"
 #include "engine/StreamMarker.h"
@@ -37,7 +38,8 @@ Widget::Widget(QWidget* parent, Controller* engine)
     : QWidget(parent),
       ui(new Ui::Widget),
       translator(new QTranslator(this)),
-      engine(engine ? engine : Controller::GetInstance()) {
+      engine(engine ? engine : Controller::GetInstance()),
+      telemetry(new TelemetryWorkers(this->engine)) {
     initOrdavexResources();
     ui->setupUi(this);
     ui->dockWidget->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
@@ -60,6 +62,7 @@ Widget::Widget(QWidget* parent, Controller* engine)
 Widget::~Widget() {
     g_bSuspend.store(true);
     engine->Shutdown();
+    telemetry.reset();
     // Frames still queued for the wall are freed by it, not lost with it.
     QCoreApplication::sendPostedEvents(ui->PlayArea, QEvent::MetaCall);
     delete settingsWidget;
@@ -68,8 +71,11 @@ Widget::~Widget() {
 
 void Widget::connectEngine() {
     engine->ConnectToScreenCtrl(ui->PlayArea);
+    telemetry->ConnectToWebView(ui->page_map);
+    telemetry->ConnectToGSensorPlot(ui->WaveArea);
     connect(ui->page_filelist, &CustomSearchList::Signal_playAVI, engine, &Controller::On_PlayAVI);
     engine->Start();
+    telemetry->Start();
 }
 
 void Widget::connectSettings() {
@@ -84,6 +90,7 @@ void Widget::connectSettings() {
     connect(settingsWidget, &SettingsWidget::Signal_mapChange, this,
             [c](MapType type) { c->mapType.store(type); });
     settingsWidget->Initialize();
+    ui->page_map->LoadMap(c->mapType.load());
 }
 
 void Widget::connectButtons() {
@@ -103,6 +110,7 @@ void Widget::connectButtons() {
 
     connect(&engine->playCtrl, &PlayCtrl::Signal_updateTime, this, &Widget::progress);
     connect(ui->slider_progress, &CustomSlider::Signal_seek, this, &Widget::seek);
+    connect(&telemetry->drawBackLine, &DrawBackLine::Signal_seek, this, &Widget::seek);
 
     sideState = 0;
     connect(ui->toolButton_right, &QToolButton::clicked, this, &Widget::rightButton_clicked);

@@ -6,6 +6,7 @@
 #include <QVector>
 #include <QWidget>
 #include <array>
+#include <memory>
 
 #include "engine/PlayStatus.h"
 
@@ -15,6 +16,7 @@ class Widget;
 class Controller;
 class QTranslator;
 class SettingsWidget;
+class TelemetryWorkers;
 
 // The player's main window: the video wall beside the recording list or the
 // map, the G-sensor chart, the progress and cut-point rows and the tool row.
@@ -91,6 +93,7 @@ private:
     std::array<QAction, kLanguages> languageActions;  // index = stored language
     QTranslator* translator;
     Controller* const engine;
+    std::unique_ptr<TelemetryWorkers> telemetry;
     // The next recording was asked for at position 0 of this one (backward play).
     bool nextAsked = false;
 };

@@ -9,6 +9,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
+#include <QWebEnginePage>
 #include <memory>
 
 #include "AppTest.h"
@@ -21,6 +22,8 @@
 #include "browser/CustomSearchList.h"
 #include "engine/Controller.h"
 #include "engine/Suspend.h"
+#include "telemetry/CustomWebView.h"
+#include "telemetry/GSensorPlot.h"
 #include "wall/CustomYV12Widget.h"
 
 namespace {
@@ -67,11 +70,14 @@ TEST_F(WindowPlayTest, PlaysARecordingThroughTheToolRow) {
               0);
     const QString snaps = QString::fromStdString(dir.file("snap/"));
     QSettings().setValue("/SettingsWidget/SnapshotPath", snaps);
+    QSettings().setValue("/SettingsWidget/MapType", 3);  // the offline OpenStreetMap page
     window = std::make_unique<Widget>();
     window->resize(1200, 800);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
 
+    // Records reach the map only once its page is up.
+    ASSERT_TRUE(QTest::qWaitFor([] { return Controller::GetInstance()->mapLoaded.load(); }, 20000));
     auto* list = child<CustomSearchList>(*window, "page_filelist");
     list->loadFolder(QString::fromStdString(dir.path()));
     auto* view = child<QTableView>(*list, "tableView");
@@ -95,6 +101,18 @@ TEST_F(WindowPlayTest, PlaysARecordingThroughTheToolRow) {
         EXPECT_NE(picture(c), a) << c;
     }
     EXPECT_TRUE(child<QLabel>(*window, "label_progress")->text().endsWith("/00:00:20"));
+    // The chart has samples; the map the driven line and the whole track.
+    EXPECT_GT(child<GSensorPlot>(*window, "WaveArea")->graph(0)->dataCount(), 0);
+    QVariantMap map;
+    const auto mapState = [&] {
+        map.clear();
+        child<CustomWebView>(*window, "page_map")
+            ->page()
+            ->runJavaScript("OrdavexMap.state()", [&](const QVariant& v) { map = v.toMap(); });
+        return QTest::qWaitFor([&] { return !map.isEmpty(); }) &&
+               !map["track"].toList().isEmpty() && map["route"].toList().size() > 10;
+    };
+    EXPECT_TRUE(QTest::qWaitFor(mapState, 5000));
     QDir().mkpath("screenshots");
     EXPECT_TRUE(window->grab().save("screenshots/Widget.png"));
 
@@ -163,7 +181,8 @@ TEST_F(WindowPlayTest, PlaysARecordingThroughTheToolRow) {
     closing.start();
     window.reset();
     EXPECT_LT(closing.elapsed(), 1500);
-    QStringList expected{"Demux exit", "PlayCtrl exit"};
+    QStringList expected{"Demux exit",   "PlayCtrl exit",    "ReadFileGPS exit",
+                         "DrawGPS exit", "drawGSensor exit", "DrawBackLine exit"};
     for (int ch = 0; ch < 12; ++ch)
         expected << QString("Decode exit: %1").arg(ch) << QString("Video exit: %1").arg(ch);
     expected.sort();
@@ -203,7 +222,7 @@ TEST_F(WindowPlayTest, ClosesWithinTheLimitInEveryState) {
         closing.start();
         window.reset();
         EXPECT_LT(closing.elapsed(), 1500) << state;
-        EXPECT_EQ(lines().size(), 26) << state;
+        EXPECT_EQ(lines().size(), 30) << state;
     }
 }
 
