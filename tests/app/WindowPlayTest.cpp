@@ -201,7 +201,7 @@ TEST_F(WindowPlayTest, ClosesWithinTheLimitInEveryState) {
         window->show();
         if (state != "idle") {
             engine.On_PlayAVI(paths, 1);
-            ASSERT_TRUE(QTest::qWaitFor([&] { return position() > 500; }, 5000)) << state;
+            ASSERT_TRUE(QTest::qWaitFor([&] { return position() > 500; }, 5000)) << state.toStdString();
         }
         if (press.count(state))
             button(press.at(state))->click();
@@ -210,8 +210,8 @@ TEST_F(WindowPlayTest, ClosesWithinTheLimitInEveryState) {
         QElapsedTimer closing;
         closing.start();
         window.reset();
-        EXPECT_LT(closing.elapsed(), 1500) << state;
-        EXPECT_EQ(lines().size(), 30) << state;
+        EXPECT_LT(closing.elapsed(), 1500) << state.toStdString();
+        EXPECT_EQ(lines().size(), 30) << state.toStdString();
     }
 }
 
