@@ -2,7 +2,7 @@
 // double-click to a first frame on every cell, then the GUI thread's load
 // over ten seconds (its own CPU time per wall second) and its longest stall
 // (how late a 10 ms timer fires). Run under Xvfb:
-//   bash scripts/with-xvfb.sh build-bench/tests/app/window_bench
+//   bash scripts/with-xvfb.sh build-bench/bin/window_bench
 #include <time.h>
 
 #include <QApplication>
