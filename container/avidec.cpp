@@ -298,6 +298,7 @@ void read_audio_format(AVStream* st, ChunkBody& body, const HeaderState& h) {
     get_wav_header(body.io(), st->codec, body.size());
     if (ast->sample_size && st->codec->block_align && ast->sample_size != st->codec->block_align)
         ast->sample_size = st->codec->block_align;
+    st->codec->frame_size = ff_audio_frame_size(st->codec, ast->scale, ast->rate);
     if (st->codec->stream_codec_tag == MKTAG('A', 'x', 'a', 'n')) {
         st->codec->codec_id = CODEC_ID_XAN_DPCM;
         st->codec->codec_tag = 0;

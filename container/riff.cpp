@@ -289,4 +289,14 @@ void ff_parse_specific_params(AVCodecContext* stream, int* au_rate, int* au_ssiz
     *au_rate = static_cast<int>(rate);
 }
 
+int ff_audio_frame_size(const AVCodecContext* codec, int scale, int rate) {
+    constexpr int64_t kMaxFrameSamples = 1 << 20;
+    if (codec->codec_type != CODEC_TYPE_AUDIO || scale <= 0 || rate <= 0 || codec->sample_rate <= 0)
+        return 0;
+    const int64_t samples = static_cast<int64_t>(scale) * codec->sample_rate;
+    if (samples % rate != 0 || samples / rate <= 1 || samples / rate > kMaxFrameSamples)
+        return 0;
+    return static_cast<int>(samples / rate);
+}
+
 }  // namespace container
