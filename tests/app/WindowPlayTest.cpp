@@ -217,7 +217,9 @@ TEST_F(WindowPlayTest, ClosesWithinTheLimitInEveryState) {
     const std::map<QString, const char*> press{{"paused", "toolButton_forwards"},
                                                {"backward", "toolButton_backwards"},
                                                {"stepping", "toolButton_oneframe"}};
-    for (const QString state : {"idle", "playing", "paused", "backward", "stepping"}) {
+    testsupport::TempDir clips;
+    QSettings().setValue("/CustomSaveDialog/SavePath", QString::fromStdString(clips.path()));
+    for (const QString state : {"idle", "playing", "paused", "backward", "stepping", "cutting"}) {
         g_bSuspend.store(false);
         Controller engine;
         window = std::make_unique<Widget>(nullptr, &engine);
@@ -229,12 +231,15 @@ TEST_F(WindowPlayTest, ClosesWithinTheLimitInEveryState) {
         }
         if (press.count(state))
             button(press.at(state))->click();
-        QTest::qWait(300);  // queues fill up
+        if (state == "cutting")
+            emit window->Signal_cut(0, 4000);
+        QTest::qWait(state == "cutting" ? 5 : 300);  // queues fill up
         lines().clear();
         QElapsedTimer closing;
         closing.start();
         window.reset();
         EXPECT_LT(closing.elapsed(), 1500) << state.toStdString();
+        lines().removeAll("cut SU");
         EXPECT_EQ(lines().size(), 30) << state.toStdString();
     }
 }
