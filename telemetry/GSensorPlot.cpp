@@ -8,8 +8,13 @@ constexpr double kMphPerKmh = 0.62137119223733;
 constexpr int kLabelX[] = {46, 106, 166, 226, 286};
 constexpr int kLabelBottom = 12;
 
+// 14 at the 72 dpi the layout was drawn for: sized in pixels, so the labels
+// 60 px apart do not run into each other at 96 dpi.
 QFont LabelFont() {
-    return QFont(QStringLiteral("Arial"), 14, QFont::Bold);
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(14);
+    font.setBold(true);
+    return font;
 }
 
 bool Hit(QCPItemText* label, const QPointF& at) {
@@ -59,6 +64,7 @@ GSensorPlot::GSensorPlot(QWidget* parent) : QCustomPlot(parent) {
         labels[i] = new QCPItemText(this);
         labels[i]->setColor(colours[i]);
         labels[i]->setFont(LabelFont());
+        labels[i]->setText(QString());  // QCPItemText starts with "text"
         labels[i]->setClipToAxisRect(false);
         labels[i]->setSelectable(i == LabelSpeed || i == LabelTemperature);
         labels[i]->position->setType(QCPItemPosition::ptAbsolute);
@@ -75,6 +81,7 @@ GSensorPlot::GSensorPlot(QWidget* parent) : QCustomPlot(parent) {
     readout->setBrush(QBrush(Qt::white));
     readout->setColor(Qt::black);
     readout->setFont(LabelFont());
+    readout->setText(QString());
     readout->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
 
     setMouseTracking(true);  // the read-out follows the mouse without a button

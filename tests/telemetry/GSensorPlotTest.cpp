@@ -12,6 +12,9 @@ TEST(GSensorPlot, ShowsValuesTogglesUnitsAndReadsOutTheNearestSample) {
     const auto label = [&](int item) { return static_cast<QCPItemText*>(plot.item(item)); };
     plot.resize(640, 320);
     plot.show();
+    for (int i : {0, 1, 2, 3, 4, 6}) {
+        EXPECT_EQ(label(i)->text(), "") << "no placeholder before the first sample: " << i;
+    }
     const QDateTime start(QDate(2023, 5, 14), QTime(12, 0, 0));
     plot.SetDateTime(start);
     plot.AddDate(1500, 0.5, -0.25, 1.0, 100, 25);
