@@ -64,11 +64,8 @@ bool AudioDecoderCore::open(int codecId, const OpenDefaults& d) {
     return false;
 }
 
-bool AudioDecoderCore::append(const AVFrame* frame) {
-    const int most = converter.Prepare(frame, outputRate);
-    if (most < 0)
-        return false;
-    const int64_t need = used + int64_t(most) * kBytesPerSample;
+bool AudioDecoderCore::reserve(int samples) {
+    const int64_t need = used + int64_t(samples) * kBytesPerSample;
     if (need > kMaxOutputBytes)
         return false;
     if (need > capacity) {
@@ -80,6 +77,13 @@ bool AudioDecoderCore::append(const AVFrame* frame) {
         output = static_cast<uint8_t*>(grown);
         capacity = size;
     }
+    return true;
+}
+
+bool AudioDecoderCore::append(const AVFrame* frame) {
+    const int most = converter.Prepare(frame, outputRate);
+    if (most < 0 || !reserve(most))
+        return false;
     const int got = converter.Convert(frame, output + used, most);
     if (got < 0)
         return false;
@@ -95,6 +99,29 @@ unsigned char* AudioDecoderCore::Decode(int codecId, const unsigned char* data, 
         return nullptr;
     used = 0;
     session.Decode(data, size, [this](AVFrame* f) { append(f); });
+    if (used <= 0)
+        return nullptr;
+    if (out)
+        *out = int(used);
+    return output;
+}
+
+unsigned char* AudioDecoderCore::Drain(int* out, unsigned char*, int) {
+    if (!output || !session.IsOpen())
+        return nullptr;
+    used = 0;
+    AVFrame* frame = av_frame_alloc();
+    while (frame && session.DrainOne(frame)) {
+        append(frame);
+        av_frame_unref(frame);
+    }
+    av_frame_free(&frame);
+    const int held = converter.Pending();
+    if (held > 0 && reserve(held)) {
+        const int got = converter.Drain(output + used, held);
+        used += got > 0 ? int64_t(got) * kBytesPerSample : 0;
+    }
+    converter.Reset();
     if (used <= 0)
         return nullptr;
     if (out)

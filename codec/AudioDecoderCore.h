@@ -19,6 +19,10 @@ public:
     int Reset() override;
     // Drops the decoder's and the resampler's held state, keeps the codec open.
     void Flush() override;
+    // End of stream: the PCM of every frame the codec and the resampler still
+    // hold, in one block (owned here); null when none is left, after which
+    // the decoder takes new packets again.
+    unsigned char* Drain(int* out, unsigned char* dst, int dstCapacity) override;
     void setOutputRate(int hz) override;
     void setStreamInfo(const AudioStreamInfo& info) override;
 
@@ -41,6 +45,7 @@ protected:
 private:
     bool open(int codecId, const OpenDefaults& defaults);
     bool append(const AVFrame* frame);
+    bool reserve(int samples);
 
     CodecSession session{true};
     PcmConverter converter;

@@ -84,3 +84,19 @@ int PcmConverter::Convert(const AVFrame* frame, uint8_t* dst, int capacity) {
                     frame->nb_samples);
     return got < 0 ? -1 : got;
 }
+
+int PcmConverter::Pending() const {
+    if (!swr)
+        return 0;
+    const int64_t held = swr_get_delay(swr, outRate);
+    return held > INT_MAX ? 0 : int(held);
+}
+
+int PcmConverter::Drain(uint8_t* dst, int capacity) {
+    if (!swr)
+        return 0;
+    uint8_t* planes[1] = {dst};
+    const int got = swr_convert(swr, planes, capacity, nullptr, 0);
+    Reset();
+    return got < 0 ? -1 : got;
+}

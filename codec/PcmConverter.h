@@ -23,6 +23,11 @@ public:
     // Converts the frame prepared last into dst (room for capacity samples);
     // returns the samples written, or -1.
     int Convert(const AVFrame* frame, uint8_t* dst, int capacity);
+    // Most samples the resampler still holds back; 0 when it holds none.
+    int Pending() const;
+    // Hands out the held-back samples into dst (room for capacity samples)
+    // and forgets the resampler; returns the samples written, or -1.
+    int Drain(uint8_t* dst, int capacity);
     // Forgets the resampler and what it holds.
     void Reset();
 

@@ -266,6 +266,9 @@ AVIFileRead::Route AVIFileRead::RouteAudio(int ch, qint64 dtsMs) {
     info.key = p.key;
     info.dts = dtsMs;
     info.audio = DemuxChannel::AudioInfo(p.stream);
+    if (controller->audioReopen.NeedsReopen(info.audio.sampleRate)) {
+        controller->ChangeFreqHz(info.audio.sampleRate);
+    }
     const Route route = FromIntake(controller->InputAudioData(info, p.data, p.size), ch, "audio");
     if (route == Route::Accepted) {
         packetAccepted = true;
@@ -362,8 +365,11 @@ void AVIFileRead::EndAll() {
     if (!endSent) {
         ReportGroupClock(&completeGroupClock, reverseDuration);
         ReportGroupClock(&groupClock, reverseDuration);
+        const auto abandon = [this] { return Abandon(StreamMarker::End); };
+        // The audio queue first: a later retry after a failure pushes it again,
+        // which only drains a drained decoder.
         const bool pushed =
-            controller->InputData(StreamMarker::End, [this] { return Abandon(StreamMarker::End); });
+            controller->InputAudioEnd(abandon) && controller->InputData(StreamMarker::End, abandon);
         if (!pushed || !PushSchedule(StreamMarker::End, 0)) {
             return;  // tried again next cycle unless a seek or a stop came
         }

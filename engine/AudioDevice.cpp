@@ -25,6 +25,9 @@ qint64 AudioDevice::readData(char* data, qint64 maxlen) {
         copied = buffer->OutputData(data, maxlen);
     }
     if (copied > 0) {
+        if (tap) {
+            tap(data, copied);
+        }
         return copied;
     }
     std::memset(data, 0, size_t(maxlen));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIODevice>
+#include <functional>
 
 class SoundBuffer;
 
@@ -16,6 +17,9 @@ public:
     // Opens read-only and unbuffered; a write mode is refused.
     bool open(OpenMode mode) override;
     bool isSequential() const override { return true; }
+    // Called with the sound taken from the buffer (not the silence), on the
+    // reading thread; tools record what plays this way.
+    void SetTap(std::function<void(const char*, qint64)> f) { tap = std::move(f); }
 
 protected:
     qint64 readData(char* data, qint64 maxlen) override;
@@ -23,4 +27,5 @@ protected:
 
 private:
     SoundBuffer* const buffer;
+    std::function<void(const char*, qint64)> tap;
 };

@@ -8,10 +8,12 @@
 #include "engine/DataRecordSink.h"
 #include "engine/QueueLock.h"
 #include "engine/RecordingName.h"
+#include "engine/StreamMarker.h"
 #include "engine/Suspend.h"
 
 namespace {
 constexpr int kRetryMs = 2;
+constexpr int kStartRate = 8000;  // the output's rate until a stream asks for another
 constexpr int kSpeeds[] = {1, 2, 4, 8, 16, 32, 64, 128, 256};
 constexpr int kSpeedCount = int(sizeof(kSpeeds) / sizeof(kSpeeds[0]));
 }  // namespace
@@ -22,7 +24,13 @@ Controller* Controller::GetInstance() {
 }
 
 Controller::Controller(TimeSource* time)
-    : time(time), audioFormat(PcmFormat(8000)), playCtrl(this, time), aviFileRead(this, time) {
+    : time(time),
+      audioFormat(PcmFormat(kStartRate)),
+      playCtrl(this, time),
+      aviFileRead(this, time),
+      audioDecoderCtrl(this, &soundBuffer, &audioQueue, time),
+      audioCtrl(&soundBuffer),
+      audioReopen(&audioCtrl, this) {
     for (int ch = 0; ch < kChannels; ++ch) {
         videoCtrls[size_t(ch)].reset(new VideoCtrl(this, ch, time));
         decodeCtrls[size_t(ch)].reset(new DecodeCtrl(this, ch, time));
@@ -48,6 +56,8 @@ void Controller::Start() {
         decodeCtrls[size_t(ch)]->Start();
         videoCtrls[size_t(ch)]->Start();
     }
+    audioDecoderCtrl.Start();
+    audioReopen.Open(kStartRate);
 }
 
 void Controller::Shutdown() {
@@ -61,6 +71,7 @@ void Controller::Shutdown() {
         flags.condition.notify_all();
     }
     time->InterruptWaits();
+    audioCtrl.Close();
     JoinWorkers();
 }
 
@@ -71,6 +82,7 @@ void Controller::JoinWorkers() {
         decodeCtrls[size_t(ch)]->Wait();
         videoCtrls[size_t(ch)]->Wait();
     }
+    audioDecoderCtrl.Wait();
 }
 
 void Controller::On_PlayAVI(const QVector<QString>& paths, int channel) {
@@ -104,13 +116,17 @@ void Controller::On_Stop() {
 
 void Controller::On_Pause() {
     PlayStatus expected = PlayStatus::Play;
-    playStatus.compare_exchange_strong(expected, PlayStatus::Pause);
+    if (playStatus.compare_exchange_strong(expected, PlayStatus::Pause)) {
+        audioCtrl.Suspend();
+    }
     SetStatus(playStatus.load());
 }
 
 void Controller::On_Play() {
     PlayStatus expected = PlayStatus::Pause;
-    playStatus.compare_exchange_strong(expected, PlayStatus::Play);
+    if (playStatus.compare_exchange_strong(expected, PlayStatus::Play)) {
+        audioCtrl.Resume();
+    }
     SetStatus(playStatus.load());
 }
 
@@ -295,6 +311,26 @@ QAudioFormat Controller::PcmFormat(int sampleRate) {
     format.setByteOrder(QAudioFormat::LittleEndian);
     format.setSampleType(QAudioFormat::SignedInt);
     return format;
+}
+
+void Controller::ChangeFreqHz(int rate) {
+    audioReopen.Request(rate);
+}
+
+bool Controller::InputAudioEnd(const std::function<bool()>& abandon) {
+    if (!audioDecoding.load()) {
+        return true;  // no worker would take it
+    }
+    const auto giveUp = [&abandon] { return g_bSuspend.load() || (abandon && abandon()); };
+    PacketInfo info;
+    info.dts = StreamMarker::End;
+    while (Offer(audioQueue, info, nullptr, 0) != QueueInput::Accepted) {
+        if (giveUp()) {
+            return false;
+        }
+        time->WaitFor(kRetryMs, giveUp);
+    }
+    return true;
 }
 
 void Controller::InterruptWaits() {

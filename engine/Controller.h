@@ -13,6 +13,9 @@
 #include <mutex>
 
 #include "engine/AVIFileRead.h"
+#include "engine/AudioCtrl.h"
+#include "engine/AudioDecoderCtrl.h"
+#include "engine/AudioReopen.h"
 #include "engine/DecodeCtrl.h"
 #include "engine/FrameQueue.h"
 #include "engine/GPSList.h"
@@ -56,17 +59,20 @@ public:
     explicit Controller(TimeSource* time = SystemTimeSource::Instance());
     ~Controller() override;
 
-    // GUI thread: starts the clock, the demux, then each channel's decode and
-    // release workers (once).
+    // GUI thread: starts the clock, the demux, each channel's decode and
+    // release workers, the audio decode worker, then opens the audio output at
+    // 8000 Hz (once).
     void Start();
-    // Raises the exit flag, wakes every waiting worker and joins every worker.
-    // Call while the application object still exists; later calls do nothing.
+    // Raises the exit flag, wakes every waiting worker, closes the audio output
+    // and joins every worker. Call on the GUI thread while the application
+    // object still exists; later calls do nothing.
     void Shutdown();
     // paths: the 12 channel slots (missing slots are empty, extra ones ignored);
     // channel: the selected channel, 1 to 12 (others are taken as 1).
     void On_PlayAVI(const QVector<QString>& paths, int channel);
     void On_Stop();
-    // Play to Pause and Pause to Play; other states stay. Both emit the status.
+    // Play to Pause and Pause to Play, suspending and resuming the audio
+    // output; other states stay. Both emit the status.
     void On_Pause();
     void On_Play();
     QDateTime GetStartTime();
@@ -86,6 +92,10 @@ public:
     // Demux thread: the same for the audio queue.
     QueueInput InputAudioData(const PacketInfo& info, const unsigned char* data, int size);
     QueueInput InputAudioData(int type, qint64 dts, const unsigned char* data, int size);
+    // Demux thread: pushes the End marker into the audio queue, waiting while
+    // it is full; true at once when no audio decode worker runs. False when
+    // it gave up (exit flag, or abandon returned true).
+    bool InputAudioEnd(const std::function<bool()>& abandon = {});
     // Demux thread: empties the packet queues, the schedule and the record
     // sinks, then zeroes clock and lastWait. The decode workers empty their
     // frame queues when they see the reset.
@@ -131,6 +141,9 @@ public:
     void SetAudioFormat(const QAudioFormat& granted, const QAudioFormat& requested);
     // The format asked of the output: sampleRate Hz, mono, 16-bit signed LE PCM.
     static QAudioFormat PcmFormat(int sampleRate);
+    // Demux thread: reopens the audio output at rate on the GUI thread and
+    // returns once AudioFormat() holds the new format (or the exit flag rose).
+    void ChangeFreqHz(int rate);
 
     // Makes waiting workers look at the shared state again; call after
     // changing playStatus, speed, unpaced, reverse or singleStep from outside
@@ -203,6 +216,10 @@ public:
     std::array<std::unique_ptr<DecodeCtrl>, kChannels> decodeCtrls;
     PlayCtrl playCtrl;
     AVIFileRead aviFileRead;
+    AudioDecoderCtrl audioDecoderCtrl;
+    // GUI thread: the sound output and its reopen at a stream's rate.
+    AudioCtrl audioCtrl;
+    AudioReopen audioReopen;
 
 private:
     struct RequestFlags {

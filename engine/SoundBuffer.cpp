@@ -3,12 +3,23 @@
 #include <algorithm>
 #include <cstring>
 
+namespace {
+constexpr qint64 kBytesPerSample = 2;  // mono signed 16-bit
+}  // namespace
+
 SoundBuffer::SoundBuffer() : ring(new char[kCapacity]) {}
+
+qint64 SoundBuffer::DurationMs(qint64 bytes, int sampleRate) {
+    if (sampleRate <= 0 || bytes <= 0) {
+        return 0;
+    }
+    return bytes / kBytesPerSample * 1000 / sampleRate;
+}
 
 qint64 SoundBuffer::LockBuf(char** out, qint64 want) {
     *out = nullptr;
     reserved = 0;
-    if (want <= 0 || want > kCapacity) {
+    if (!Fits(want)) {
         return 0;
     }
     if (writePos == readPos && full) {

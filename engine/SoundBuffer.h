@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QtGlobal>
+#include <atomic>
 #include <memory>
 
 #include "engine/ResetLock.h"
@@ -9,7 +10,8 @@
 // audio output (reader). The writer reserves one contiguous block, copies into
 // it without the lock and commits it; when the block does not fit before the
 // end, the writer wraps early and the valid bytes end at wrapSize. Every call
-// but IsReset is made between Lock() and Unlock().
+// but IsReset, Fits and the reader-running flag is made between Lock() and
+// Unlock().
 class SoundBuffer : public ResetLock {
 public:
     static constexpr qint64 kCapacity = 102400;
@@ -18,10 +20,17 @@ public:
     SoundBuffer(const SoundBuffer&) = delete;
     SoundBuffer& operator=(const SoundBuffer&) = delete;
 
+    // Play time of bytes of the ring's PCM (mono 16-bit) at sampleRate Hz, in
+    // whole ms; 0 for a rate that is not positive.
+    static qint64 DurationMs(qint64 bytes, int sampleRate);
+
+    // Whether a block of want bytes can ever be granted; one that cannot is
+    // refused by LockBuf however long the writer waits.
+    static bool Fits(qint64 want) { return want > 0 && want <= kCapacity; }
     // Reserves contiguous room for the writer: *out gets its start, the result
-    // its length, which may be smaller or larger than want (0: no room). The
-    // writer uses it only when it is at least want. A block larger than the
-    // ring (or want <= 0) is refused with 0 and nothing changes.
+    // its length, which may be smaller or larger than want (0: no room now, or
+    // never when !Fits(want); then nothing changes). The writer uses it only
+    // when it is at least want.
     qint64 LockBuf(char** out, qint64 want);
     // Commits n bytes written at the reserved place; at most what was reserved.
     void UnlockBuf(qint64 n);
@@ -37,8 +46,15 @@ public:
     qint64 EndDts() const { return endDts; }
     void SetEndDts(qint64 dts) { endDts = dts; }
 
+    // Any thread, without the lock: whether an output is pulling (or will pull
+    // once resumed). The writer drops PCM while none is, so it never waits on
+    // a ring nobody reads.
+    bool ReaderRunning() const { return readerRunning.load(); }
+    void SetReaderRunning(bool on) { readerRunning.store(on); }
+
 private:
     const std::unique_ptr<char[]> ring;
+    std::atomic<bool> readerRunning{false};
 
     // Guarded by the lock.
     qint64 endDts = 0;

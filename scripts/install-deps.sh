@@ -13,6 +13,7 @@ PACKAGES=(
   xvfb xauth libgl1-mesa-dri libglx-mesa0 libegl-mesa0 libxcb1-dev
   fonts-dejavu-core fonts-wqy-microhei
   clang libclang-rt-14-dev clang-format
+  pulseaudio pulseaudio-utils
 )
 
 missing=()

@@ -4,18 +4,22 @@
 // how long Shutdown took. A watchdog turns a hang into exit code 3.
 //
 // engine_harness [--selected N] [--speed INDEX] [--unpaced] [--reverse]
-//                [--timeout MS] [--grace MS] [--no-end]
-//                [--action MS:KIND[:ARG]]... CHANNEL=PATH...
+//                [--timeout MS] [--grace MS] [--no-end] [--audio FILE]
+//                [--action MS:KIND[:ARG]]... CHANNEL=PATH... [-- CHANNEL=PATH...]...
 // KIND: seek (ARG ms), pause, play, step, stop, reverse (ARG 0/1, re-seeks
-// to the last position), replay (the same recording again), cut (ARG
-// BEGIN:END ms, queued to the demux as the main window does; more pairs are
-// queued at once); it reads the settings store of "BRAVELO"/"Ordavex".
+// to the last position), replay (the same recording again), open (ARG: the
+// recording after the ARG-th "--"), quit, cut (ARG BEGIN:END ms, queued to
+// the demux as the main window does; more pairs are queued at once); it
+// reads the settings store of "BRAVELO"/"Ordavex". There is no sound device:
+// --audio writes the PCM the output takes from the sound ring to FILE, and
+// "audio" lists (ms, bytes) of each take.
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -38,7 +42,8 @@ namespace {
 constexpr int kEndCheckMs = 50;
 
 struct Options {
-    QVector<QString> paths = QVector<QString>(Controller::kChannels);
+    std::vector<QVector<QString>> recordings{QVector<QString>(Controller::kChannels)};
+    QString audioFile;
     int selected = 1;
     int speedIndex = 4;
     bool unpaced = false;
@@ -69,12 +74,16 @@ bool Parse(const QStringList& args, Options* o) {
             o->graceMs = next().toInt();
         } else if (a == "--action") {
             o->actions << next();
+        } else if (a == "--audio") {
+            o->audioFile = next();
+        } else if (a == "--") {
+            o->recordings.emplace_back(Controller::kChannels);
         } else if (a.contains('=')) {
             const int ch = a.section('=', 0, 0).toInt();
             if (ch < 1 || ch > Controller::kChannels) {
                 return false;
             }
-            o->paths[ch - 1] = a.section('=', 1);
+            o->recordings.back()[ch - 1] = a.section('=', 1);
         } else {
             return false;
         }
@@ -112,7 +121,7 @@ public:
         result["threads_idle_before"] = Threads();
         controller.Start();
         result["threads_started"] = Threads();
-        controller.On_PlayAVI(options.paths, options.selected);
+        controller.On_PlayAVI(options.recordings[0], options.selected);
         for (const QString& action : options.actions) {
             Schedule(action);
         }
@@ -129,7 +138,10 @@ public:
         shutdown.start();
         controller.Shutdown();
         result["shutdown_ms"] = double(shutdown.elapsed());
+        result["audio_opens"] = controller.audioReopen.Opens();
+        result["audio_rate"] = controller.AudioSampleRate();
         std::lock_guard<std::mutex> lock(mutex);
+        result["audio"] = audio;
         result["frames"] = frames;
         result["times"] = times;
         result["statuses"] = statuses;
@@ -142,6 +154,15 @@ private:
     static QCoreApplication& app() { return *QCoreApplication::instance(); }
 
     void Wire() {
+        audioFile.setFileName(options.audioFile);
+        if (!options.audioFile.isEmpty() && audioFile.open(QIODevice::WriteOnly)) {
+            controller.audioCtrl.SetTap([this](const char* pcm, qint64 bytes) {
+                audioFile.write(pcm, bytes);
+                std::lock_guard<std::mutex> lock(mutex);
+                audio.append(QJsonArray{double(clock.elapsed()), double(bytes)});
+                lastFrameAt = clock.elapsed();  // sound still playing keeps the run going
+            });
+        }
         for (int ch = 0; ch < Controller::kChannels; ++ch) {
             VideoCtrl* video = controller.videoCtrls[size_t(ch)].get();
             QObject::connect(
@@ -256,7 +277,11 @@ private:
                     Qt::QueuedConnection);
             }
         } else if (kind == "replay") {
-            controller.On_PlayAVI(options.paths, options.selected);
+            controller.On_PlayAVI(options.recordings[0], options.selected);
+        } else if (kind == "open" && arg > 0 && size_t(arg) < options.recordings.size()) {
+            controller.On_PlayAVI(options.recordings[size_t(arg)], options.selected);
+        } else if (kind == "quit") {
+            QCoreApplication::exit(0);
         }
         std::lock_guard<std::mutex> lock(mutex);
         done.append(
@@ -265,6 +290,7 @@ private:
 
     const Options options;
     Controller controller;
+    QFile audioFile;  // GUI thread
     QElapsedTimer clock;
     std::mutex mutex;
     // Guarded by mutex.
@@ -272,6 +298,7 @@ private:
     QJsonArray times;
     QJsonArray statuses;
     QJsonArray done;
+    QJsonArray audio;
     qint64 lastPosition = 0;
     qint64 lastFrameAt = 0;
     std::atomic<bool> endSeen{false};
@@ -282,6 +309,7 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    qputenv("PULSE_SERVER", "unix:/nonexistent");  // no sound device, and none spawned
     QCoreApplication::setOrganizationName("BRAVELO");
     QCoreApplication::setApplicationName("Ordavex");
     QCoreApplication app(argc, argv);

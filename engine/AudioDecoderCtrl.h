@@ -1,0 +1,56 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "engine/PacketQueue.h"
+#include "engine/Worker.h"
+
+class ACDecoder;
+class Controller;
+class SoundBuffer;
+
+// The audio decode worker: takes the played channel's audio packets from the
+// audio queue, decodes them to mono 16-bit PCM at the output's sample rate and
+// writes each block whole into the sound ring, with the timestamp at which the
+// buffered sound ends. At the End marker and before a decoder is replaced it
+// drains the decoder, so the last samples play. While no output pulls from
+// the ring, the PCM is dropped, so the worker never waits on a ring nobody
+// reads.
+class AudioDecoderCtrl : public Worker {
+    Q_OBJECT
+public:
+    // The controller gives the output's sample rate; buffer and queue must
+    // outlive the worker.
+    AudioDecoderCtrl(Controller* controller, SoundBuffer* buffer, PacketQueue* queue,
+                     TimeSource* time);
+    ~AudioDecoderCtrl() override;
+
+    // The decoder for a container codec id; null for an id it does not play.
+    static std::unique_ptr<ACDecoder> MakeDecoder(int codecId);
+
+protected:
+    void run() override;
+
+private:
+    // One turn of the loop; false when there was nothing to do.
+    bool Pass(std::vector<unsigned char>* packet);
+    void Restart();
+    void Decode(const PacketInfo& info, const unsigned char* data, int size);
+    void Drain();
+    // Writes one block whole, waiting for room while the output pulls; drops
+    // it when no output runs, the queue was reset or the worker ends.
+    void Write(const unsigned char* pcm, qint64 bytes, qint64 dts, int rate);
+
+    // Set at construction.
+    Controller* const controller;
+    SoundBuffer* const buffer;
+    PacketQueue* const queue;
+
+    // Audio decode thread only.
+    PacketInfo taken;  // the last packet's fields, kept so its buffers are reused
+    std::unique_ptr<ACDecoder> decoder;
+    int decoderId = 0;    // codec id the decoder was made for
+    int decoderRate = 0;  // output rate last given to the decoder
+    qint64 nextDts = 0;   // where the PCM decoded so far ends
+};

@@ -1,0 +1,35 @@
+// The sound ring seen from a test standing in for its writer or its reader.
+#pragma once
+
+#include <cstring>
+#include <vector>
+
+#include "engine/QueueLock.h"
+#include "engine/SoundBuffer.h"
+
+// Writes bytes of one sample value as one block; false when there is no room.
+inline bool WriteRing(SoundBuffer& ring, qint64 bytes, int16_t value = 0) {
+    QueueLock<SoundBuffer> lock(ring);
+    char* room = nullptr;
+    const bool fits = ring.LockBuf(&room, bytes) >= bytes;
+    for (qint64 i = 0; fits && i < bytes; i += 2)
+        std::memcpy(room + i, &value, 2);
+    ring.UnlockBuf(fits ? bytes : 0);
+    return fits;
+}
+
+template <typename F>
+auto WithLock(SoundBuffer& ring, F f) {
+    QueueLock<SoundBuffer> lock(ring);
+    return f();
+}
+inline qint64 Buffered(SoundBuffer& ring) {
+    return WithLock(ring, [&] { return ring.GetBufDataLen(); });
+}
+// Appends everything buffered to out.
+inline void ReadRing(SoundBuffer& ring, std::vector<unsigned char>* out) {
+    char chunk[4096];
+    QueueLock<SoundBuffer> lock(ring);
+    for (qint64 n; (n = ring.OutputData(chunk, sizeof chunk)) > 0;)
+        out->insert(out->end(), chunk, chunk + n);
+}
