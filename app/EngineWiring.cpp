@@ -1,5 +1,6 @@
 // The Controller's connections to the widgets. They live with the widgets so
 // that the engine library never names a widget class.
+#include "app/VolumeSlider.h"
 #include "app/Widget.h"
 #include "engine/Controller.h"
 #include "wall/ScreenCtrl.h"
@@ -19,4 +20,10 @@ void Controller::ConnectToScreenCtrl(ScreenCtrl* wall) {
 
 void Controller::ConnectToWidget(Widget* window) {
     connect(window, &Widget::Signal_cut, &aviFileRead, &AVIFileRead::SetCut);
+}
+
+void Controller::ConnectToAudioCtrl(VolumeSlider* volume) {
+    connect(volume, &VolumeSlider::Signal_valueChange, &audioCtrl, &AudioCtrl::SetVolume);
+    connect(volume, &VolumeSlider::Signal_Mute, this,
+            [this, volume](bool mute) { audioCtrl.SetVolume(mute ? 0 : volume->volume()); });
 }

@@ -74,6 +74,7 @@ void Widget::connectEngine() {
     telemetry->ConnectToWebView(ui->page_map);
     telemetry->ConnectToGSensorPlot(ui->WaveArea);
     engine->ConnectToWidget(this);
+    engine->ConnectToAudioCtrl(ui->volumeControl);
     connect(ui->page_filelist, &CustomSearchList::Signal_playAVI, engine, &Controller::On_PlayAVI);
     engine->Start();
     telemetry->Start();

@@ -30,6 +30,7 @@
 
 class DataRecordSink;
 class ScreenCtrl;
+class VolumeSlider;
 class Widget;
 
 // The playback engine's hub: the shared playback state that the GUI writes and
@@ -128,6 +129,9 @@ public:
     void ConnectToScreenCtrl(ScreenCtrl* wall);
     // The main window's cut request to the demux worker (queued into its thread).
     void ConnectToWidget(Widget* window);
+    // The volume control to the sound output; muting plays at volume 0 and
+    // unmuting at the control's current volume.
+    void ConnectToAudioCtrl(VolumeSlider* volume);
 
     // The 12 channel paths of the chosen recording (slot = channel - 1).
     std::array<QString, kChannels> FilePaths();

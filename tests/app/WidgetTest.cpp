@@ -199,6 +199,15 @@ TEST_F(WidgetTest, SaveAsksForTwoPointsAndOffersTheFirstPresentChannel) {
     EXPECT_TRUE(cuts.isEmpty());
 }
 
+TEST_F(WidgetTest, MuteSilencesAndUnmuteRestoresTheControlsVolume) {
+    child<QSlider>(*w<QWidget>("volumeControl"), "horizontalSlider")->setValue(40);
+    EXPECT_EQ(engine->audioCtrl.Volume(), 40);
+    w("pushButton_icon")->click();
+    EXPECT_EQ(engine->audioCtrl.Volume(), 0);
+    w("pushButton_icon")->click();
+    EXPECT_EQ(engine->audioCtrl.Volume(), 40);
+}
+
 TEST_F(WidgetTest, SidePanelButtons) {
     auto* stack = w<QStackedWidget>("stackedWidget");
     auto* exchange = w("toolButton_exchange");
