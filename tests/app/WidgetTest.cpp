@@ -169,20 +169,6 @@ TEST(CutBarTest, KeepsTwoOrderedPointsInsideTheRange) {
     EXPECT_FALSE(bar.grab().isNull());  // an empty range paints, without a mark
 }
 
-TEST(ClipNamesTest, MoveTheStartAndSetTheLength) {
-    std::array<QString, 12> paths;
-    paths[0] =
-        "/r/20190221173817_NM_0035719_0001085396_1920_1080_25_04194304_0006666666666666_01_"
-        "1711280006_00_642_0000000_V02_000_E08_0.avi";
-    paths[2] = "/r/a_b_c.avi";
-    const QVector<QString> names = Widget::ClipNames(paths, 65000, 125000);
-    EXPECT_EQ(names[0], QString(paths[0]).mid(3).replace("20190221173817_NM_0035719",
-                                                         "20190221173922_NM_0060000"));
-    EXPECT_EQ(names[1], "");
-    EXPECT_EQ(names[2], "");
-    EXPECT_TRUE(Widget::ClipNames(paths, 0, 123456789)[0].contains("_NM_123456789_"));
-}
-
 TEST_F(WidgetTest, SaveAsksForTwoPointsAndOffersTheFirstPresentChannel) {
     MessageBoxAnswer answer(QMessageBox::Ok);
     w("pushButton_save")->click();  // stopped: nothing to cut from
