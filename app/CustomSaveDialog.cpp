@@ -11,9 +11,9 @@
 
 namespace {
 
-const char kSavePathKey[] = "/CustomSaveDialog/SavePath";
-const char kPolicyKey[] = "/CustomSaveDialog/Policy";
-const char kSelectChannelKey[] = "/CustomSaveDialog/SelectChannel";
+const char* const kSavePathKey = ClipPolicy::kSavePathKey;
+const char* const kPolicyKey = ClipPolicy::kPolicyKey;
+const char* const kSelectChannelKey = ClipPolicy::kSelectChannelKey;
 
 // Nothing stored: every bit set, so "Selected window" is remembered.
 constexpr quint32 kDefaultPolicy = 0xFFFFFFFFu;
@@ -94,7 +94,7 @@ void CustomSaveDialog::init() {
     // A remembered channel this recording lacks stays unchecked; when none is
     // left the selected window is offered instead.
     for (int n = 1; n <= kChannels; ++n)
-        if ((policy & (1u << n)) && isPresent(n - 1))
+        if ((policy & ClipPolicy::ChannelBit(n)) && isPresent(n - 1))
             checkBoxes[n]->setChecked(true);
     if (channelMask() == 0)
         ui->checkBox_selectedChannel->setChecked(true);
@@ -201,6 +201,6 @@ quint32 CustomSaveDialog::channelMask() const {
     quint32 mask = 0;
     for (int n = 1; n <= kChannels; ++n)
         if (checkBoxes[n]->isChecked() && isPresent(n - 1))
-            mask |= 1u << n;
+            mask |= ClipPolicy::ChannelBit(n);
     return mask;
 }

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "app/FolderPath.h"
+#include "engine/ClipPolicy.h"
 
 namespace Ui {
 class CustomSaveDialog;
@@ -19,11 +20,9 @@ class CustomSaveDialog : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr int kChannels = 12;
-    // Policy mask: bit 0 = only the selected window's channel; else bit n
-    // (1..12) = channel n; bit 31 = restore this choice next time.
-    static constexpr quint32 kSelectedWindowBit = 1u;
-    static constexpr quint32 kRememberBit = 1u << 31;
+    static constexpr int kChannels = ClipPolicy::kChannels;
+    static constexpr quint32 kSelectedWindowBit = ClipPolicy::kSelectedWindowBit;
+    static constexpr quint32 kRememberBit = ClipPolicy::kRememberBit;
 
     // fileNames: the proposed clip names, index = channel - 1, empty for an
     // absent channel (its box is disabled); selectChannel: the wall's

@@ -20,6 +20,8 @@ if(ORDAVEX_FUZZ)
     message(FATAL_ERROR "ORDAVEX_FUZZ needs clang (use the 'fuzz' preset)")
   endif()
   # Every library is instrumented for coverage; the fuzz targets add the driver.
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  # UBSan findings abort, so the fuzzer records them as crashes.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+                      -fno-sanitize-recover=undefined)
   add_link_options(-fsanitize=address,undefined)
 endif()

@@ -10,14 +10,14 @@ namespace container {
 
 namespace {
 
-void clearPacketData(AVPacket* pkt) {
+void clear_packet_data(AVPacket* pkt) {
     pkt->data = nullptr;
     pkt->size = 0;
 }
 
 // Makes sure data holds at least size bytes (plus 8 zero bytes behind the
 // capacity); a buffer that is large enough is kept.
-int preparePacket(AVPacket* pkt, int size) {
+int prepare_packet(AVPacket* pkt, int size) {
     if (size < 0 || size > kMaxPacketSize)
         return AVERROR_INVAL;
     if (pkt->data && pkt->capacity >= size) {
@@ -45,7 +45,7 @@ int preparePacket(AVPacket* pkt, int size) {
 }
 
 // First entry whose timestamp is at or above timestamp (count when none).
-int lowerBound(const AVStream* st, int64_t timestamp) {
+int first_entry_at_or_after(const AVStream* st, int64_t timestamp) {
     const AVIndexEntry* begin = st->index_entries;
     const AVIndexEntry* end = begin + st->nb_index_entries;
     const AVIndexEntry* it = std::lower_bound(
@@ -131,7 +131,7 @@ void av_init_packet(AVPacket* pkt) {
     pkt->convergence_duration = 0;
     pkt->flags = 0;
     pkt->stream_index = 0;
-    pkt->destruct = clearPacketData;
+    pkt->destruct = clear_packet_data;
 }
 
 void av_destruct_packet(AVPacket* pkt) {
@@ -142,11 +142,11 @@ void av_destruct_packet(AVPacket* pkt) {
 }
 
 int av_new_packet(AVPacket* pkt, int size) {
-    return preparePacket(pkt, size);
+    return prepare_packet(pkt, size);
 }
 
 int av_get_packet(ByteIOContext* pb, AVPacket* pkt, int size) {
-    int err = preparePacket(pkt, size);
+    int err = prepare_packet(pkt, size);
     if (err < 0)
         return err;
     pkt->pos = url_ftell(pb);
@@ -173,7 +173,7 @@ int av_add_index_entry(AVStream* st, int64_t pos, int64_t timestamp, int size, i
         return -1;  // the old array and count stay valid
     st->index_entries = static_cast<AVIndexEntry*>(grown);
 
-    int i = lowerBound(st, timestamp);
+    int i = first_entry_at_or_after(st, timestamp);
     AVIndexEntry* e = &st->index_entries[i];
     if (i == st->nb_index_entries) {
         st->nb_index_entries++;
@@ -195,7 +195,7 @@ int av_add_index_entry(AVStream* st, int64_t pos, int64_t timestamp, int size, i
 
 int av_index_search_timestamp(AVStream* st, int64_t timestamp, int flags) {
     int count = st->nb_index_entries;
-    int b = lowerBound(st, timestamp);  // first at or above
+    int b = first_entry_at_or_after(st, timestamp);  // first at or above
     int a = (b < count && st->index_entries[b].timestamp == timestamp) ? b : b - 1;
     bool backward = flags & AVSEEK_FLAG_BACKWARD;
     int m = backward ? a : b;

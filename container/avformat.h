@@ -15,15 +15,19 @@ constexpr CodecID CODEC_ID_NONE = 0;
 constexpr CodecID CODEC_ID_H263 = 5;
 constexpr CodecID CODEC_ID_MPEG4 = 13;
 constexpr CodecID CODEC_ID_H264 = 28;
+constexpr CodecID CODEC_ID_AMV = 110;
 constexpr CodecID CODEC_ID_PCM_S16LE = 0x10000;
 constexpr CodecID CODEC_ID_PCM_S8 = 0x10004;
 constexpr CodecID CODEC_ID_PCM_U8 = 0x10005;
 constexpr CodecID CODEC_ID_ADPCM_IMA_WAV = 0x11001;
 constexpr CodecID CODEC_ID_ADPCM_MS = 0x11006;
 constexpr CodecID CODEC_ID_ADPCM_SWF = 0x1100d;
+constexpr CodecID CODEC_ID_ADPCM_IMA_AMV = 0x11013;
+constexpr CodecID CODEC_ID_XAN_DPCM = 0x14002;
 constexpr CodecID CODEC_ID_MP2 = 0x15000;
 constexpr CodecID CODEC_ID_MP3 = 0x15001;
 constexpr CodecID CODEC_ID_AAC = 0x15002;
+constexpr CodecID CODEC_ID_XSUB = 0x17003;
 
 // codec_type values
 constexpr int CODEC_TYPE_UNKNOWN = -1;

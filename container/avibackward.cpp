@@ -1,5 +1,7 @@
 #include "container/avibackward.h"
 
+#include <algorithm>
+
 #include "container/aviobuf.h"
 #include "container/mathematics.h"
 
@@ -139,10 +141,7 @@ int avi_read_header_backward(AVFormatContext* s, AVFormatParameters* ap, int slo
     if (header < 0)
         return header;
     read_ahead(s, !has_index(s));
-    if (!avi->index_loaded) {
-        avi_load_idx1(s);
-        avi->index_loaded = 1;
-    }
+    avi_ensure_index(s);
     place_on_last_group(s, avi, slot);
     return 0;
 }
@@ -184,7 +183,10 @@ int avi_find_backward_packet(AVFormatContext* s, int slot) {
     if (!st0)
         return -1;
     AVIPacketInfo& info = avi->packet_info;
-    info.end_pos[slot] = info.start_pos[slot];
+    // The group ends where the later one began, and never above where any
+    // later one ended: with key frames out of file order the windows would
+    // overlap and one backward pass would read the file once per group.
+    info.end_pos[slot] = std::min(info.start_pos[slot], info.end_pos[slot]);
     info.end_ts[slot] = info.start_ts[slot];
     info.start_ts[slot] = kNoGroup;
 
@@ -205,10 +207,7 @@ int avi_set_to_end_packet(AVFormatContext* s, int slot) {
     AVIContext* avi = slot_context(s, slot);
     if (!avi)
         return -1;
-    if (!avi->index_loaded) {
-        avi_load_idx1(s);
-        avi->index_loaded = 1;
-    }
+    avi_ensure_index(s);
     return place_on_last_group(s, avi, slot);
 }
 

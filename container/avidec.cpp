@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,14 @@ private:
     ByteIOContext io_{};
 };
 
+// Work done on the OpenDML indexes of one header: a super index may name
+// one standard index many times, so each is read once, and the entries read
+// in all of them stay within one per 8 bytes of file.
+struct OdmlWalk {
+    std::set<int64_t> visited;  // data starts of the indexes read
+    int64_t budget;             // entries that may still be read
+};
+
 struct HeaderState {
     int codec_type = -1;
     int stream_number = -1;
@@ -61,21 +70,22 @@ struct HeaderState {
     uint32_t frame_period = 0;
     int bit_rate = 0;
     int width = 0, height = 0;
+    OdmlWalk odml;
 };
 
-AVIContext* aviOf(AVFormatContext* s) {
+AVIContext* avi_of(AVFormatContext* s) {
     return static_cast<AVIContext*>(s->priv_data);
 }
 
-bool isTag(const uint8_t* p, const char* tag) {
+bool is_tag(const uint8_t* p, const char* tag) {
     return std::memcmp(p, tag, 4) == 0;
 }
 
-int64_t fileLimit(const AVIContext* avi) {
+int64_t file_limit(const AVIContext* avi) {
     return avi->fsize > 0 ? avi->fsize : INT64_MAX;
 }
 
-int64_t totalIndexEntries(const AVFormatContext* s) {
+int64_t total_index_entries(const AVFormatContext* s) {
     int64_t total = 0;
     for (unsigned i = 0; i < s->nb_streams; ++i)
         total += s->streams[i]->nb_index_entries;
@@ -90,14 +100,17 @@ bool seekable(AVFormatContext* s) {
 
 // Lengths come from the file: the running length saturates instead of
 // overflowing.
-void growLength(AVIStream* ast, int64_t len) {
+void grow_length(AVIStream* ast, int64_t len) {
     int64_t step = ast->sample_size ? len : 1;
     ast->cum_len = step > INT64_MAX - ast->cum_len ? INT64_MAX : ast->cum_len + step;
 }
 
-int readOdmlIndex(AVFormatContext* s, int64_t frame_num, int64_t chunk_end, int depth) {
-    AVIContext* avi = aviOf(s);
+int read_odml_index(AVFormatContext* s, OdmlWalk& walk, int64_t frame_num, int64_t chunk_end,
+                    int depth) {
+    AVIContext* avi = avi_of(s);
     ByteIOContext* pb = s->pb;
+    if (!walk.visited.insert(url_ftell(pb)).second)
+        return -1;
     int longs_per_entry = static_cast<int>(get_le16(pb));
     int subtype = get_byte(pb);
     int type = get_byte(pb);
@@ -123,8 +136,9 @@ int readOdmlIndex(AVFormatContext* s, int64_t frame_num, int64_t chunk_end, int 
     }
     // Entries in use are bounded by what the chunk can hold.
     int64_t entry_bytes = type == 1 ? 8 : 16;
-    int64_t room = (std::min(chunk_end, fileLimit(avi)) - url_ftell(pb)) / entry_bytes;
-    int64_t count = std::min<int64_t>(entries, std::max<int64_t>(room, 0));
+    int64_t room = (std::min(chunk_end, file_limit(avi)) - url_ftell(pb)) / entry_bytes;
+    int64_t count = std::min<int64_t>({entries, std::max<int64_t>(room, 0), walk.budget});
+    walk.budget -= count;
 
     AVStream* st = s->streams[stream_id];
     AVIStream* ast = static_cast<AVIStream*>(st->priv_data);
@@ -143,7 +157,7 @@ int readOdmlIndex(AVFormatContext* s, int64_t frame_num, int64_t chunk_end, int 
             if (pos != last_pos)
                 avi_add_index_entry(s, st, pos, ast->cum_len / std::max(1, ast->sample_size), len,
                                     key ? AVINDEX_KEYFRAME : 0);
-            growLength(ast, len);
+            grow_length(ast, len);
             last_pos = pos;
             continue;
         }
@@ -152,12 +166,12 @@ int readOdmlIndex(AVFormatContext* s, int64_t frame_num, int64_t chunk_end, int 
         uint32_t duration = get_le32(pb);
         if (url_feof(pb))
             return -1;
-        bool inside = offset < static_cast<uint64_t>(fileLimit(avi)) - 8;
+        bool inside = offset < static_cast<uint64_t>(file_limit(avi)) - 8;
         if (depth < kMaxOdmlDepth && inside) {
             int64_t here = url_ftell(pb);
             int64_t target = static_cast<int64_t>(offset) + 8;
             if (url_fseek(pb, target, 0) >= 0)
-                readOdmlIndex(s, frame_num, static_cast<int64_t>(offset) + size, depth + 1);
+                read_odml_index(s, walk, frame_num, static_cast<int64_t>(offset) + size, depth + 1);
             frame_num += duration;
             if (url_fseek(pb, here, 0) < 0)
                 return -1;
@@ -169,8 +183,8 @@ int readOdmlIndex(AVFormatContext* s, int64_t frame_num, int64_t chunk_end, int 
 
 // --- idx1 ----------------------------------------------------------------
 
-void readIdx1Entries(AVFormatContext* s, int64_t count) {
-    AVIContext* avi = aviOf(s);
+void read_idx1_entries(AVFormatContext* s, int64_t count) {
+    AVIContext* avi = avi_of(s);
     ByteIOContext* pb = s->pb;
     int64_t last_pos = -1;
     for (int64_t i = 0; i < count; ++i) {
@@ -193,14 +207,14 @@ void readIdx1Entries(AVFormatContext* s, int64_t count) {
         else
             avi_add_index_entry(s, st, pos, ast->cum_len / std::max(1, ast->sample_size), len,
                                 (flags & 0x10) ? AVINDEX_KEYFRAME : 0);
-        growLength(ast, len);
+        grow_length(ast, len);
         last_pos = pos;
     }
 }
 
 // --- header chunks -------------------------------------------------------
 
-void readMainHeader(ByteIOContext* body, AVIContext* avi, HeaderState& h) {
+void read_main_header(ByteIOContext* body, AVIContext* avi, HeaderState& h) {
     h.frame_period = get_le32(body);
     h.bit_rate = static_cast<int>(std::min<uint64_t>(uint64_t{get_le32(body)} * 8, INT_MAX));
     get_le32(body);  // padding granularity
@@ -214,7 +228,7 @@ void readMainHeader(ByteIOContext* body, AVIContext* avi, HeaderState& h) {
 
 // Time base from the stream header; a zero or negative term takes the main
 // header's frame period, or 1/25 without one.
-void fallbackRate(AVIStream* ast, const HeaderState& h) {
+void fallback_rate(AVIStream* ast, const HeaderState& h) {
     if (ast->scale > 0 && ast->rate > 0)
         return;
     if (h.frame_period > 0 && h.frame_period <= INT_MAX) {
@@ -226,7 +240,7 @@ void fallbackRate(AVIStream* ast, const HeaderState& h) {
     }
 }
 
-int readStreamHeader(AVFormatContext* s, ChunkBody& body, HeaderState& h) {
+int read_stream_header(AVFormatContext* s, ChunkBody& body, HeaderState& h) {
     ByteIOContext* b = body.io();
     unsigned type = get_le32(b);
     unsigned handler = get_le32(b);
@@ -253,7 +267,7 @@ int readStreamHeader(AVFormatContext* s, ChunkBody& body, HeaderState& h) {
     get_le32(b);  // initial frames
     ast->scale = static_cast<int>(get_le32(b));
     ast->rate = static_cast<int>(get_le32(b));
-    fallbackRate(ast, h);
+    fallback_rate(ast, h);
     av_set_pts_info(st, 64, ast->scale, ast->rate);
     ast->cum_len = get_le32(b);
     st->duration = get_le32(b);
@@ -279,20 +293,21 @@ int readStreamHeader(AVFormatContext* s, ChunkBody& body, HeaderState& h) {
     return 0;
 }
 
-void readAudioFormat(AVStream* st, ChunkBody& body, const HeaderState& h) {
+void read_audio_format(AVStream* st, ChunkBody& body, const HeaderState& h) {
     AVIStream* ast = static_cast<AVIStream*>(st->priv_data);
     get_wav_header(body.io(), st->codec, body.size());
     if (ast->sample_size && st->codec->block_align && ast->sample_size != st->codec->block_align)
         ast->sample_size = st->codec->block_align;
+    st->codec->frame_size = ff_audio_frame_size(st->codec, ast->scale, ast->rate);
     if (st->codec->stream_codec_tag == MKTAG('A', 'x', 'a', 'n')) {
-        st->codec->codec_id = 0x14002;
+        st->codec->codec_id = CODEC_ID_XAN_DPCM;
         st->codec->codec_tag = 0;
     }
     if (h.amv)
-        st->codec->codec_id = 0x11013;
+        st->codec->codec_id = CODEC_ID_ADPCM_IMA_AMV;
 }
 
-int appendBottomUp(AVCodecContext* c) {
+int append_bottom_up(AVCodecContext* c) {
     static const char kMark[] = "BottomUp";  // 8 letters and the NUL
     size_t old = static_cast<size_t>(c->extradata_size);
     uint8_t* grown = static_cast<uint8_t*>(
@@ -306,13 +321,13 @@ int appendBottomUp(AVCodecContext* c) {
     return 0;
 }
 
-int readVideoFormat(AVFormatContext* s, AVStream* st, const Chunk& chunk, const HeaderState& h) {
+int read_video_format(AVFormatContext* s, AVStream* st, const Chunk& chunk, const HeaderState& h) {
     ByteIOContext* pb = s->pb;
     AVCodecContext* c = st->codec;
     if (h.amv) {
         c->width = h.width;
         c->height = h.height;
-        c->codec_id = 110;
+        c->codec_id = CODEC_ID_AMV;
         return 0;
     }
     ChunkBody header(pb, chunk, kBitmapHeaderSize);
@@ -327,7 +342,7 @@ int readVideoFormat(AVFormatContext* s, AVStream* st, const Chunk& chunk, const 
         return -1;
     if (compression == MKTAG('D', 'X', 'S', 'B')) {
         c->codec_type = CODEC_TYPE_SUBTITLE;
-        c->codec_id = 0x17003;
+        c->codec_id = CODEC_ID_XSUB;
         c->codec_tag = compression;
         return 0;
     }
@@ -336,7 +351,7 @@ int readVideoFormat(AVFormatContext* s, AVStream* st, const Chunk& chunk, const 
     c->extradata_size = 0;
     av_freep(&c->palctrl);
     int64_t extra = static_cast<int64_t>(chunk.size) - kBitmapHeaderSize;
-    int64_t left = aviOf(s)->fsize - url_ftell(pb);  // never more than the file holds
+    int64_t left = avi_of(s)->fsize - url_ftell(pb);  // never more than the file holds
     if (extra > 0 && extra <= kMaxExtradata && extra <= left) {
         c->extradata = static_cast<uint8_t*>(
             av_mallocz(static_cast<size_t>(extra) + FF_INPUT_BUFFER_PADDING_SIZE));
@@ -354,31 +369,31 @@ int readVideoFormat(AVFormatContext* s, AVStream* st, const Chunk& chunk, const 
     c->codec_type = CODEC_TYPE_VIDEO;
     c->codec_tag = compression;
     c->codec_id = codec_get_id(codec_bmp_tags, compression);
-    if (c->codec_tag == 0 && height > 0 && appendBottomUp(c) < 0)
+    if (c->codec_tag == 0 && height > 0 && append_bottom_up(c) < 0)
         return -1;
     c->width = width;
     c->height = height < 0 ? -height : height;
     return 0;
 }
 
-int readStreamFormat(AVFormatContext* s, const Chunk& chunk, const HeaderState& h) {
+int read_stream_format(AVFormatContext* s, const Chunk& chunk, const HeaderState& h) {
     if (s->nb_streams == 0 || h.stream_number < 0)
         return 0;
     AVStream* st = s->streams[s->nb_streams - 1];
     if (h.codec_type == CODEC_TYPE_AUDIO) {
         ChunkBody body(s->pb, chunk, kMaxExtradata + 64);
-        readAudioFormat(st, body, h);
+        read_audio_format(st, body, h);
         return 0;
     }
     if (h.codec_type == CODEC_TYPE_VIDEO)
-        return readVideoFormat(s, st, chunk, h);
+        return read_video_format(s, st, chunk, h);
     st->codec->codec_type = CODEC_TYPE_DATA;
     st->codec->codec_id = CODEC_ID_NONE;
     st->codec->codec_tag = 0;
     return 0;
 }
 
-void readVideoProperties(AVFormatContext* s, const Chunk& chunk) {
+void read_video_properties(AVFormatContext* s, const Chunk& chunk) {
     if (s->nb_streams == 0 || chunk.size < 37)
         return;
     ChunkBody body(s->pb, chunk, 40);
@@ -393,7 +408,7 @@ void readVideoProperties(AVFormatContext* s, const Chunk& chunk) {
             av_div_q(AVRational{num, den}, AVRational{active_width, active_height});
 }
 
-const char* infoKey(unsigned tag) {
+const char* info_key(unsigned tag) {
     struct {
         unsigned tag;
         const char* key;
@@ -410,23 +425,23 @@ const char* infoKey(unsigned tag) {
     return nullptr;
 }
 
-void readInfoText(AVFormatContext* s, const Chunk& chunk, const char* key) {
+void read_info_text(AVFormatContext* s, const Chunk& chunk, const char* key) {
     ChunkBody body(s->pb, chunk, kMaxInfoText);
     const char* text = reinterpret_cast<const char*>(body.data());
     std::string value(text, strnlen(text, static_cast<size_t>(body.size())));
     av_metadata_set(&s->metadata, key, value.c_str());
 }
 
-bool acceptedSignature(const uint8_t tag[8]) {
-    if (isTag(tag, "RIFF"))
-        return isTag(tag + 4, "AVI ") || isTag(tag + 4, "AVIX") || isTag(tag + 4, "AMV ") ||
+bool accepted_signature(const uint8_t tag[8]) {
+    if (is_tag(tag, "RIFF"))
+        return is_tag(tag + 4, "AVI ") || is_tag(tag + 4, "AVIX") || is_tag(tag + 4, "AMV ") ||
                (std::memcmp(tag + 4, "AVI", 3) == 0 && tag[7] == 0x19);
-    return isTag(tag, "ON2 ") && isTag(tag + 4, "ON2f");
+    return is_tag(tag, "ON2 ") && is_tag(tag + 4, "ON2f");
 }
 
 // Splits the single chunk of a non-interleaved stream with a fixed sample
 // size into pieces of at least 1 KiB, so that it can be interleaved.
-void splitSingleChunk(AVFormatContext* s, AVStream* st) {
+void split_single_chunk(AVFormatContext* s, AVStream* st) {
     AVIStream* ast = static_cast<AVIStream*>(st->priv_data);
     if (st->nb_index_entries != 1 || ast->sample_size <= 0)
         return;
@@ -442,8 +457,8 @@ void splitSingleChunk(AVFormatContext* s, AVStream* st) {
     }
 }
 
-int finishHeader(AVFormatContext* s, const HeaderState& h) {
-    AVIContext* avi = aviOf(s);
+int finish_header(AVFormatContext* s, const HeaderState& h) {
+    AVIContext* avi = avi_of(s);
     if (static_cast<int>(s->nb_streams) != h.stream_number + 1)
         return -1;
     if (!avi->index_loaded && seekable(s))
@@ -466,7 +481,7 @@ int finishHeader(AVFormatContext* s, const HeaderState& h) {
         avi->non_interleaved = 0;  // nothing to take the order from: scan the chunks
     if (avi->non_interleaved) {
         for (unsigned i = 0; i < s->nb_streams; ++i)
-            splitSingleChunk(s, s->streams[i]);
+            split_single_chunk(s, s->streams[i]);
     }
     s->bit_rate = h.bit_rate;
     return 0;
@@ -474,8 +489,8 @@ int finishHeader(AVFormatContext* s, const HeaderState& h) {
 
 // Acts on one header chunk. 1 when the walk has reached the data, 0 to go
 // on, -1 to reject the file.
-int readHeaderChunk(AVFormatContext* s, const Chunk& chunk, HeaderState& h) {
-    AVIContext* avi = aviOf(s);
+int read_header_chunk(AVFormatContext* s, const Chunk& chunk, HeaderState& h) {
+    AVIContext* avi = avi_of(s);
     ByteIOContext* pb = s->pb;
     switch (chunk.tag) {
         case MKTAG('L', 'I', 'S', 'T'):
@@ -490,17 +505,17 @@ int readHeaderChunk(AVFormatContext* s, const Chunk& chunk, HeaderState& h) {
             [[fallthrough]];
         case MKTAG('a', 'v', 'i', 'h'): {
             ChunkBody body(pb, chunk, kMainHeaderSize);
-            readMainHeader(body.io(), avi, h);
+            read_main_header(body.io(), avi, h);
             break;
         }
         case MKTAG('s', 't', 'r', 'h'): {
             ChunkBody body(pb, chunk, kStreamHeaderSize);
-            if (readStreamHeader(s, body, h) < 0)
+            if (read_stream_header(s, body, h) < 0)
                 return -1;
             break;
         }
         case MKTAG('s', 't', 'r', 'f'):
-            if (readStreamFormat(s, chunk, h) < 0)
+            if (read_stream_format(s, chunk, h) < 0)
                 return -1;
             break;
         case MKTAG('d', 'm', 'l', 'h'):
@@ -508,14 +523,14 @@ int readHeaderChunk(AVFormatContext* s, const Chunk& chunk, HeaderState& h) {
             break;
         case MKTAG('i', 'n', 'd', 'x'):
             if (seekable(s) && !(s->flags & AVFMT_FLAG_NO_ODML_INDEX))
-                readOdmlIndex(s, 0, chunk.end, 0);
+                read_odml_index(s, h.odml, 0, chunk.end, 0);
             break;
         case MKTAG('v', 'p', 'r', 'p'):
-            readVideoProperties(s, chunk);
+            read_video_properties(s, chunk);
             break;
         default:
-            if (const char* key = infoKey(chunk.tag)) {
-                readInfoText(s, chunk, key);
+            if (const char* key = info_key(chunk.tag)) {
+                read_info_text(s, chunk, key);
                 break;
             }
             if (chunk.size > kMaxSkippableChunk) {
@@ -540,10 +555,11 @@ int avi_stream_of_tag(unsigned tag) {
 
 int avi_add_index_entry(AVFormatContext* s, AVStream* st, int64_t pos, int64_t timestamp,
                         int64_t size, int flags) {
-    AVIContext* avi = aviOf(s);
-    if (pos < 0 || pos >= fileLimit(avi) || size < 0 || size > kMaxPacketSize)
+    AVIContext* avi = avi_of(s);
+    if (pos < 0 || pos >= file_limit(avi) || size < 0 || size > kMaxPacketSize ||
+        size > file_limit(avi) - pos)
         return -1;
-    if (avi->fsize > 0 && totalIndexEntries(s) >= avi->fsize / 8 + 1)
+    if (avi->fsize > 0 && total_index_entries(s) >= avi->fsize / 8 + 1)
         return -1;
     return av_add_index_entry(st, pos, timestamp, static_cast<int>(size), 0, flags);
 }
@@ -554,11 +570,11 @@ int avi_probe(AVProbeData* p) {
     uint8_t tag[8];
     std::memcpy(tag, p->buf, 4);
     std::memcpy(tag + 4, p->buf + 8, 4);
-    return acceptedSignature(tag) ? 100 : 0;
+    return accepted_signature(tag) ? 100 : 0;
 }
 
 int avi_load_idx1(AVFormatContext* s) {
-    AVIContext* avi = aviOf(s);
+    AVIContext* avi = avi_of(s);
     ByteIOContext* pb = s->pb;
     int64_t saved = url_ftell(pb);
     int result = -1;
@@ -576,7 +592,7 @@ int avi_load_idx1(AVFormatContext* s) {
             int64_t count = chunk.size / 16;
             if (avi->fsize > 0)
                 count = std::min<int64_t>(count, (avi->fsize - chunk.start) / 16);
-            readIdx1Entries(s, count);
+            read_idx1_entries(s, count);
             result = 0;
             break;
         }
@@ -587,8 +603,16 @@ int avi_load_idx1(AVFormatContext* s) {
     return result;
 }
 
+void avi_ensure_index(AVFormatContext* s) {
+    AVIContext* avi = avi_of(s);
+    if (avi->index_loaded)
+        return;
+    avi_load_idx1(s);
+    avi->index_loaded = 1;
+}
+
 int avi_read_header(AVFormatContext* s, AVFormatParameters*) {
-    AVIContext* avi = aviOf(s);
+    AVIContext* avi = avi_of(s);
     ByteIOContext* pb = s->pb;
     if (!avi || !pb)
         return -1;
@@ -598,7 +622,7 @@ int avi_read_header(AVFormatContext* s, AVFormatParameters*) {
     uint32_t riff_size = get_le32(pb);
     get_buffer(pb, tag + 4, 4);
     avi->riff_end = static_cast<int64_t>(riff_size) + 8;
-    if (!acceptedSignature(tag))
+    if (!accepted_signature(tag))
         return -1;
     avi->fsize = url_fsize(pb);
     if (avi->fsize < 1)
@@ -607,6 +631,7 @@ int avi_read_header(AVFormatContext* s, AVFormatParameters*) {
         return -1;
 
     HeaderState h;
+    h.odml.budget = avi->fsize / 8 + 1;
     for (;;) {
         Chunk chunk;
         chunk.tag = get_le32(pb);
@@ -615,7 +640,7 @@ int avi_read_header(AVFormatContext* s, AVFormatParameters*) {
         chunk.end = chunk.start + chunk.size + (chunk.size & 1);
         if (url_feof(pb))
             return -1;
-        int r = readHeaderChunk(s, chunk, h);
+        int r = read_header_chunk(s, chunk, h);
         if (r < 0)
             return -1;
         if (r > 0)
@@ -623,7 +648,7 @@ int avi_read_header(AVFormatContext* s, AVFormatParameters*) {
         if (url_feof(pb))
             return -1;
     }
-    return finishHeader(s, h);
+    return finish_header(s, h);
 }
 
 int avi_read_info(const char* path, AVIFileInfo* info, char* text, int text_size) {
@@ -656,8 +681,11 @@ int avi_read_info(const char* path, AVIFileInfo* info, char* text, int text_size
             }
         }
     }
-    if (err == 0 && text && text_size > 0)
-        av_strlcpy(text, s.title, static_cast<size_t>(text_size));
+    if (err == 0 && text && text_size > 0) {
+        // The title the INFO list gives (INAM), else the context's own.
+        const AVMetadataTag* title = av_metadata_get(s.metadata, "Title", nullptr, 0);
+        av_strlcpy(text, title ? title->value : s.title, static_cast<size_t>(text_size));
+    }
     avi_read_close(&s);
     avformat_free_context_avi(&s);
     url_fclose(s.pb);

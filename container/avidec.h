@@ -87,6 +87,10 @@ int avi_read_close(AVFormatContext* s);
 // 0 when an idx1 was read, -1 otherwise.
 int avi_load_idx1(AVFormatContext* s);
 
+// Loads idx1 when no index was loaded yet (the header skips it on a reader
+// that cannot seek) and marks the index loaded; later calls do nothing.
+void avi_ensure_index(AVFormatContext* s);
+
 // Places every stream on its index entry for `timestamp` (in source's time
 // base) at or next to the chunk position `pos`, ready to read from there.
 void avi_sync_streams(AVFormatContext* s, AVStream* source, int64_t timestamp, int64_t pos,

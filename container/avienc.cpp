@@ -48,14 +48,18 @@ StreamRate stream_rate(const AVStream* st) {
     } else {
         ff_parse_specific_params(const_cast<AVCodecContext*>(c), &r.rate, &r.sample_size, &r.scale);
         // Audio counted in frames (AAC, MPEG audio) has chunks of any size:
-        // a byte count per sample would make every timestamp wrong. AAC
-        // read from an AVI file comes without its frame size.
+        // a byte count per sample would make every timestamp wrong. Fixed
+        // blocks (ADPCM) keep their block as the sample size, as the file
+        // they were read from had it.
+        const bool vbr = c->codec_id == CODEC_ID_AAC || c->codec_id == CODEC_ID_MP2 ||
+                         c->codec_id == CODEC_ID_MP3;
         const int frame_size =
             c->frame_size <= 0 && c->codec_id == CODEC_ID_AAC ? kAacFrameSamples : c->frame_size;
         if (c->codec_type == CODEC_TYPE_AUDIO && frame_size > 0 && c->sample_rate > 0) {
             r.scale = frame_size;
             r.rate = c->sample_rate;
-            r.sample_size = 0;
+            if (vbr || c->block_align <= 0)
+                r.sample_size = 0;
         }
     }
     if (r.scale <= 0 || r.rate <= 0) {

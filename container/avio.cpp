@@ -19,13 +19,13 @@ namespace {
 
 constexpr size_t kMaxProtocolName = 127;
 
-bool canWrite(const URLContext* h) {
+bool can_write(const URLContext* h) {
     return h->flags & (URL_WRONLY | URL_RDWR);
 }
 
 // The protocol named by the letters before a ':', or "file" when there are
 // fewer than two letters (a drive letter) or something else comes first.
-void protocolName(const char* filename, char* name) {
+void protocol_name(const char* filename, char* name) {
     size_t kept = 0, scanned = 0;
     const char* p = filename;
     for (; *p && *p != ':'; ++p, ++scanned) {
@@ -58,7 +58,7 @@ int url_open_protocol(URLContext** h, URLProtocol* up, const char* filename, int
         *h = nullptr;
         return err;
     }
-    bool probe = canWrite(ctx) || std::strcmp(up->name, "file") == 0;
+    bool probe = can_write(ctx) || std::strcmp(up->name, "file") == 0;
     if (probe && !ctx->is_streamed && (!up->url_seek || up->url_seek(ctx, 0, 0) < 0))
         ctx->is_streamed = 1;
     *h = ctx;
@@ -67,7 +67,7 @@ int url_open_protocol(URLContext** h, URLProtocol* up, const char* filename, int
 
 int url_open(URLContext** h, const char* filename, int flags) {
     char name[kMaxProtocolName + 1];
-    protocolName(filename, name);
+    protocol_name(filename, name);
     for (URLProtocol* up = first_protocol; up; up = up->next) {
         if (std::strcmp(up->name, name) == 0)
             return url_open_protocol(h, up, filename, flags);
@@ -83,7 +83,7 @@ int url_read(URLContext* h, unsigned char* buf, int size) {
 }
 
 int url_write(URLContext* h, unsigned char* buf, int size) {
-    if (!canWrite(h))
+    if (!can_write(h))
         return AVERROR_IO;
     if (h->max_packet_size && size > h->max_packet_size)
         return AVERROR_IO;

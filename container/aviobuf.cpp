@@ -16,28 +16,28 @@ constexpr int64_t kMaxDynBuffer = 0x3fffffff;
 constexpr int kDynIoBufferSize = 1024;
 
 // Adapters from the stream's callbacks to the URL context behind it.
-int urlRead(void* h, uint8_t* buf, int size) {
+int read_url(void* h, uint8_t* buf, int size) {
     return url_read(static_cast<URLContext*>(h), buf, size);
 }
-int urlWrite(void* h, uint8_t* buf, int size) {
+int write_url(void* h, uint8_t* buf, int size) {
     return url_write(static_cast<URLContext*>(h), buf, size);
 }
-int64_t urlSeek(void* h, int64_t pos, int whence) {
+int64_t seek_url(void* h, int64_t pos, int whence) {
     return url_seek(static_cast<URLContext*>(h), pos, whence);
 }
-int urlReadPause(void* h, int pause) {
+int pause_url(void* h, int pause) {
     return av_url_read_pause(static_cast<URLContext*>(h), pause);
 }
-int64_t urlReadSeek(void* h, int stream_index, int64_t timestamp, int flags) {
+int64_t seek_url_stream(void* h, int stream_index, int64_t timestamp, int flags) {
     return av_url_read_seek(static_cast<URLContext*>(h), stream_index, timestamp, flags);
 }
 
-void recordError(ByteIOContext* s, int result) {
+void record_error(ByteIOContext* s, int result) {
     if (result < 0 && s->error == 0)
         s->error = result;
 }
 
-void foldChecksum(ByteIOContext* s, unsigned char* end) {
+void fold_checksum(ByteIOContext* s, unsigned char* end) {
     if (s->update_checksum && end > s->checksum_ptr)
         s->checksum = s->update_checksum(s->checksum, s->checksum_ptr,
                                          static_cast<unsigned>(end - s->checksum_ptr));
@@ -46,11 +46,11 @@ void foldChecksum(ByteIOContext* s, unsigned char* end) {
 
 // One read from the source into dst: the bytes read, or 0 once the end (or
 // an error, recorded) is reached.
-int readSource(ByteIOContext* s, unsigned char* dst, int len) {
+int read_source(ByteIOContext* s, unsigned char* dst, int len) {
     int got = (s->read_packet && !s->eof_reached) ? s->read_packet(s->opaque, dst, len) : 0;
     if (got <= 0) {
         s->eof_reached = 1;
-        recordError(s, got);
+        record_error(s, got);
         return 0;
     }
     s->pos += got;
@@ -59,34 +59,34 @@ int readSource(ByteIOContext* s, unsigned char* dst, int len) {
 
 // Appends after the valid data while there is room, else starts over at the
 // buffer's head. End of data and errors stick in eof_reached / error.
-void fillBuffer(ByteIOContext* s) {
+void fill_buffer(ByteIOContext* s) {
     unsigned char* dst = s->buf_end - s->buffer < s->buffer_size ? s->buf_end : s->buffer;
     int len = s->buffer_size - static_cast<int>(dst - s->buffer);
     if (s->eof_reached)
         return;
     if (s->update_checksum && dst == s->buffer)
-        foldChecksum(s, s->buf_end);
-    int got = readSource(s, dst, len);
+        fold_checksum(s, s->buf_end);
+    int got = read_source(s, dst, len);
     if (got == 0)
         return;
     s->buf_ptr = dst;
     s->buf_end = dst + got;
 }
 
-void flushBuffer(ByteIOContext* s) {
+void flush_buffer(ByteIOContext* s) {
     unsigned char* end = std::max(s->buf_ptr, s->buf_ptr_max ? s->buf_ptr_max : s->buf_ptr);
     if (end > s->buffer) {
         int len = static_cast<int>(end - s->buffer);
         if (s->write_packet && s->error == 0)
-            recordError(s, s->write_packet(s->opaque, s->buffer, len));
+            record_error(s, s->write_packet(s->opaque, s->buffer, len));
         if (s->update_checksum)
-            foldChecksum(s, end);
+            fold_checksum(s, end);
         s->pos += len;
         if (s->buf_ptr < end) {
             // A seek moved back inside the buffer: continue where it pointed.
             int64_t logical = s->pos - (end - s->buf_ptr);
             if (!s->seek || s->seek(s->opaque, logical, 0) < 0)
-                recordError(s, AVERROR_SPIPE);
+                record_error(s, AVERROR_SPIPE);
             s->pos = logical;
         }
     }
@@ -95,15 +95,15 @@ void flushBuffer(ByteIOContext* s) {
     s->buf_end = s->buffer + s->buffer_size;
 }
 
-void setBufEnd(ByteIOContext* s) {
+void set_buf_end(ByteIOContext* s) {
     s->buf_end = s->write_flag ? s->buffer + s->buffer_size : s->buffer;
 }
 
-int64_t bufferBase(ByteIOContext* s) {
+int64_t buffer_base(ByteIOContext* s) {
     return s->write_flag ? s->pos : s->pos - (s->buf_end - s->buffer);
 }
 
-DynBuffer* allocDynBuffer(int io_buffer_size) {
+DynBuffer* alloc_dyn_buffer(int io_buffer_size) {
     size_t bytes = offsetof(DynBuffer, io_buffer) + static_cast<size_t>(io_buffer_size);
     DynBuffer* d = static_cast<DynBuffer*>(av_mallocz(bytes));
     if (d)
@@ -111,7 +111,7 @@ DynBuffer* allocDynBuffer(int io_buffer_size) {
     return d;
 }
 
-int dynBufWrite(void* opaque, uint8_t* buf, int n) {
+int dyn_buf_write(void* opaque, uint8_t* buf, int n) {
     DynBuffer* d = static_cast<DynBuffer*>(opaque);
     int64_t end = static_cast<int64_t>(d->pos) + n;
     if (n < 0 || end > kMaxDynBuffer)
@@ -135,17 +135,17 @@ int dynBufWrite(void* opaque, uint8_t* buf, int n) {
     return n;
 }
 
-int dynPacketBufWrite(void* opaque, uint8_t* buf, int n) {
+int dyn_packet_buf_write(void* opaque, uint8_t* buf, int n) {
     uint8_t length[4] = {static_cast<uint8_t>(static_cast<unsigned>(n) >> 24),
                          static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 8),
                          static_cast<uint8_t>(n)};
-    int r = dynBufWrite(opaque, length, 4);
+    int r = dyn_buf_write(opaque, length, 4);
     if (r < 0)
         return r;
-    return dynBufWrite(opaque, buf, n);
+    return dyn_buf_write(opaque, buf, n);
 }
 
-int64_t dynBufSeek(void* opaque, int64_t offset, int whence) {
+int64_t dyn_buf_seek(void* opaque, int64_t offset, int whence) {
     DynBuffer* d = static_cast<DynBuffer*>(opaque);
     if (whence == AVSEEK_SIZE)
         return d->size;
@@ -159,13 +159,13 @@ int64_t dynBufSeek(void* opaque, int64_t offset, int whence) {
     return 0;
 }
 
-int openDyn(ByteIOContext** s, int io_buffer_size, bool packets) {
-    DynBuffer* d = allocDynBuffer(io_buffer_size);
+int open_dyn(ByteIOContext** s, int io_buffer_size, bool packets) {
+    DynBuffer* d = alloc_dyn_buffer(io_buffer_size);
     if (!d)
         return AVERROR_UNKNOWN;
     *s = av_alloc_put_byte(d->io_buffer, io_buffer_size, 1, d, nullptr,
-                           packets ? dynPacketBufWrite : dynBufWrite,
-                           packets ? nullptr : dynBufSeek);
+                           packets ? dyn_packet_buf_write : dyn_buf_write,
+                           packets ? nullptr : dyn_buf_seek);
     if (!*s) {
         av_free(d);
         return AVERROR_NOMEM;
@@ -198,7 +198,7 @@ int init_put_byte(ByteIOContext* s, unsigned char* buffer, int buffer_size, int 
     s->update_checksum = nullptr;
     s->read_pause = nullptr;
     s->read_seek = nullptr;
-    setBufEnd(s);
+    set_buf_end(s);
     if (!read_packet && !write_flag) {
         s->pos = buffer_size;
         s->buf_end = buffer + buffer_size;
@@ -226,13 +226,13 @@ int url_fdopen(ByteIOContext** s, URLContext* h) {
         return AVERROR_NOMEM;
     }
     int write = (h->flags & (URL_WRONLY | URL_RDWR)) ? 1 : 0;
-    init_put_byte(ctx, buffer, size, write, h, urlRead, urlWrite, urlSeek);
+    init_put_byte(ctx, buffer, size, write, h, read_url, write_url, seek_url);
     ctx->is_streamed = h->is_streamed;
     ctx->max_packet_size = h->max_packet_size;
     if (h->prot->url_read_pause)
-        ctx->read_pause = urlReadPause;
+        ctx->read_pause = pause_url;
     if (h->prot->url_read_seek)
-        ctx->read_seek = urlReadSeek;
+        ctx->read_seek = seek_url_stream;
     *s = ctx;
     return 0;
 }
@@ -275,7 +275,7 @@ int url_setbufsize(ByteIOContext* s, int buf_size) {
     s->buffer_size = buf_size;
     s->buf_ptr = buffer;
     s->buf_ptr_max = nullptr;
-    setBufEnd(s);
+    set_buf_end(s);
     return 0;
 }
 
@@ -285,7 +285,7 @@ int url_resetbuf(ByteIOContext* s, int flags) {
     s->write_flag = flags & URL_WRONLY;
     s->buf_ptr = s->buffer;
     s->buf_ptr_max = nullptr;
-    setBufEnd(s);
+    set_buf_end(s);
     return 0;
 }
 
@@ -324,7 +324,7 @@ int url_fget_max_packet_size(ByteIOContext* s) {
 int64_t url_fseek(ByteIOContext* s, int64_t offset, int whence) {
     if (!s || (whence != 0 && whence != 1))
         return AVERROR_INVAL;
-    int64_t base = bufferBase(s);
+    int64_t base = buffer_base(s);
     int64_t target = offset;
     if (whence == 1) {
         int64_t current = base + (s->buf_ptr - s->buffer);
@@ -348,7 +348,7 @@ int64_t url_fseek(ByteIOContext* s, int64_t offset, int whence) {
     if (s->is_streamed && !s->write_flag && d >= 0 &&
         d < (s->buf_end - s->buffer) + kShortForwardSeek) {
         while (s->pos < target && !s->eof_reached)
-            fillBuffer(s);
+            fill_buffer(s);
         if (s->eof_reached)
             return AVERROR_SPIPE;
         s->buf_ptr = s->buf_end - (s->pos - target);
@@ -357,7 +357,7 @@ int64_t url_fseek(ByteIOContext* s, int64_t offset, int whence) {
     if (!s->seek)
         return AVERROR_SPIPE;
     if (s->write_flag) {
-        flushBuffer(s);
+        flush_buffer(s);
         s->must_flush = 1;
     }
     int64_t r = s->seek(s->opaque, target, 0);
@@ -395,7 +395,7 @@ int64_t av_url_read_fseek(ByteIOContext* s, int stream_index, int64_t timestamp,
 
 int get_byte(ByteIOContext* s) {
     if (s->buf_ptr >= s->buf_end)
-        fillBuffer(s);
+        fill_buffer(s);
     if (s->buf_ptr < s->buf_end)
         return *s->buf_ptr++;
     return 0;
@@ -403,7 +403,7 @@ int get_byte(ByteIOContext* s) {
 
 int url_fgetc(ByteIOContext* s) {
     if (s->buf_ptr >= s->buf_end)
-        fillBuffer(s);
+        fill_buffer(s);
     if (s->buf_ptr < s->buf_end)
         return *s->buf_ptr++;
     return -1;
@@ -472,7 +472,7 @@ int get_buffer(ByteIOContext* s, unsigned char* buf, int size) {
         }
         if (size > s->buffer_size && !s->update_checksum) {
             // Large reads go straight into the caller's memory.
-            int got = readSource(s, buf, size);
+            int got = read_source(s, buf, size);
             if (got == 0)
                 break;
             buf += got;
@@ -480,7 +480,7 @@ int get_buffer(ByteIOContext* s, unsigned char* buf, int size) {
             s->buf_ptr = s->buffer;
             s->buf_end = s->buffer;
         } else {
-            fillBuffer(s);
+            fill_buffer(s);
             if (s->buf_end <= s->buf_ptr)
                 break;
         }
@@ -492,7 +492,7 @@ int get_partial_buffer(ByteIOContext* s, unsigned char* buf, int size) {
     if (size < 0)
         return AVERROR_UNKNOWN;
     if (s->buf_ptr >= s->buf_end)
-        fillBuffer(s);
+        fill_buffer(s);
     int len = static_cast<int>(std::min<ptrdiff_t>(s->buf_end - s->buf_ptr, size));
     std::memcpy(buf, s->buf_ptr, static_cast<size_t>(len));
     s->buf_ptr += len;
@@ -527,7 +527,7 @@ char* url_fgets(ByteIOContext* s, char* buf, int buf_size) {
 void put_byte(ByteIOContext* s, int b) {
     *s->buf_ptr++ = static_cast<unsigned char>(b);
     if (s->buf_ptr >= s->buf_end)
-        flushBuffer(s);
+        flush_buffer(s);
 }
 
 void put_buffer(ByteIOContext* s, const unsigned char* buf, int size) {
@@ -536,7 +536,7 @@ void put_buffer(ByteIOContext* s, const unsigned char* buf, int size) {
         std::memcpy(s->buf_ptr, buf, static_cast<size_t>(len));
         s->buf_ptr += len;
         if (s->buf_ptr >= s->buf_end)
-            flushBuffer(s);
+            flush_buffer(s);
         buf += len;
         size -= len;
     }
@@ -595,7 +595,7 @@ void put_strz(ByteIOContext* s, const char* str) {
 }
 
 void put_flush_packet(ByteIOContext* s) {
-    flushBuffer(s);
+    flush_buffer(s);
     s->must_flush = 0;
 }
 
@@ -630,13 +630,13 @@ int url_close_buf(ByteIOContext* s) {
 }
 
 int url_open_dyn_buf(ByteIOContext** s) {
-    return openDyn(s, kDynIoBufferSize, false);
+    return open_dyn(s, kDynIoBufferSize, false);
 }
 
 int url_open_dyn_packet_buf(ByteIOContext** s, int max_packet_size) {
     if (max_packet_size < 1)
         return AVERROR_UNKNOWN;
-    return openDyn(s, max_packet_size, true);
+    return open_dyn(s, max_packet_size, true);
 }
 
 int url_close_dyn_buf(ByteIOContext* s, uint8_t** pbuffer) {

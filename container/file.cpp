@@ -14,7 +14,7 @@ int fd(URLContext* h) {
     return static_cast<int>(h->priv_data);
 }
 
-int readRetrying(int descriptor, unsigned char* buf, int size) {
+int read_retrying(int descriptor, unsigned char* buf, int size) {
     ssize_t n;
     do {
         n = ::read(descriptor, buf, static_cast<size_t>(size));
@@ -23,7 +23,7 @@ int readRetrying(int descriptor, unsigned char* buf, int size) {
 }
 
 // A short write is continued until everything is out or the call fails.
-int writeFully(int descriptor, const unsigned char* buf, int size) {
+int write_fully(int descriptor, const unsigned char* buf, int size) {
     int done = 0;
     while (done < size) {
         ssize_t n = ::write(descriptor, buf + done, static_cast<size_t>(size - done));
@@ -54,11 +54,11 @@ int file_open(URLContext* h, const char* filename, int flags) {
 }
 
 int file_read(URLContext* h, unsigned char* buf, int size) {
-    return readRetrying(fd(h), buf, size);
+    return read_retrying(fd(h), buf, size);
 }
 
 int file_write(URLContext* h, unsigned char* buf, int size) {
-    return writeFully(fd(h), buf, size);
+    return write_fully(fd(h), buf, size);
 }
 
 int64_t file_seek(URLContext* h, int64_t pos, int whence) {

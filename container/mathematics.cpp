@@ -19,7 +19,7 @@ AVRounding mirrored(AVRounding rnd) {
     return rnd;
 }
 
-bool validRounding(AVRounding rnd) {
+bool valid_rounding(AVRounding rnd) {
     return rnd == AV_ROUND_ZERO || rnd == AV_ROUND_INF || rnd == AV_ROUND_DOWN ||
            rnd == AV_ROUND_UP || rnd == AV_ROUND_NEAR_INF;
 }
@@ -31,7 +31,7 @@ i128 abs128(int64_t v) {
 }  // namespace
 
 int64_t av_rescale_rnd(int64_t a, int64_t b, int64_t c, AVRounding rnd) {
-    if (c <= 0 || b < 0 || !validRounding(rnd) || a == INT64_MIN)
+    if (c <= 0 || b < 0 || !valid_rounding(rnd) || a == INT64_MIN)
         return INT64_MIN;
     if (a < 0) {
         uint64_t q = static_cast<uint64_t>(av_rescale_rnd(-a, b, c, mirrored(rnd)));

@@ -14,7 +14,7 @@ namespace {
 
 constexpr uint64_t kMaxArrayBytes = 0x7fffffef;
 
-bool keyMatches(const char* wanted, const char* key, int flags) {
+bool key_matches(const char* wanted, const char* key, int flags) {
     size_t i = 0;
     for (; wanted[i]; ++i) {
         unsigned char a = static_cast<unsigned char>(wanted[i]);
@@ -29,14 +29,14 @@ bool keyMatches(const char* wanted, const char* key, int flags) {
     return key[i] == '\0' || (flags & AV_METADATA_IGNORE_SUFFIX);
 }
 
-void freeIfEmpty(AVMetadata** pm) {
+void free_if_empty(AVMetadata** pm) {
     if (*pm && (*pm)->count == 0) {
         av_freep(&(*pm)->elems);
         av_freep(pm);
     }
 }
 
-const char* mapKey(const char* key, const AVMetadataConv* table, bool fromNative) {
+const char* map_key(const char* key, const AVMetadataConv* table, bool fromNative) {
     if (!table)
         return key;
     for (; table->native; ++table) {
@@ -55,7 +55,7 @@ AVMetadataTag* av_metadata_get(AVMetadata* m, const char* key, const AVMetadataT
         return nullptr;
     unsigned start = prev ? static_cast<unsigned>(prev - m->elems) + 1 : 0;
     for (unsigned i = start; i < m->count; ++i) {
-        if (keyMatches(key, m->elems[i].key, flags))
+        if (key_matches(key, m->elems[i].key, flags))
             return &m->elems[i];
     }
     return nullptr;
@@ -92,7 +92,7 @@ int av_metadata_set(AVMetadata** pm, const char* key, const char* value) {
             result = AVERROR_NOMEM;
         }
     }
-    freeIfEmpty(pm);
+    free_if_empty(pm);
     return result;
 }
 
@@ -114,7 +114,7 @@ void av_metadata_convert(AVMetadata** pm, const AVMetadataConv* d_conv,
     AVMetadata* converted = nullptr;
     for (unsigned i = 0; i < (*pm)->count; ++i) {
         const AVMetadataTag& tag = (*pm)->elems[i];
-        const char* key = mapKey(mapKey(tag.key, s_conv, true), d_conv, false);
+        const char* key = map_key(map_key(tag.key, s_conv, true), d_conv, false);
         av_metadata_set(&converted, key, tag.value);
     }
     av_metadata_free(pm);

@@ -6,7 +6,7 @@ namespace container {
 
 namespace {
 
-bool isKeyNal(uint8_t header, bool hevc) {
+bool is_key_nal(uint8_t header, bool hevc) {
     if (hevc) {
         int type = (header >> 1) & 0x3f;
         return type >= 16 && type <= 23;
@@ -15,27 +15,27 @@ bool isKeyNal(uint8_t header, bool hevc) {
 }
 
 // Annex B: 1 key, 0 not key, -1 no start code at all.
-int scanStartCodes(const uint8_t* data, int size, bool hevc) {
+int scan_start_codes(const uint8_t* data, int size, bool hevc) {
     bool found = false;
     for (int i = 0; i + 3 < size; ++i) {
         if (data[i] != 0 || data[i + 1] != 0 || data[i + 2] != 1)
             continue;
         found = true;
-        if (isKeyNal(data[i + 3], hevc))
+        if (is_key_nal(data[i + 3], hevc))
             return 1;
         i += 2;
     }
     return found ? 0 : -1;
 }
 
-bool scanLengthPrefixed(const uint8_t* data, int size, bool hevc) {
+bool scan_length_prefixed(const uint8_t* data, int size, bool hevc) {
     int64_t at = 0;
     while (at + 5 <= size) {
         uint32_t len = static_cast<uint32_t>(data[at]) << 24 | data[at + 1] << 16 |
                        data[at + 2] << 8 | data[at + 3];
         if (len == 0 || at + 4 + len > static_cast<uint32_t>(size))
             return false;
-        if (isKeyNal(data[at + 4], hevc))
+        if (is_key_nal(data[at + 4], hevc))
             return true;
         at += 4 + static_cast<int64_t>(len);
     }
@@ -47,10 +47,10 @@ bool scanLengthPrefixed(const uint8_t* data, int size, bool hevc) {
 bool nal_payload_is_key(const uint8_t* data, int size, bool hevc) {
     if (!data || size <= 0)
         return false;
-    int annexB = scanStartCodes(data, size, hevc);
+    int annexB = scan_start_codes(data, size, hevc);
     if (annexB >= 0)
         return annexB == 1;
-    return scanLengthPrefixed(data, size, hevc);
+    return scan_length_prefixed(data, size, hevc);
 }
 
 bool nal_is_hevc_tag(unsigned fourcc) {

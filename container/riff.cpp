@@ -12,7 +12,7 @@ namespace {
 constexpr int kMaxExtradata = 1 << 20;
 constexpr unsigned kExtensibleFormat = 0xfffe;
 
-unsigned upperBytes(unsigned tag) {
+unsigned upper_bytes(unsigned tag) {
     unsigned out = 0;
     for (int shift = 0; shift < 32; shift += 8)
         out |= static_cast<unsigned>(std::toupper(static_cast<int>((tag >> shift) & 0xff)))
@@ -26,7 +26,7 @@ constexpr CodecID kPastAdpcm = 0x12000;
 
 // Bits per sample as coded: the stream's own figure when set; ADPCM codes 4
 // (readers reject an IMA ADPCM header that says 16).
-int codedBits(const AVCodecContext* enc) {
+int coded_bits(const AVCodecContext* enc) {
     if (enc->bits_per_coded_sample > 0)
         return enc->bits_per_coded_sample;
     if (enc->codec_id >= kFirstAdpcm && enc->codec_id < kPastAdpcm)
@@ -116,9 +116,9 @@ CodecID codec_get_id(const AVCodecTag* tags, unsigned tag) {
         if (t->tag == tag)
             return t->id;
     }
-    unsigned upper = upperBytes(tag);
+    unsigned upper = upper_bytes(tag);
     for (const AVCodecTag* t = tags; t->id != CODEC_ID_NONE; ++t) {
-        if (upperBytes(t->tag) == upper)
+        if (upper_bytes(t->tag) == upper)
             return t->id;
     }
     return CODEC_ID_NONE;
@@ -167,7 +167,7 @@ int put_wav_header(ByteIOContext* pb, AVCodecContext* enc) {
         block_align = enc->frame_size;
         bytes_per_second = enc->bit_rate / 8;
     } else {
-        bits = codedBits(enc);
+        bits = coded_bits(enc);
         block_align = enc->block_align ? enc->block_align : (enc->channels * bits) >> 3;
         bytes_per_second =
             enc->codec_id == CODEC_ID_PCM_S16LE
@@ -287,6 +287,16 @@ void ff_parse_specific_params(AVCodecContext* stream, int* au_rate, int* au_ssiz
     }
     *au_scale = static_cast<int>(scale);
     *au_rate = static_cast<int>(rate);
+}
+
+int ff_audio_frame_size(const AVCodecContext* codec, int scale, int rate) {
+    constexpr int64_t kMaxFrameSamples = 1 << 20;
+    if (codec->codec_type != CODEC_TYPE_AUDIO || scale <= 0 || rate <= 0 || codec->sample_rate <= 0)
+        return 0;
+    const int64_t samples = static_cast<int64_t>(scale) * codec->sample_rate;
+    if (samples % rate != 0 || samples / rate <= 1 || samples / rate > kMaxFrameSamples)
+        return 0;
+    return static_cast<int>(samples / rate);
 }
 
 }  // namespace container

@@ -42,5 +42,10 @@ void put_bmp_header(ByteIOContext* pb, AVCodecContext* enc, const AVCodecTag* ta
 // the chunk. Extra data above 1 MiB is skipped, not kept.
 void get_wav_header(ByteIOContext* pb, AVCodecContext* codec, int size);
 void ff_parse_specific_params(AVCodecContext* stream, int* au_rate, int* au_ssize, int* au_scale);
+// Samples per chunk of an audio stream whose header counts scale/rate
+// seconds per chunk (ADPCM blocks, AAC frames), so that a writer gives the
+// copy the same timing; 0 when the header counts single samples or the
+// figures do not divide.
+int ff_audio_frame_size(const AVCodecContext* codec, int scale, int rate);
 
 }  // namespace container

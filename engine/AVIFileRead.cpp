@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -16,6 +17,7 @@
 namespace {
 constexpr int kIdleWaitMs = 1000;
 constexpr qint64 kRetryMs = 2;
+constexpr qint64 kRoomWaitMs = 20;
 constexpr int kParkCycles = 10;
 constexpr int kNormalSpeed = 16;
 // Data record: byte 2, a big-endian 16-bit name length, the name.
@@ -46,29 +48,36 @@ void AVIFileRead::run() {
     while (!g_bSuspend.load()) {
         Cycle();
     }
+    InterruptCut(QStringLiteral("the player exits"));
     CloseAll();
     Finish(QStringLiteral("Demux exit"));
 }
 
 void AVIFileRead::Cycle() {
     if (!controller->WaitForWork(Controller::Reader::Demux, kIdleWaitMs)) {
+        QCoreApplication::sendPostedEvents(this);  // a cut may be asked for while idle
         return;
     }
     if (controller->playStatus.load() == PlayStatus::Stop) {
+        InterruptCut(QStringLiteral("playback stopped"));
         StopPlayback();
         return;
     }
     Controller::Recording recording;
     if (controller->TakeNewRecording(Controller::Reader::Demux, &recording)) {
+        InterruptCut(QStringLiteral("another recording was chosen"));
         OpenRecording(recording.paths, recording.selectedIndex);
         return;
     }
-    if (SeekPending()) {
+    if (mode == Mode::Play && SeekPending()) {
         HonourSeek();
     }
     switch (mode) {
         case Mode::Play:
             PlayCycle();
+            break;
+        case Mode::Cut:
+            CutCycle();
             break;
     }
     QCoreApplication::sendPostedEvents(this);
@@ -90,6 +99,9 @@ void AVIFileRead::StopPlayback() {
 
 void AVIFileRead::OpenRecording(const std::array<QString, kChannels>& paths, int selected) {
     CloseAll();
+    // Cut requests still queued were meant for the recording before.
+    QCoreApplication::removePostedEvents(this, QEvent::MetaCall);
+    openFileNames = paths;
     backward = controller->reverse.load();
     selectedIndex = selected;
     bool any = false;
@@ -98,7 +110,7 @@ void AVIFileRead::OpenRecording(const std::array<QString, kChannels>& paths, int
     }
     seekRequest.store(false);
     packetAccepted = false;
-    clockCandidate = lastReported = -1;
+    ForgetClock();
     controller->Clear();
     if (!any) {
         controller->InputData(StreamMarker::Stop, [this] { return Abandon(StreamMarker::Stop); });
@@ -137,7 +149,7 @@ void AVIFileRead::HonourSeek() {
     }
     controller->Clear();
     backward = controller->reverse.load();
-    clockCandidate = lastReported = -1;
+    ForgetClock();
     endSent = false;
     if (controller->playStatus.load() == PlayStatus::Pause) {
         controller->singleStep.exchange(true);  // show the sought frame
@@ -151,19 +163,25 @@ void AVIFileRead::PlayCycle() {
         EndAll();
         return;
     }
-    bool routed = false;
+    bool moved = false;
     for (int ch = 0; ch < kChannels && !SeekPending(); ++ch) {
-        routed = ServeChannel(ch, clockChannel) || routed;
+        moved = ServeChannel(ch, clockChannel) || moved;
     }
     ReportClock(clockChannel);
-    if (!routed) {
-        // Every channel parked or ended: give the consumers time.
-        delay_ms(kRetryMs, [this] { return SeekPending(); });
+    if (!moved) {
+        // Every channel parked or ended: wait until a decoder takes a packet,
+        // then offer the parked packets again at once.
+        delay_ms(
+            kRoomWaitMs, [this] { return SeekPending(); }, &controller->packetQueues);
+        for (auto& channel : channels) {
+            channel->countdown = std::min(channel->countdown, 0);
+        }
     }
 }
 
 // One packet of channel ch: the parked one when its time has come, else the
-// next read. True when a packet was passed on.
+// next read. True when the channel moved on (a packet passed on or dropped,
+// or the channel ended); false when it is parked.
 bool AVIFileRead::ServeChannel(int ch, int clockChannel) {
     DemuxChannel& channel = *channels[size_t(ch)];
     if (!channel.IsOpen() || channel.ended) {
@@ -178,7 +196,7 @@ bool AVIFileRead::ServeChannel(int ch, int clockChannel) {
         if (result < 0) {
             qDebug() << "Demux channel" << ch << "ended:" << result;
             channel.ended = true;
-            return false;
+            return true;
         }
     }
     channel.countdown = -1;
@@ -228,7 +246,7 @@ AVIFileRead::Route AVIFileRead::RouteVideo(int ch, int clockChannel, qint64 dtsM
     if (route == Route::Accepted) {
         packetAccepted = true;
         if (ch == clockChannel) {
-            clockCandidate = dtsMs;
+            AddClockTime(dtsMs, p.key);
         }
     }
     return route;
@@ -297,17 +315,53 @@ AVIFileRead::Route AVIFileRead::FromIntake(QueueInput result, int ch, const char
     return Route::Dropped;
 }
 
+// Backwards a group arrives key frame first, newest time last: its times go
+// to the clock together, earliest first, once the group is complete.
+void AVIFileRead::AddClockTime(qint64 dtsMs, bool key) {
+    if (!backward) {
+        clockCandidate = dtsMs;
+        return;
+    }
+    if (key) {
+        groupClock.swap(completeGroupClock);
+        groupClock.clear();
+    }
+    groupClock.push_back(dtsMs);
+}
+
 void AVIFileRead::ReportClock(int clockChannel) {
+    const qint64 duration = ScheduleDuration(clockChannel);
+    if (backward) {
+        ReportGroupClock(&completeGroupClock, duration);
+        return;
+    }
     if (clockCandidate < 0 || clockCandidate == lastReported) {
         return;
     }
-    if (PushSchedule(clockCandidate, ScheduleDuration(clockChannel))) {
+    if (PushSchedule(clockCandidate, duration)) {
         lastReported = clockCandidate;
     }
 }
 
+void AVIFileRead::ReportGroupClock(std::vector<qint64>* times, qint64 duration) {
+    std::sort(times->begin(), times->end());
+    size_t pushed = 0;
+    while (pushed < times->size() && PushSchedule((*times)[pushed], duration)) {
+        ++pushed;
+    }
+    times->erase(times->begin(), times->begin() + long(pushed));
+}
+
+void AVIFileRead::ForgetClock() {
+    clockCandidate = lastReported = -1;
+    groupClock.clear();
+    completeGroupClock.clear();
+}
+
 void AVIFileRead::EndAll() {
     if (!endSent) {
+        ReportGroupClock(&completeGroupClock, reverseDuration);
+        ReportGroupClock(&groupClock, reverseDuration);
         const bool pushed =
             controller->InputData(StreamMarker::End, [this] { return Abandon(StreamMarker::End); });
         if (!pushed || !PushSchedule(StreamMarker::End, 0)) {
@@ -356,4 +410,63 @@ bool AVIFileRead::Abandon(qint64 marker) const {
         return false;
     }
     return controller->playStatus.load() == PlayStatus::Stop || SeekPending();
+}
+
+void AVIFileRead::SetCut(int beginMs, int endMs) {
+    if (mode == Mode::Cut) {
+        qDebug() << "Cut Error: a cut is running";
+        return;
+    }
+    if (controller->NewRecordingPending(Controller::Reader::Demux)) {
+        qDebug() << "Cut dropped: another recording was chosen";
+        return;
+    }
+    if (controller->playStatus.load() == PlayStatus::Stop) {
+        qDebug() << "Cut Error: playback is stopped";
+        return;
+    }
+    std::array<bool, kChannels> open{};
+    for (int ch = 0; ch < kChannels; ++ch) {
+        open[size_t(ch)] = channels[size_t(ch)]->IsOpen();
+    }
+    if (cutter.Start(ClipCutter::FromSettings(beginMs, endMs), openFileNames, open) == 0) {
+        return;
+    }
+    mode = Mode::Cut;
+    controller->Raise(Controller::Reader::Demux);
+}
+
+void AVIFileRead::CutCycle() {
+    if (cutter.Step()) {
+        return;
+    }
+    mode = Mode::Play;
+    // Back to where the user was, in the user's direction now; a seek asked
+    // for during the cut wins.
+    packetAccepted = true;
+    if (!seekRequest.load(std::memory_order_acquire)) {
+        seekTarget.store(PlayPosition(), std::memory_order_relaxed);
+        seekRequest.store(true, std::memory_order_release);
+    }
+}
+
+void AVIFileRead::InterruptCut(const QString& why) {
+    if (mode != Mode::Cut) {
+        return;
+    }
+    cutter.Interrupt(why);
+    mode = Mode::Play;
+}
+
+// File ms of the picture on show (the queues kept playing out during the
+// cut), else of the last one read.
+qint64 AVIFileRead::PlayPosition() const {
+    qint64 shown = controller->clock.load();
+    if (shown <= 0) {
+        shown = lastReported;
+    }
+    if (shown < 0) {
+        return backward ? reverseDuration : 0;
+    }
+    return backward ? reverseDuration - shown : shown;
 }

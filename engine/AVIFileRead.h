@@ -4,7 +4,9 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <vector>
 
+#include "engine/ClipCutter.h"
 #include "engine/DemuxChannel.h"
 #include "engine/QueueInput.h"
 #include "engine/Worker.h"
@@ -35,12 +37,21 @@ public:
     std::atomic<qint64> seekTarget{0};
     std::atomic<bool> seekRequest{false};
 
+    // Demux thread (a queued call from the main window's cut request, after
+    // the clip dialog stored its choice): cuts beginMs..endMs of the open
+    // recording into clips (see ClipCutter). Playback is not fed meanwhile;
+    // GUI seeks and direction changes wait until the cut ends, then playback
+    // goes on from where it was. Refused ("Cut Error") while stopped, during
+    // another cut, or when no chosen channel is open; a request queued for
+    // a recording that has since been replaced is dropped.
+    void SetCut(int beginMs, int endMs);
+
 protected:
     void run() override;
 
 private:
-    // What a cycle does with the packets it reads; the clip cutter adds its own.
-    enum class Mode { Play };
+    // What a cycle does with the packets it reads.
+    enum class Mode { Play, Cut };
     enum class Route { Accepted, Parked, Dropped };
 
     void Cycle();
@@ -56,12 +67,18 @@ private:
     Route RouteAudio(int ch, qint64 dtsMs);
     Route RouteRecord(int ch, qint64 dtsMs);
     Route FromIntake(QueueInput result, int ch, const char* what);
+    void AddClockTime(qint64 dtsMs, bool key);
     void ReportClock(int clockChannel);
+    void ReportGroupClock(std::vector<qint64>* times, qint64 duration);
+    void ForgetClock();
     void EndAll();
     int ClockChannel() const;
     qint64 ScheduleDuration(int clockChannel) const;
     bool PushSchedule(qint64 dts, qint64 value);
     bool Abandon(qint64 marker) const;
+    void CutCycle();
+    void InterruptCut(const QString& why);
+    qint64 PlayPosition() const;
 
     Controller* const controller;
 
@@ -75,4 +92,8 @@ private:
     bool endSent = true;          // End pushed for the files now open (or none open)
     qint64 clockCandidate = -1;
     qint64 lastReported = -1;
+    std::array<QString, kChannels> openFileNames;  // of the open recording
+    ClipCutter cutter;
+    std::vector<qint64> groupClock;          // backward: the group being read
+    std::vector<qint64> completeGroupClock;  // backward: read, not yet reported
 };

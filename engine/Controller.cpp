@@ -202,7 +202,7 @@ void Controller::Clear() {
     // After the schedule: an entry released meanwhile cannot publish again.
     clock.store(0);
     lastWait.store(0);
-    time->Wake(&clock);
+    time->InterruptWaits();  // every wait that a reset ends
 }
 
 void Controller::ClearQueue(PacketQueue& queue) {

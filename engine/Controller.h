@@ -130,7 +130,8 @@ public:
     static QAudioFormat PcmFormat(int sampleRate);
 
     // Makes waiting workers look at the shared state again; call after
-    // changing playStatus, speed or unpaced from outside these commands.
+    // changing playStatus, speed, unpaced, reverse or singleStep from outside
+    // these commands (else a worker may see it only 100 ms later).
     void InterruptWaits();
     TimeSource* Time() const { return time; }
 

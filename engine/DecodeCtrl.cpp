@@ -78,6 +78,9 @@ bool DecodeCtrl::Take(PacketInfo* info, int* size) {
     if (reset) {
         OnReset();
     }
+    if (got) {
+        time->Wake(&controller->packetQueues);  // room for the demux
+    }
     return got;
 }
 
@@ -86,7 +89,7 @@ void DecodeCtrl::OnReset() {
         QueueLock<FrameQueue> lock(*frameQueue);
         frameQueue->Clear();
     }
-    time->Wake(frameQueue);
+    time->InterruptWaits();  // the release worker may wait on the clock
     if (decoder) {
         decoder->Flush();
     }

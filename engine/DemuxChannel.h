@@ -50,6 +50,8 @@ public:
     // or negative at the end or on an error.
     int Read(bool backward);
     const Packet& Last() const { return last; }
+    // The open file's streams (for copying their parameters).
+    const container::AVFormatContext* Context() const { return context.get(); }
     // Moves to the key frame at or before ms. False when nothing changed.
     bool Seek(qint64 ms);
     // The audio stream's parameters for the decoder.

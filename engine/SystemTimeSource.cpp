@@ -8,7 +8,7 @@
 
 namespace {
 // A state change made without a wake is still seen within this time.
-constexpr qint64 kMaxSliceMs = 20;
+constexpr qint64 kMaxSliceMs = 100;
 constexpr qint64 kUsPerMs = 1000;
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include "telemetry/Parse.h"
 
+#include "container/amf.h"
 #include "container/aviobuf.h"
 #include "container/intfloat.h"
 
@@ -7,25 +8,26 @@ using container::ByteIOContext;
 
 namespace {
 
+// The AMF0 markers and caps are the container layer's, shared with the FLV reader.
 enum AmfMarker {
-    kNumber = 0,
-    kBoolean = 1,
-    kString = 2,
-    kObject = 3,
-    kNull = 5,
-    kUndefined = 6,
-    kEcmaArray = 8,
-    kObjectEnd = 9,
-    kStrictArray = 10,
-    kDate = 11,
-    kUnsupported = 13,
+    kNumber = container::AMF_DATA_TYPE_NUMBER,
+    kBoolean = container::AMF_DATA_TYPE_BOOL,
+    kString = container::AMF_DATA_TYPE_STRING,
+    kObject = container::AMF_DATA_TYPE_OBJECT,
+    kNull = container::AMF_DATA_TYPE_NULL,
+    kUndefined = container::AMF_DATA_TYPE_UNDEFINED,
+    kEcmaArray = container::AMF_DATA_TYPE_MIXEDARRAY,
+    kObjectEnd = container::AMF_DATA_TYPE_OBJECT_END,
+    kStrictArray = container::AMF_DATA_TYPE_ARRAY,
+    kDate = container::AMF_DATA_TYPE_DATE,
+    kUnsupported = container::AMF_DATA_TYPE_UNSUPPORTED,
 };
 
-constexpr int kTextSize = 256;  // strings and keys up to 255 bytes plus NUL
-constexpr int kMaxStringLength = kTextSize - 1;
-constexpr int kMaxDepth = 32;  // nested objects and arrays; deeper records fail
-constexpr int64_t kEcmaCountSize = 4;
-constexpr int64_t kDateSize = 10;  // the double and the time zone
+constexpr int kTextSize = container::AMF_TEXT_SIZE;
+constexpr int kMaxStringLength = container::AMF_MAX_STRING_LENGTH;
+constexpr int kMaxDepth = container::AMF_MAX_DEPTH;
+constexpr int64_t kEcmaCountSize = container::AMF_COUNT_SIZE;
+constexpr int64_t kDateSize = container::AMF_DATE_SIZE;
 constexpr int64_t kNameOffset = 3;
 
 int64_t bytesLeft(ByteIOContext* io, int64_t size) {

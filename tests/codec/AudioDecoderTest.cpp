@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "CodecTestSupport.h"
+#include "Command.h"
+#include "TempDir.h"
 #include "TestData.h"
 #include "codec/ACAACDecoder.h"
 #include "codec/ACADPCMDecoder.h"
@@ -73,6 +75,20 @@ TEST(AudioDecoder, StereoSourceGivesMonoAtTheOutputRate) {
     EXPECT_GT(10 * std::log10(signal / std::max(noise, 1.0)), 60.0);
 }
 
+// The stream's own rate reaches the decoder (its defaults say 8000 Hz): at
+// an output of that rate nothing is resampled.
+TEST(AudioDecoder, AdpcmAtOtherRatesEqualsFfmpeg) {
+    TempDir dir;
+    for (const std::string rate : {"16000", "22050"}) {
+        const std::string file = dir.file("adpcm" + rate + ".avi");
+        ASSERT_EQ(ffmpeg({"-f", "lavfi", "-i", "sine=frequency=440:duration=1:sample_rate=" + rate,
+                          "-c:a", "adpcm_ms", "-ac", "1", file})
+                      .exitCode,
+                  0);
+        expectPcmMatchesFfmpeg(file, kMsAdpcm, true, std::stoi(rate));
+    }
+}
+
 TEST(AudioDecoder, OutputRateCanChangeBetweenPackets) {
     const std::vector<Bytes> packets = readPackets(testDataFile("h264_adpcm_ms.avi"), "a:0");
     ACADPCMDecoder d;
@@ -123,8 +139,8 @@ TEST(AudioDecoder, OpenFailuresSaySoOnEveryCall) {
         {kAac, 0x7ffffff0, p.data(), 64, "pCodec not found\n"},
         {kMsAdpcm, -5, p.data(), 64, "pCodec not found\n"},
         // IMA ADPCM needs 4 coded bits a sample; both classes open it with 16 and fail.
-        {kAac, 0x11001, p.data(), 256, "could not open pCodecContext\n"},
-        {kMsAdpcm, 0x11001, p.data(), 256, "could not open pCodec\n"},
+        {kAac, kImaWavAdpcm, p.data(), 256, "could not open pCodecContext\n"},
+        {kMsAdpcm, kImaWavAdpcm, p.data(), 256, "could not open pCodec\n"},
         // Null or empty packets open nothing.
         {kAac, kAac, nullptr, 10, ""},
         {kMsAdpcm, kMsAdpcm, p.data(), 0, ""},

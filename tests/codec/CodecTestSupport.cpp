@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "Command.h"
+#include "RiffReading.h"
 #include "TestData.h"
 #include "codec/ACAACDecoder.h"
 #include "codec/ACADPCMDecoder.h"
@@ -29,16 +30,6 @@ namespace {
 
 constexpr int kChunkHeader = 8;
 constexpr int kFrameCapacity = 4096 * 2304 * 3 / 2;
-
-Bytes readAll(const std::string& path) {
-    const std::string bytes = testsupport::readFile(path);
-    return Bytes(bytes.begin(), bytes.end());
-}
-
-uint32_t le32(const Bytes& b, size_t at) {
-    return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
-           uint32_t(b[at + 3]) << 24;
-}
 
 std::string probeValue(const std::string& file, const std::string& stream,
                        const std::string& entry) {
@@ -79,7 +70,7 @@ void collect(QtMsgType, const QMessageLogContext&, const QString& text) {
 }  // namespace
 
 std::vector<Bytes> readPackets(const std::string& file, const std::string& stream) {
-    const Bytes bytes = readAll(file);
+    const Bytes bytes = testsupport::readFileBytes(file);
     std::istringstream lines(probeValue(file, stream, "packet=pos,size"));
     std::vector<Bytes> packets;
     size_t pos = 0, size = 0;
@@ -191,10 +182,12 @@ void expectFramesMatchFfmpeg(const std::string& file) {
     EXPECT_EQ(ours.md5s(), theirs) << file;
 }
 
-void expectPcmMatchesFfmpeg(const std::string& file, int codecId, bool withStreamInfo) {
+void expectPcmMatchesFfmpeg(const std::string& file, int codecId, bool withStreamInfo,
+                            int outputRate) {
     const std::vector<Bytes> packets = readPackets(file, "a:0");
     ASSERT_FALSE(packets.empty()) << file;
     auto d = makeAudioDecoder(codecId);
+    d->setOutputRate(outputRate);
     if (withStreamInfo) {
         AudioStreamInfo info = probeAudio(file);
         info.blockAlign = codecId == kAac ? 0 : int(packets[0].size());  // one block a chunk
@@ -258,8 +251,7 @@ std::string StderrCapture::text() {
         close(saved);
         saved = -1;
     }
-    std::ifstream in(path);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    return testsupport::readFile(path);
 }
 
 }  // namespace codectest

@@ -19,6 +19,7 @@ using Bytes = std::vector<unsigned char>;
 constexpr int kAac = 0x15002;
 constexpr int kMsAdpcm = 0x11006;
 constexpr int kSwfAdpcm = 0x1100d;
+constexpr int kImaWavAdpcm = 0x11001;  // one no decoder takes
 
 // Payloads of one stream ("v:0", "a:0") of an AVI file, in file order, cut
 // out at the positions and sizes ffprobe reports.
@@ -58,7 +59,9 @@ Bytes decodeAudio(ACDecoder& decoder, int codecId, const std::vector<Bytes>& pac
 void expectFramesMatchFfmpeg(const std::string& file);
 // The PCM of the file's first audio stream equals `ffmpeg -ac 1 -f s16le`
 // byte for byte; withStreamInfo false opens with the decoder's own defaults.
-void expectPcmMatchesFfmpeg(const std::string& file, int codecId, bool withStreamInfo);
+// outputRate is given to setOutputRate (0: the stream's own rate).
+void expectPcmMatchesFfmpeg(const std::string& file, int codecId, bool withStreamInfo,
+                            int outputRate = 0);
 
 // Peak signal-to-noise ratio of two 8-bit buffers of one size; infinity when equal.
 double psnr(const unsigned char* a, const unsigned char* b, size_t size);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "CodecTestSupport.h"
 #include "codec/ACAACDecoder.h"
 #include "codec/ACADPCMDecoder.h"
 #include "codec/ACH264Decoder.h"
@@ -14,7 +15,7 @@ namespace {
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
 constexpr int kFrameBytes = kWidth * kHeight * 3 / 2;
-constexpr int kAudioIds[] = {0x15002, 0x11006, 0x1100d};
+constexpr int kAudioIds[] = {codectest::kAac, codectest::kMsAdpcm, codectest::kSwfAdpcm};
 
 std::vector<std::vector<uint8_t>> packets(const uint8_t* data, size_t size) {
     std::vector<std::vector<uint8_t>> out;
@@ -39,7 +40,7 @@ void fuzzVideo(const std::vector<std::vector<uint8_t>>& input) {
 
 void fuzzAudio(int id, const std::vector<std::vector<uint8_t>>& input) {
     std::unique_ptr<ACDecoder> d;
-    if (id == 0x15002)
+    if (id == codectest::kAac)
         d = std::make_unique<ACAACDecoder>();
     else
         d = std::make_unique<ACADPCMDecoder>();

@@ -3,8 +3,6 @@
 
 #include "CodecTestSupport.h"
 #include "TestData.h"
-#include "codec/ACAACDecoder.h"
-#include "codec/ACADPCMDecoder.h"
 #include "codec/ACH264Decoder.h"
 #include "codec/I420Layout.h"
 
@@ -117,18 +115,6 @@ TEST_F(VideoDecoder, NoPictureOrNoRoomLeavesBufferAndFlagAlone) {
                   nullptr);
         EXPECT_EQ(key, -7);
         EXPECT_TRUE(std::all_of(dst.begin(), dst.end(), [](unsigned char c) { return c == 0xab; }));
-    }
-}
-
-TEST(DecoderTree, SetSycnAnswersWithTheDecodersOwnReset) {
-    ACH264Decoder video;
-    ACADPCMDecoder adpcm;
-    ACAACDecoder aac;
-    ACDecoder plain;
-    for (const auto& [decoder, reset] :
-         {std::pair<ACDecoder*, int>{&video, 1}, {&adpcm, 1}, {&aac, 1}, {&plain, 0}}) {
-        EXPECT_EQ(decoder->setSycn(3), reset);
-        EXPECT_EQ(decoder->isI(), 0);
     }
 }
 

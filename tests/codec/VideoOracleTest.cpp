@@ -95,6 +95,12 @@ TEST(VideoOracle, FlushAndDrainLeaveTheDecoderLikeAFreshOne) {
     EXPECT_EQ(expected.size(), 75u);
     EXPECT_EQ(decodeVideo(decoder, tail, info).md5s(), expected);
     EXPECT_EQ(decodeVideo(decoder, tail, info).md5s(), expected);
+    // A drain left after its first picture: the next packets start afresh.
+    decodeVideo(decoder, {packets.begin(), packets.begin() + 10}, info, false);
+    Bytes picture(size_t(I420Layout::ForSize(info.width, info.height).size));
+    int key = 0;
+    ASSERT_NE(decoder.Drain(&key, picture.data(), int(picture.size())), nullptr);
+    EXPECT_EQ(decodeVideo(decoder, tail, info).md5s(), expected);
 }
 
 }  // namespace

@@ -16,12 +16,14 @@ struct MoviChunk {
     std::string id;
     std::vector<uint8_t> payload;
     bool key = true;
+    uint32_t indexedSize = 0;  // the length idx1 claims; 0 = the payload's
 };
 
 // A small AVI: one H.264 video stream and one PCM audio stream unless the
 // test adds its own stream lists, movi chunks, and an idx1.
 struct SmallAvi {
     uint32_t framePeriod = 40000;
+    uint32_t flags = 0;  // of the main header
     std::function<void(RiffBuilder&)> streams = [](RiffBuilder& b) {
         b.streamList("vids", "H264", 1, 25, 0, 3, bitmapHeader(320, 240, "H264"));
         b.streamList("auds", "\0\0\0\0", 1, 8000, 2, 0, waveFormat(1, 1, 8000, 2, 16));
@@ -39,7 +41,7 @@ struct SmallAvi {
         RiffBuilder b;
         b.open("RIFF", "AVI ");
         b.open("LIST", "hdrl");
-        mainHeader(b, framePeriod, 2);
+        mainHeader(b, framePeriod, 2, flags);
         streams(b);
         b.close();
         if (afterHeader)
@@ -57,7 +59,8 @@ struct SmallAvi {
             for (size_t i = 0; i < movi.size(); ++i) {
                 uint32_t offset = static_cast<uint32_t>(chunkPositions[i] - moviList);
                 b.fourcc(movi[i].id.c_str()).le32(movi[i].key ? 0x10 : 0).le32(offset);
-                b.le32(static_cast<uint32_t>(movi[i].payload.size()));
+                b.le32(movi[i].indexedSize ? movi[i].indexedSize
+                                           : static_cast<uint32_t>(movi[i].payload.size()));
             }
             b.close();
         }
@@ -160,6 +163,22 @@ TEST(AviHeader, DuplicatePositionsMarkTheFileNonInterleaved) {
     std::vector<ProbePacket> packets = avi.readAll(&end);
     EXPECT_EQ(end, AVERROR_EOF);
     EXPECT_FALSE(packets.empty());
+}
+
+// A chunk the index claims to be 1 GiB long in a file of a few hundred
+// bytes: the entry is refused and no buffer grows beyond the file.
+TEST(AviHeader, IndexEntryRunningPastTheFileIsRefused) {
+    SmallAvi f;
+    f.flags = 0x20;
+    f.movi = {{"00dc", h264Nal(5)}, {"01wb", std::vector<uint8_t>(64, 1), true, 0x3FFFFFF0}};
+    std::vector<uint8_t> file = f.build();
+    AviFile avi;
+    ASSERT_EQ(avi.openMemory(file), 0);
+    EXPECT_EQ(avi.ctx()->streams[1]->nb_index_entries, 0);
+    int end = 0;
+    avi.readAll(&end);
+    EXPECT_EQ(end, AVERROR_EOF);
+    EXPECT_LE(avi.packet()->capacity, std::max<int64_t>(kMinPacketBuffer, int64_t(file.size())));
 }
 
 TEST(AviHeader, Idx1WithBadStreamNumbersIsFiltered) {
@@ -300,6 +319,8 @@ struct OdmlAvi {
     int64_t superTarget = -1;    // where its entry points; -1 = the standard index
     uint32_t standardCount = 0;  // entries in use of the standard index; 0 = all
     uint32_t bogusOffset = 0;    // added to the last standard entry's offset
+    bool repeatTarget = false;   // all 4 super index entries name the same index
+    const char* standardId = "00dc";
 
     size_t superIndex = 0;  // file position of the indx chunk header
     std::vector<size_t> chunkPositions;
@@ -330,7 +351,7 @@ struct OdmlAvi {
         size_t standard = b.size();
         b.open("ix00");
         b.le16(2).bytes({0, 1}).le32(standardCount ? standardCount : uint32_t(movi.size()));
-        b.fourcc("00dc").le64(0).le32(0);
+        b.fourcc(standardId).le64(0).le32(0);
         for (size_t i = 0; i < movi.size(); ++i) {
             uint32_t offset = static_cast<uint32_t>(chunkPositions[i] + 8);
             if (i + 1 == movi.size())
@@ -343,11 +364,13 @@ struct OdmlAvi {
         std::vector<uint8_t>& d = b.data();
         uint64_t target = superTarget < 0 ? standard : static_cast<uint64_t>(superTarget);
         uint32_t size = static_cast<uint32_t>(b.size() - standard);
-        for (int k = 0; k < 8; ++k)
-            d[entry + k] = static_cast<uint8_t>(target >> (8 * k));
-        for (int k = 0; k < 4; ++k) {
-            d[entry + 8 + k] = static_cast<uint8_t>(size >> (8 * k));
-            d[entry + 12 + k] = static_cast<uint8_t>(movi.size() >> (8 * k));
+        for (size_t e = entry; e < entry + 16 * (repeatTarget ? 4 : 1); e += 16) {
+            for (int k = 0; k < 8; ++k)
+                d[e + k] = static_cast<uint8_t>(target >> (8 * k));
+            for (int k = 0; k < 4; ++k) {
+                d[e + 8 + k] = static_cast<uint8_t>(size >> (8 * k));
+                d[e + 12 + k] = static_cast<uint8_t>(movi.size() >> (8 * k));
+            }
         }
         return d;
     }
@@ -406,6 +429,16 @@ INSTANTIATE_TEST_SUITE_P(Cases, AviOdmlDamage,
                                                           f.standardCount = 0x7FFFFFFF;
                                                       },
                                                       4},
+                                           OdmlDamage{"StreamNumberPastTheLastIsIgnored",
+                                                      [](OdmlAvi& f) { f.standardId = "01dc"; }, 0},
+                                           OdmlDamage{"RepeatedStandardIndexIsReadOnce",
+                                                      [](OdmlAvi& f) {
+                                                          f.entriesInUse = 4;
+                                                          f.repeatTarget = true;
+                                                      },
+                                                      4},
+                                           OdmlDamage{"EntriesRunningPastTheFileAreDropped",
+                                                      [](OdmlAvi& f) { f.bogusOffset = 80; }, 3},
                                            OdmlDamage{
                                                "PositionsBeyondTheFileAreDropped",
                                                [](OdmlAvi& f) { f.bogusOffset = 0x10000000; }, 3}),

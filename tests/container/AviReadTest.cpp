@@ -5,8 +5,10 @@
 #include <cstring>
 
 #include "AviFile.h"
+#include "Command.h"
 #include "ProbePackets.h"
 #include "ReadOracle.h"
+#include "TempDir.h"
 #include "TestData.h"
 
 using namespace container;
@@ -27,17 +29,21 @@ TEST_P(Fixture, PacketsMatchFfprobe) {
     expectPacketsMatchFfprobe(path());
 }
 
-TEST(AviInfo, ReportsSizeRateAndDuration) {
+TEST(AviInfo, ReportsSizeRateDurationAndTitle) {
+    testsupport::TempDir dir;
+    std::string path = dir.file("titled.avi");
+    ASSERT_EQ(testsupport::ffmpeg({"-i", testsupport::testDataFile("h264_aac.avi"), "-c", "copy",
+                                   "-metadata", "title=Road test", path})
+                  .exitCode,
+              0);
     AVIFileInfo info{};
     char text[8] = "x";
-    ASSERT_EQ(
-        avi_read_info(testsupport::testDataFile("h264_aac.avi").c_str(), &info, text, sizeof text),
-        0);
+    ASSERT_EQ(avi_read_info(path.c_str(), &info, text, sizeof text), 0);
     EXPECT_EQ(info.video_width, 320);
     EXPECT_EQ(info.video_height, 240);
     EXPECT_EQ(info.video_time_base_den, 25);
     EXPECT_EQ(info.duration, 4) << "100 frames of 1/25 s";
-    EXPECT_STREQ(text, "");
+    EXPECT_STREQ(text, "Road te");
     EXPECT_LT(avi_read_info("/no/such/file.avi", &info, nullptr, 0), 0);
 }
 
@@ -65,6 +71,23 @@ TEST(Recordings, PacketsMatchFfprobe) {
         expectStreamsMatchFfprobe(file);
         expectPacketsMatchFfprobe(file);
     }
+}
+
+// Without an index the key frames come from the payload's NAL types.
+TEST(Recordings, HevcWithoutIndexMatchesFfprobe) {
+    testsupport::TempDir dir;
+    std::string path = dir.file("hevc.avi");
+    ASSERT_EQ(testsupport::runCommand(
+                  {"python3", testsupport::sourceDir() + "/scripts/fixtures/make_recordings.py",
+                   "single", "--media", testsupport::testDataDir(), "--video", "hevc", "--no-idx1",
+                   "--duration-ms", "2000", "--out", path})
+                  .exitCode,
+              0);
+    std::vector<ProbePacket> probed = probePackets(path);
+    EXPECT_EQ(std::count_if(probed.begin(), probed.end(),
+                            [](const ProbePacket& p) { return p.stream == 0 && p.key; }),
+              2);
+    expectPacketsMatchFfprobe(path);
 }
 
 TEST_P(Fixture, StreamHeadersMatchFfprobe) {

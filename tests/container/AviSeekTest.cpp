@@ -6,6 +6,9 @@
 
 #include "AviFile.h"
 #include "ProbePackets.h"
+#include "ReadOracle.h"
+#include "RiffBuilder.h"
+#include "TempDir.h"
 #include "TestData.h"
 
 using namespace container;
@@ -33,11 +36,72 @@ std::optional<ProbePacket> expectedKey(const std::vector<ProbePacket>& keys, int
     return later ? *second : *first;
 }
 
-class Seek : public ::testing::TestWithParam<std::string> {};
+// The same chunks stream after stream, with an idx1 in that order (the
+// OpenDML indexes renamed to JUNK): a non-interleaved file.
+std::string nonInterleavedCopy(const std::string& file, const std::string& out) {
+    std::string bytes = readFile(file);
+    std::vector<ProbePacket> packets = probePackets(file);
+    size_t movi = bytes.find("movi") - 8;
+    std::string header = bytes.substr(12, movi - 12);
+    for (size_t at = header.find("indx"); at != std::string::npos; at = header.find("indx", at))
+        header.replace(at, 4, "JUNK");
+    RiffBuilder b;
+    b.open("RIFF", "AVI ").bytes(std::vector<uint8_t>(header.begin(), header.end()));
+    b.open("LIST", "movi");
+    size_t moviList = b.openChunkStart();
+    std::vector<std::pair<ProbePacket, size_t>> index;
+    for (int stream : {0, 1, 2}) {
+        for (const ProbePacket& p : packets) {
+            if (p.stream != stream)
+                continue;
+            index.emplace_back(p, b.size() - moviList);
+            std::string tag = bytes.substr(static_cast<size_t>(p.pos) - 8, 4);
+            b.chunk(tag.c_str(),
+                    std::vector<uint8_t>(bytes.begin() + p.pos, bytes.begin() + p.pos + p.size));
+        }
+    }
+    b.close().open("idx1");
+    for (const auto& [p, offset] : index) {
+        b.bytes(std::vector<uint8_t>(bytes.begin() + p.pos - 8, bytes.begin() + p.pos - 4));
+        b.le32(p.key ? 0x10 : 0).le32(static_cast<uint32_t>(offset)).le32(p.size);
+    }
+    b.close().close();
+    testsupport::writeFile(out, b.data());
+    return out;
+}
+
+// Where a stream other than 0 resumes after a seek to key: in an interleaved
+// file its first chunk behind the key frame's; in a non-interleaved one its
+// last chunk at or before the key frame's time (else its first).
+const ProbePacket* resumeAt(const std::vector<ProbePacket>& all, AVFormatContext* s, int stream,
+                            const ProbePacket& key, bool interleaved) {
+    const ProbePacket* found = nullptr;
+    AVRational from = s->streams[0]->time_base, to = s->streams[stream]->time_base;
+    int64_t t = av_rescale(key.dts, int64_t(from.num) * to.den, int64_t(from.den) * to.num);
+    for (const ProbePacket& q : all) {
+        if (q.stream != stream)
+            continue;
+        if (interleaved && q.pos > key.pos - 8)
+            return &q;
+        if (!interleaved && (q.dts <= t || !found))
+            found = &q;
+    }
+    return found;
+}
+
+struct SeekCase {
+    const char* name;
+    bool interleaved;
+};
+
+class Seek : public ::testing::TestWithParam<SeekCase> {};
 
 TEST_P(Seek, LandsOnTheNearestKeyFrameAndEveryStreamFollows) {
-    std::string file = testsupport::testDataFile(GetParam());
+    std::string file = testsupport::testDataFile(GetParam().name);
     ASSERT_FALSE(file.empty());
+    testsupport::TempDir dir;
+    if (!GetParam().interleaved)
+        file = nonInterleavedCopy(file, dir.file("copy.avi"));
     std::vector<ProbePacket> all = probePackets(file);
     std::vector<ProbePacket> keys;
     int64_t frames = 0;
@@ -49,6 +113,7 @@ TEST_P(Seek, LandsOnTheNearestKeyFrameAndEveryStreamFollows) {
     ASSERT_GE(keys.size(), 2u);
     AviFile avi;
     ASSERT_EQ(avi.open(file), 0);
+    ASSERT_EQ(avi.avi()->non_interleaved, !GetParam().interleaved);
     for (int flags : {AVSEEK_FLAG_BACKWARD, 0}) {
         for (int64_t t = -2; t < frames + 3; ++t) {
             SCOPED_TRACE("target " + std::to_string(t) + " flags " + std::to_string(flags));
@@ -78,13 +143,8 @@ TEST_P(Seek, LandsOnTheNearestKeyFrameAndEveryStreamFollows) {
                     EXPECT_EQ(p, *key);
                     continue;
                 }
-                const ProbePacket* next = nullptr;
-                for (const ProbePacket& q : all) {
-                    if (q.stream == p.stream && q.pos > key->pos - 8) {
-                        next = &q;
-                        break;
-                    }
-                }
+                const ProbePacket* next =
+                    resumeAt(all, avi.ctx(), p.stream, *key, GetParam().interleaved);
                 ASSERT_NE(next, nullptr) << "stream " << p.stream;
                 EXPECT_EQ(p.pos, next->pos) << "stream " << p.stream;
             }
@@ -92,9 +152,14 @@ TEST_P(Seek, LandsOnTheNearestKeyFrameAndEveryStreamFollows) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Media, Seek,
-                         ::testing::Values("h264_aac.avi", "h264_bframes_aac.avi",
-                                           "hevc_adpcm_ms.avi", "h264_pcm.avi"));
+INSTANTIATE_TEST_SUITE_P(
+    Media, Seek,
+    ::testing::Values(SeekCase{"h264_aac.avi", true}, SeekCase{"h264_bframes_aac.avi", true},
+                      SeekCase{"hevc_adpcm_ms.avi", true}, SeekCase{"h264_pcm.avi", true},
+                      SeekCase{"h264_aac.avi", false}, SeekCase{"hevc_adpcm_ms.avi", false}),
+    [](const auto& info) {
+        return testName(info.param.name) + (info.param.interleaved ? "" : "NonInterleaved");
+    });
 
 TEST(Seek, RefusedArgumentsLeaveTheReaderWhereItWas) {
     std::string file = testsupport::testDataFile("h264_aac.avi");

@@ -3,13 +3,14 @@
 // see every frame. The file is made here and removed with its folder.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 
 #include "AviFile.h"
 #include "ClipFile.h"
 #include "Command.h"
+#include "RiffReading.h"
 #include "TempDir.h"
+#include "TestData.h"
 #include "container/riff.h"
 
 using namespace container;
@@ -21,23 +22,6 @@ namespace {
 constexpr int kFrames = 4400;
 constexpr int kFrameBytes = 256 * 1024;  // 4400 frames: about 1.1 GiB
 constexpr int kAudioBlock = 1024;
-
-// Bytes [at, at + n) of a file.
-std::string bytesAt(const std::string& path, uint64_t at, size_t n) {
-    std::ifstream in(path, std::ios::binary);
-    in.seekg(static_cast<std::streamoff>(at));
-    std::string s(n, '\0');
-    in.read(s.data(), static_cast<std::streamsize>(n));
-    s.resize(static_cast<size_t>(in.gcount()));
-    return s;
-}
-
-uint64_t le(const std::string& d, size_t at, int bytes) {
-    uint64_t v = 0;
-    for (int i = bytes - 1; i >= 0; i--)
-        v = v << 8 | static_cast<uint8_t>(d.at(at + i));
-    return v;
-}
 
 void writeLargeClip(const std::string& path) {
     ClipFile clip;
@@ -65,12 +49,12 @@ TEST(AviWriterLarge, OpenDmlClipOverOneGiB) {
     const int audio_chunks = (kFrames + 3) / 4;
 
     // "RIFF" "AVI " and, right after it, "RIFF" "AVIX".
-    const std::string head = bytesAt(path, 0, 64 * 1024);
+    const std::string head = readFileRange(path, 0, 64 * 1024);
     ASSERT_EQ(head.substr(0, 4), "RIFF");
     ASSERT_EQ(head.substr(8, 4), "AVI ");
-    const uint64_t second = 8 + le(head, 4, 4);
+    const uint64_t second = 8 + le32(head, 4);
     EXPECT_GT(second, uint64_t{AVI_MAX_RIFF_SIZE});
-    const std::string avix = bytesAt(path, second, 24);
+    const std::string avix = readFileRange(path, second, 24);
     EXPECT_EQ(avix.substr(0, 4), "RIFF");
     EXPECT_EQ(avix.substr(8, 4), "AVIX");
     EXPECT_EQ(avix.substr(12, 4), "LIST");
@@ -84,27 +68,33 @@ TEST(AviWriterLarge, OpenDmlClipOverOneGiB) {
         ASSERT_NE(indx, std::string::npos) << id;
         const size_t body = indx + 8;  // longs, subtype, type, entries in use, chunk id
         EXPECT_EQ(head.substr(body + 8, 4), id);
-        EXPECT_EQ(le(head, body + 4, 4), 2u) << id;  // entries in use
+        EXPECT_EQ(le32(head, body + 4), 2u) << id;  // entries in use
         uint64_t frames = 0;
         for (int part = 0; part < 2; part++) {
             const size_t e = body + 24 + part * 16;
-            const std::string ix = bytesAt(path, le(head, e, 8), 32);
+            const std::string ix = readFileRange(path, le64(head, e), 32);
             EXPECT_EQ(ix.substr(0, 2), "ix") << id;
             EXPECT_EQ(ix.substr(2, 2), std::string(id).substr(0, 2)) << id;
             EXPECT_EQ(ix.substr(16, 4), id);
-            EXPECT_EQ(le(ix, 12, 4), le(head, e + 12, 4)) << id;  // entry counts agree
-            frames += le(head, e + 12, 4);
+            EXPECT_EQ(le32(ix, 12), le32(head, e + 12)) << id;  // entry counts agree
+            frames += le32(head, e + 12);
         }
         EXPECT_EQ(frames, std::string(id) == "00dc" ? kFrames : audio_chunks) << id;
     }
     const size_t odml = head.find("odmldmlh");
     ASSERT_NE(odml, std::string::npos);
     EXPECT_EQ(head.substr(odml - 8, 4), "LIST");
-    EXPECT_EQ(le(head, odml + 12, 4), uint64_t{kFrames});  // total frames
+    EXPECT_EQ(le32(head, odml + 12), uint64_t{kFrames});  // total frames
 
     CommandResult probe = ffprobe(
         {"-count_packets", "-show_entries", "stream=nb_read_packets", "-of", "csv=p=0"}, path);
     EXPECT_EQ(probe.out, std::to_string(kFrames) + "\n" + std::to_string(audio_chunks) + "\n");
+
+    // Key flags as ffprobe reads them from the OpenDML indexes, one line a frame.
+    const std::string keys =
+        ffprobe({"-select_streams", "v", "-show_entries", "packet=flags", "-of", "csv=p=0"}, path)
+            .out;
+    ASSERT_EQ(keys.size(), size_t{kFrames} * 3);  // "K_\n" or "__\n"
 
     AviFile avi;
     ASSERT_EQ(avi.open(path), 0);
@@ -115,6 +105,8 @@ TEST(AviWriterLarge, OpenDmlClipOverOneGiB) {
         if (p.stream == 0) {
             EXPECT_EQ(p.dts, next_video);
             EXPECT_EQ(avi.packet()->data[0], static_cast<uint8_t>(next_video));
+            EXPECT_EQ(p.key, next_video % 25 == 0) << next_video;
+            EXPECT_EQ(p.key, keys[size_t(next_video) * 3] == 'K') << next_video;
             next_video++;
         }
         counts[p.stream]++;

@@ -14,6 +14,7 @@
 #include "ClipFile.h"
 #include "Command.h"
 #include "ReadOracle.h"
+#include "RiffReading.h"
 #include "TempDir.h"
 #include "TestData.h"
 #include "container/avidec.h"
@@ -27,49 +28,6 @@ using namespace containertest;
 using namespace testsupport;
 
 namespace {
-
-uint32_t le32(const std::string& d, size_t at) {
-    if (at + 4 > d.size())
-        return 0;
-    return static_cast<uint32_t>(static_cast<uint8_t>(d[at])) |
-           static_cast<uint32_t>(static_cast<uint8_t>(d[at + 1])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(d[at + 2])) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(d[at + 3])) << 24;
-}
-
-struct Chunk {
-    std::string tag;  // fourcc, or the list type for "LIST" / "RIFF"
-    bool list = false;
-    size_t pos = 0;  // position of the chunk header
-    uint32_t size = 0;
-};
-
-// Every chunk and list of a RIFF file in file order, walking into lists
-// (not into "movi").
-void walkChunks(const std::string& d, size_t from, size_t end, std::vector<Chunk>* out) {
-    while (from + 8 <= end) {
-        Chunk c;
-        c.pos = from;
-        c.size = le32(d, from + 4);
-        std::string id = d.substr(from, 4);
-        c.list = id == "RIFF" || id == "LIST";
-        c.tag = c.list ? d.substr(from + 8, 4) : id;
-        out->push_back(c);
-        const size_t chunk_end = std::min<size_t>(end, from + 8 + c.size + (c.size & 1));
-        if (c.list && c.tag != "movi")
-            walkChunks(d, from + 12, chunk_end, out);
-        from = from + 8 + c.size + (c.size & 1);
-    }
-}
-
-// The chunks and lists of a RIFF file with the given tag, in file order.
-std::vector<Chunk> chunksTagged(const std::string& d, const std::string& tag) {
-    std::vector<Chunk> all, found;
-    walkChunks(d, 0, d.size(), &all);
-    std::copy_if(all.begin(), all.end(), std::back_inserter(found),
-                 [&](const Chunk& c) { return c.tag == tag; });
-    return found;
-}
 
 // stdout and stderr of a shell-free command line, merged.
 std::string mergedOutput(const std::vector<std::string>& argv) {
@@ -241,58 +199,6 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, WriterRoundTrip,
                                            FixtureName{"20230514084500_GS", true}),
                          [](const auto& info) { return testName(info.param.name); });
 
-// 100 video and 40 audio chunks, one of them odd-sized: one RIFF whose idx1
-// lists all 140 chunks in file order with their sizes, and counters that
-// ffprobe reads as the stream lengths.
-TEST(AviWriter, SingleRiffIndexAndCounters) {
-    TempDir dir;
-    const std::string path = dir.file("clip.avi");
-    writeClip(path, [](ClipFile& clip) {
-        int audio = 0;
-        for (int i = 0; i < 100; i++) {
-            ASSERT_EQ(clip.write(0, i, i % 25 == 0, payload(1000 + i * 3, i)), 0);
-            if ((i % 5 == 2 || i % 5 == 4) && audio < 40) {
-                ASSERT_EQ(clip.write(1, audio, true, payload(256, audio)), 0);
-                audio++;
-            }
-        }
-        ASSERT_EQ(audio, 40);
-    });
-    const std::string d = readFile(path);
-    ASSERT_EQ(chunksTagged(d, "AVI ").size(), 1u);
-    EXPECT_TRUE(chunksTagged(d, "AVIX").empty());
-    const std::vector<Chunk> idx1 = chunksTagged(d, "idx1");
-    ASSERT_EQ(idx1.size(), 1u);
-    ASSERT_EQ(idx1[0].size, 140u * 16);
-    const std::vector<Chunk> movi = chunksTagged(d, "movi");
-    ASSERT_EQ(movi.size(), 1u);
-
-    std::vector<ProbePacket> probed = probePackets(path);
-    std::sort(probed.begin(), probed.end(),
-              [](const ProbePacket& a, const ProbePacket& b) { return a.pos < b.pos; });
-    ASSERT_EQ(probed.size(), 140u);
-    for (size_t i = 0; i < probed.size(); i++) {
-        const size_t e = idx1[0].pos + 8 + i * 16;
-        EXPECT_EQ(d.substr(e, 4), probed[i].stream == 0 ? "00dc" : "01wb") << i;
-        EXPECT_EQ(le32(d, e + 4) == 0x10, probed[i].key) << i;
-        // offsets count from the "movi" fourcc; ffprobe's pos is the payload's
-        EXPECT_EQ(le32(d, e + 8) + movi[0].pos + 8 + 8, static_cast<uint64_t>(probed[i].pos)) << i;
-        EXPECT_EQ(static_cast<int>(le32(d, e + 12)), probed[i].size) << i;
-        if (i > 0) {  // chunks follow each other, padded to even sizes
-            const ProbePacket& prev = probed[i - 1];
-            EXPECT_EQ(probed[i].pos, prev.pos + 8 + prev.size + (prev.size & 1)) << i;
-        }
-    }
-    std::vector<ProbeStream> streams = probeStreams(path);
-    ASSERT_EQ(streams.size(), 2u);
-    EXPECT_EQ(streams[0].nb_frames, 100);
-    EXPECT_EQ(streams[1].nb_frames, 40);  // 40 x 256 bytes / sample size 256
-    const std::vector<Chunk> avih = chunksTagged(d, "avih");
-    ASSERT_EQ(avih.size(), 1u);
-    EXPECT_EQ(le32(d, avih[0].pos + 8 + 16), 100u);  // total frames
-    EXPECT_EQ(le32(d, avih[0].pos + 8), 40000u);     // microseconds per frame
-}
-
 // A slow time-lapse video (one frame per 4000 s): the frame period needs 64
 // bits on its way into the 32-bit header field.
 TEST(AviWriter, LongFramePeriod) {
@@ -304,7 +210,7 @@ TEST(AviWriter, LongFramePeriod) {
             clip.ctx()->streams[0]->codec->time_base = {4000, 1};
         });
     const std::string d = readFile(path);
-    const std::vector<Chunk> avih = chunksTagged(d, "avih");
+    const std::vector<RiffChunk> avih = riffChunks(d, "avih");
     ASSERT_EQ(avih.size(), 1u);
     EXPECT_EQ(le32(d, avih[0].pos + 8), 4000000000u);
     std::vector<ProbeStream> streams = probeStreams(path);
@@ -313,44 +219,29 @@ TEST(AviWriter, LongFramePeriod) {
     EXPECT_EQ(streams[0].time_base_den, 1);
 }
 
+// INFO texts from the metadata ("Author" as the artist, empty ones left
+// out) and the software name, which a bit-exact stream leaves out.
 TEST(AviWriter, InfoTextsAndSoftwareName) {
     TempDir dir;
-    struct Case {
-        bool bitexact;
-    } cases[] = {{false}, {true}};
-    for (const Case& c : cases) {
-        const std::string path = dir.file(c.bitexact ? "exact.avi" : "plain.avi");
-        {
-            ClipFile clip;
-            ASSERT_TRUE(clip.open(path));
-            addVideoAndAdpcm(&clip);
-            if (c.bitexact)
-                clip.ctx()->streams[0]->codec->flags |= CODEC_FLAG_BITEXACT;
-            av_metadata_set(&clip.ctx()->metadata, "Title", "Ride home");
-            av_metadata_set(&clip.ctx()->metadata, "Comment", "");
-            av_metadata_set(&clip.ctx()->metadata, "Author", "Cam 1");
-            ASSERT_EQ(avi_write_header(clip.ctx()), 0);
-            ASSERT_EQ(clip.write(0, 0, true, payload(100, 1)), 0);
-            ASSERT_EQ(clip.finish(), 0);
-            av_metadata_free(&clip.ctx()->metadata);
-        }
-        auto tag = [&](const char* key) {
-            std::string out =
-                ffprobe({"-show_entries", std::string("format_tags=") + key, "-of", "csv=p=0"},
-                        path)
-                    .out;
-            return out.substr(0, out.find('\n'));
-        };
-        EXPECT_EQ(tag("title"), "Ride home");
-        EXPECT_EQ(tag("artist"), "Cam 1");
-        EXPECT_EQ(tag("comment"), "");
+    for (bool bitexact : {false, true}) {
+        const std::string path = dir.file(bitexact ? "exact.avi" : "plain.avi");
+        writeClip(
+            path, [](ClipFile& clip) { ASSERT_EQ(clip.write(0, 0, true, payload(100, 1)), 0); },
+            [&](ClipFile& clip) {
+                if (bitexact)
+                    clip.ctx()->streams[0]->codec->flags |= CODEC_FLAG_BITEXACT;
+                av_metadata_set(&clip.ctx()->metadata, "Title", "Ride home");
+                av_metadata_set(&clip.ctx()->metadata, "Comment", "");
+                av_metadata_set(&clip.ctx()->metadata, "Author", "Cam 1");
+            });
+        EXPECT_EQ(
+            ffprobe({"-show_entries", "format_tags=title,artist", "-of", "csv=p=0"}, path).out,
+            "Ride home,Cam 1\n");
         const std::string d = readFile(path);
-        EXPECT_TRUE(chunksTagged(d, "ICMT").empty());
-        const std::vector<Chunk> isft = chunksTagged(d, "ISFT");
-        if (c.bitexact) {
-            EXPECT_TRUE(isft.empty());
-        } else {
-            ASSERT_EQ(isft.size(), 1u);
+        EXPECT_TRUE(riffChunks(d, "ICMT").empty());
+        const std::vector<RiffChunk> isft = riffChunks(d, "ISFT");
+        ASSERT_EQ(isft.size(), bitexact ? 0u : 1u);
+        if (!bitexact) {
             EXPECT_EQ(d.substr(isft[0].pos + 8, isft[0].size), std::string("Lavf52.31.0") + '\0');
         }
     }
@@ -441,6 +332,12 @@ TEST(AviWriter, ClipCutStreams) {
     EXPECT_EQ(streams[1].time_base_den, 2000);
     EXPECT_EQ(streams[1].nb_frames, audio / 2036);
     EXPECT_EQ(codecNames(path), "h264\nadpcm_ms\n");
+    // The main header counts the frames of the first part, at 40 ms each.
+    const std::string d = readFile(path);
+    const std::vector<RiffChunk> avih = riffChunks(d, "avih");
+    ASSERT_EQ(avih.size(), 1u);
+    EXPECT_EQ(le32(d, avih[0].pos + 8 + 16), uint32_t(video));
+    EXPECT_EQ(le32(d, avih[0].pos + 8), 40000u);
 }
 
 // A data stream takes its time base like video, never a rate of 0; without
@@ -489,7 +386,7 @@ TEST(AviWriter, StreamedOutputHasNoIndex) {
         [](ClipFile& clip) { clip.ctx()->pb->is_streamed = 1; });
     const std::string d = readFile(path);
     for (const char* tag : {"idx1", "indx", "odml"})
-        EXPECT_TRUE(chunksTagged(d, tag).empty()) << tag;
+        EXPECT_TRUE(riffChunks(d, tag).empty()) << tag;
     EXPECT_EQ(probePackets(path).size(), 40u);
 }
 

@@ -1,20 +1,17 @@
-// The buffered byte stream over an instrumented memory object, a real file
-// and dynamic buffers.
+// The buffered byte stream over an instrumented memory object and dynamic
+// buffers.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <numeric>
 #include <vector>
 
 #include "MemoryFile.h"
-#include "TempDir.h"
 #include "container/aviobuf.h"
 #include "container/error.h"
 #include "container/mem.h"
 
 using namespace container;
 using containertest::MemoryFile;
-using testsupport::TempDir;
 
 namespace {
 
@@ -51,17 +48,6 @@ TEST(ByteIO, EmptyInput) {
     EXPECT_EQ(url_feof(nullptr), 0);
 }
 
-TEST(ByteIO, TypedGetters) {
-    Reader r({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06,
-              0x07, 0x08, 0x81, 0x01, 0x05});
-    EXPECT_EQ(get_le32(&r.ctx), 0x04030201u);
-    EXPECT_EQ(get_be32(&r.ctx), 0x05060708u);
-    EXPECT_EQ(get_le64(&r.ctx), UINT64_C(0x0807060504030201));
-    EXPECT_EQ(ff_get_v(&r.ctx), 129u);
-    EXPECT_EQ(get_le16(&r.ctx), 0x05u);  // the second byte is past the end
-    EXPECT_EQ(url_feof(&r.ctx), 1);
-}
-
 TEST(ByteIO, SeekInsideTheBufferMakesNoCall) {
     Reader r(counting(5000));
     get_byte(&r.ctx);
@@ -89,18 +75,6 @@ TEST(ByteIO, LargeReadsBypassTheBuffer) {
     EXPECT_EQ(get_buffer(&r.ctx, out.data(), 100000), 200000 - 139990);
     EXPECT_EQ(url_feof(&r.ctx), 1);
     EXPECT_EQ(get_buffer(&r.ctx, out.data(), 0), 0);
-}
-
-TEST(ByteIO, StringsAndLines) {
-    std::string text = std::string("abcdef") + '\0' + "line one\nline two";
-    Reader r(std::vector<uint8_t>(text.begin(), text.end()));
-    char buf[16];
-    get_strz(&r.ctx, buf, 4);
-    EXPECT_STREQ(buf, "abc");
-    EXPECT_EQ(url_ftell(&r.ctx), 7);
-    EXPECT_STREQ(url_fgets(&r.ctx, buf, sizeof buf), "line one");
-    EXPECT_STREQ(url_fgets(&r.ctx, buf, 5), "line");
-    EXPECT_EQ(url_fgets(&r.ctx, buf, sizeof buf), nullptr);
 }
 
 TEST(ByteIO, ReadErrorsStick) {
@@ -161,7 +135,7 @@ TEST(ByteIO, WritersAndBackwardPatches) {
     av_free(data);
 }
 
-TEST(ByteIO, DynamicBufferGapsAreZeroAndPacketsArePrefixed) {
+TEST(ByteIO, DynamicBufferGapsAreZero) {
     ByteIOContext* s = nullptr;
     ASSERT_EQ(url_open_dyn_buf(&s), 0);
     put_byte(s, 1);
@@ -174,81 +148,6 @@ TEST(ByteIO, DynamicBufferGapsAreZeroAndPacketsArePrefixed) {
     EXPECT_EQ(std::accumulate(data + 1, data + 5000, 0), 0);
     EXPECT_EQ(data[5000], 2);
     av_free(data);
-
-    ASSERT_EQ(url_open_dyn_packet_buf(&s, 0), AVERROR_UNKNOWN);
-    ASSERT_EQ(url_open_dyn_packet_buf(&s, 4), 0);
-    put_buffer(s, reinterpret_cast<const unsigned char*>("abcdef"), 6);
-    ASSERT_EQ(url_close_dyn_buf(s, &data), 14);
-    const uint8_t expected[] = {0, 0, 0, 4, 'a', 'b', 'c', 'd', 0, 0, 0, 2, 'e', 'f'};
-    EXPECT_EQ(std::vector<uint8_t>(data, data + 14), std::vector<uint8_t>(expected, expected + 14));
-    av_free(data);
-}
-
-TEST(ByteIO, WriteErrorsAreRecordedOnce) {
-    MemoryFile object;
-    std::vector<uint8_t> buffer(16);
-    ByteIOContext ctx{};
-    init_put_byte(&ctx, buffer.data(), 16, 1, &object, nullptr, MemoryFile::write,
-                  MemoryFile::seek);
-    object.failWith = -28;
-    for (int i = 0; i < 40; ++i)
-        put_byte(&ctx, i);
-    put_flush_packet(&ctx);
-    EXPECT_EQ(url_ferror(&ctx), -28);
-    EXPECT_EQ(url_ftell(&ctx), 40);
-    EXPECT_TRUE(object.bytes.empty());
-}
-
-TEST(ByteIO, MemoryBlockIsReadableAtOnce) {
-    uint8_t block[] = {'R', 'I', 'F', 'F', 4, 0, 0, 0};
-    ByteIOContext* s = nullptr;
-    ASSERT_EQ(url_open_buf(&s, block, sizeof block, URL_RDONLY), 0);
-    EXPECT_EQ(get_le32(s), 0x46464952u);
-    EXPECT_EQ(get_le32(s), 4u);
-    EXPECT_EQ(get_byte(s), 0);
-    EXPECT_EQ(url_feof(s), 1);
-    EXPECT_EQ(url_fseek(s, 4, 0), 4);
-    EXPECT_EQ(get_le32(s), 4u);
-    EXPECT_EQ(url_close_buf(s), 0);
-    av_free(s);
-}
-
-TEST(ByteIO, FileStreamFlushesOnCloseAndReadsBack) {
-    TempDir dir;
-    std::string path = dir.file("f.bin");
-    ByteIOContext* s = nullptr;
-    ASSERT_EQ(url_fopen(&s, path.c_str(), URL_WRONLY), 0);
-    EXPECT_EQ(s->buffer_size, IO_BUFFER_SIZE);
-    std::vector<uint8_t> bytes = counting(70000);
-    put_buffer(s, bytes.data(), static_cast<int>(bytes.size()));
-    EXPECT_EQ(url_fclose(s), 0);  // no explicit flush: close must not lose the tail
-
-    s = url_open_file(path.c_str(), URL_RDONLY);
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(url_fsize(s), 70000);
-    std::vector<uint8_t> back(70000);
-    EXPECT_EQ(get_buffer(s, back.data(), 70000), 70000);
-    EXPECT_EQ(back, bytes);
-    EXPECT_EQ(url_fseek(s, 69999, 0), 69999);
-    EXPECT_EQ(get_byte(s), bytes.back());
-    EXPECT_EQ(url_fclose(s), 0);
-    EXPECT_EQ(url_open_file(dir.file("none").c_str(), URL_RDONLY), nullptr);
-}
-
-unsigned long sumBytes(unsigned long sum, const uint8_t* buf, unsigned size) {
-    for (unsigned i = 0; i < size; ++i)
-        sum += buf[i];
-    return sum;
-}
-
-TEST(ByteIO, ChecksumCoversReadBytes) {
-    std::vector<uint8_t> bytes = counting(80000);
-    Reader r(bytes);
-    init_checksum(&r.ctx, sumBytes, 0);
-    std::vector<uint8_t> out(70000);
-    get_buffer(&r.ctx, out.data(), 70000);
-    unsigned long expected = std::accumulate(bytes.begin(), bytes.begin() + 70000, 0ul);
-    EXPECT_EQ(get_checksum(&r.ctx), expected);
 }
 
 }  // namespace

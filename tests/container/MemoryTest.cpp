@@ -58,30 +58,4 @@ TEST(Metadata, SetReplaceRemove) {
     EXPECT_EQ(m, nullptr);
 }
 
-TEST(Metadata, PrefixWalkAndConversion) {
-    AVMetadata* m = nullptr;
-    av_metadata_set(&m, "Title", "t");
-    av_metadata_set(&m, "Tracknumber", "7");
-    av_metadata_set(&m, "Album", "a");
-    int seen = 0;
-    for (AVMetadataTag* t = nullptr; (t = av_metadata_get(m, "", t, AV_METADATA_IGNORE_SUFFIX));)
-        ++seen;
-    EXPECT_EQ(seen, 3);
-    AVMetadataTag* t = av_metadata_get(m, "T", nullptr, AV_METADATA_IGNORE_SUFFIX);
-    ASSERT_NE(t, nullptr);
-    EXPECT_STREQ(t->key, "Title");
-    t = av_metadata_get(m, "T", t, AV_METADATA_IGNORE_SUFFIX);
-    ASSERT_NE(t, nullptr);
-    EXPECT_STREQ(t->key, "Tracknumber");
-
-    const AVMetadataConv riff[] = {{"INAM", "Title"}, {"IPRD", "Album"}, {nullptr, nullptr}};
-    av_metadata_convert(&m, riff, nullptr);
-    ASSERT_NE(m, nullptr);
-    EXPECT_STREQ(m->elems[0].key, "INAM");
-    EXPECT_STREQ(m->elems[1].key, "Tracknumber");
-    EXPECT_STREQ(m->elems[2].key, "IPRD");
-    av_metadata_free(&m);
-    EXPECT_EQ(m, nullptr);
-}
-
 }  // namespace

@@ -5,8 +5,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-
 #include "ReadOracle.h"
 #include "TempDir.h"
 #include "container/avio.h"
@@ -15,12 +13,9 @@
 using namespace container;
 using containertest::readFile;
 using testsupport::TempDir;
+using testsupport::writeFile;
 
 namespace {
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 struct NameCase {
     const char* prefix;  // put before the absolute path of an existing file
@@ -113,19 +108,6 @@ TEST(Url, ReadOnlyRefusesWritesAndReportsSize) {
     url_close(h);
     EXPECT_EQ(url_open(&h, dir.file("missing").c_str(), URL_RDONLY), AVERROR_NOENT);
     EXPECT_EQ(url_open(&h, (dir.path() + "/no/such/dir/x").c_str(), URL_WRONLY), AVERROR_NOENT);
-}
-
-TEST(Url, Strings) {
-    char buf[4];
-    EXPECT_EQ(av_strlcpy(buf, "abcdef", sizeof buf), 6u);
-    EXPECT_STREQ(buf, "abc");
-    const char* rest = nullptr;
-    EXPECT_EQ(strstart("file:/x", "file:", &rest), 1);
-    EXPECT_STREQ(rest, "/x");
-    EXPECT_EQ(strstart("/x/file:", "file:", &rest), 0);
-    EXPECT_EQ(strstart("abc", "", nullptr), 1);
-    EXPECT_EQ(av_protocol_next(nullptr), &file_protocol);
-    EXPECT_EQ(av_protocol_next(&file_protocol), nullptr);
 }
 
 }  // namespace

@@ -7,7 +7,9 @@
 //                [--timeout MS] [--grace MS] [--no-end]
 //                [--action MS:KIND[:ARG]]... CHANNEL=PATH...
 // KIND: seek (ARG ms), pause, play, step, stop, reverse (ARG 0/1, re-seeks
-// to the last position), replay (the same recording again).
+// to the last position), replay (the same recording again), cut (ARG
+// BEGIN:END ms, queued to the demux as the main window does; more pairs are
+// queued at once); it reads the settings store of "BRAVELO"/"Ordavex".
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -166,9 +168,9 @@ private:
         if (pixels) {
             const qint64 bytes = FrameQueue::FrameBytes(width, height);
             f["md5"] = QString::fromLatin1(
-                QCryptographicHash::hash(QByteArray::fromRawData(reinterpret_cast<const char*>(pixels),
-                                                                 int(bytes)),
-                                         QCryptographicHash::Md5)
+                QCryptographicHash::hash(
+                    QByteArray::fromRawData(reinterpret_cast<const char*>(pixels), int(bytes)),
+                    QCryptographicHash::Md5)
                     .toHex());
         }
         std::lock_guard<std::mutex> lock(mutex);
@@ -212,12 +214,20 @@ private:
             controller.reverse.store(arg != 0);
             std::lock_guard<std::mutex> lock(mutex);
             controller.aviFileRead.Seek(-lastPosition);
+        } else if (kind == "cut") {
+            AVIFileRead* demux = &controller.aviFileRead;
+            for (int i = 2; i + 1 < parts.size(); i += 2) {
+                const int begin = parts[i].toInt(), end = parts[i + 1].toInt();
+                QMetaObject::invokeMethod(
+                    demux, [demux, begin, end] { demux->SetCut(begin, end); },
+                    Qt::QueuedConnection);
+            }
         } else if (kind == "replay") {
             controller.On_PlayAVI(options.paths, options.selected);
         }
         std::lock_guard<std::mutex> lock(mutex);
-        done.append(QJsonArray{double(clock.elapsed()), parts.join(':'), double(RssKb()),
-                               Threads()});
+        done.append(
+            QJsonArray{double(clock.elapsed()), parts.join(':'), double(RssKb()), Threads()});
     }
 
     const Options options;
@@ -236,6 +246,8 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    QCoreApplication::setOrganizationName("BRAVELO");
+    QCoreApplication::setApplicationName("Ordavex");
     QCoreApplication app(argc, argv);
     Options options;
     if (!Parse(app.arguments(), &options)) {

@@ -102,37 +102,6 @@ TYPED_TEST(RingTest, ClearDropsOldEntriesButKeepsLaterOnes) {
     EXPECT_EQ(id, 7);
 }
 
-TEST(PacketQueueTest, MarkerThenLargerPacketInTheSameSlotArrivesWhole) {
-    PacketQueue queue(4096);
-    QueueLock<PacketQueue> lock(queue);
-    ASSERT_EQ(queue.InputData(0, StreamMarker::Open, nullptr, 0, 0, 0), QueueInput::Accepted);
-    std::vector<unsigned char> out(4096);
-    qint64 dts = 0;
-    int size = -1;
-    ASSERT_TRUE(queue.OutputData(nullptr, &dts, nullptr, 0, &size, nullptr, nullptr));
-    EXPECT_EQ(dts, StreamMarker::Open);
-    EXPECT_EQ(size, 0);
-    // Fill and drain 14 small packets so that slot 0 comes round again.
-    const auto small = Bytes(10, 1);
-    for (int i = 0; i < 14; ++i) {
-        ASSERT_EQ(queue.InputData(28, i, small.data(), 10, 1, 1), QueueInput::Accepted);
-        ASSERT_TRUE(
-            queue.OutputData(nullptr, nullptr, out.data(), 4096, nullptr, nullptr, nullptr));
-    }
-    const auto big = Bytes(1000, 9);
-    ASSERT_EQ(queue.InputData(28, 600, big.data(), 1000, 2, 3), QueueInput::Accepted);
-    int type = 0;
-    int width = 0;
-    int height = 0;
-    ASSERT_TRUE(queue.OutputData(&type, &dts, out.data(), 4096, &size, &width, &height));
-    EXPECT_EQ(type, 28);
-    EXPECT_EQ(dts, 600);
-    EXPECT_EQ(width, 2);
-    EXPECT_EQ(height, 3);
-    ASSERT_EQ(size, 1000);
-    EXPECT_EQ(0, std::memcmp(out.data(), big.data(), 1000));
-}
-
 TEST(PacketQueueTest, PacketStaysWhenTheDestinationCannotHoldIt) {
     PacketQueue queue(100);
     const auto bytes = Bytes(50, 3);
@@ -192,19 +161,6 @@ TEST(FrameQueueTest, RefusesFramesNoReleaseWorkerCanTake) {
     EXPECT_EQ(queue.InputData(0, pixels.data(), -2, 4), QueueInput::Refused);
     EXPECT_EQ(queue.InputData(0, nullptr, 4, 2), QueueInput::Refused);
     EXPECT_EQ(queue.Count(), 0);
-}
-
-TEST(FrameQueueTest, FullHdFrameRoundTrips) {
-    FrameQueue queue;
-    const auto pixels = Bytes(3110400, 4);
-    ASSERT_EQ(queue.InputData(40, pixels.data(), 1920, 1080), QueueInput::Accepted);
-    std::vector<unsigned char> out(size_t(FrameQueue::kMaxFrameBytes));
-    int width = 0;
-    int height = 0;
-    ASSERT_TRUE(queue.OutputData(nullptr, out.data(), qint64(out.size()), &width, &height));
-    EXPECT_EQ(width, 1920);
-    EXPECT_EQ(height, 1080);
-    EXPECT_EQ(0, std::memcmp(out.data(), pixels.data(), pixels.size()));
 }
 
 TEST(DataQueueTest, RefusesRecordsLargerThanTheWorkerBuffer) {

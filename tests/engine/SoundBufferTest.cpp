@@ -158,25 +158,6 @@ TEST(SoundBufferTest, SeekDiscardsAndClearForgetsEverything) {
     EXPECT_EQ(r.ring.LockBuf(&room, SoundBuffer::kCapacity), SoundBuffer::kCapacity);
 }
 
-TEST(SoundBufferTest, RandomBlocksArriveWholeAndInOrder) {
-    std::mt19937 random(1234);
-    std::uniform_int_distribution<int> writeSize(1, 5000);
-    std::uniform_int_distribution<int> readSize(1, 7000);
-    CountingRing r;
-    for (int step = 0; step < 20000; ++step) {
-        if (random() % 2) {
-            r.Write(writeSize(random));
-        } else {
-            r.Read(readSize(random));
-        }
-        ASSERT_EQ(r.ring.GetBufDataLen(), r.written - r.read);
-    }
-    while (r.Read(7000) > 0) {
-    }
-    EXPECT_EQ(r.read, r.written);
-    EXPECT_GT(r.written, 10 * SoundBuffer::kCapacity);
-}
-
 // Opened for reading only, unbuffered: buffered bytes as they are, then
 // silence for an empty ring rather than a short read.
 TEST(AudioDeviceTest, ServesBufferedBytesThenSilence) {

@@ -1,5 +1,6 @@
 #include "TestData.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -37,6 +38,25 @@ std::string sourceDir() {
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<uint8_t> readFileBytes(const std::string& path) {
+    const std::string bytes = readFile(path);
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+void writeFile(const std::string& path, ByteSpan bytes, size_t n) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data), std::streamsize(std::min(n, bytes.size)));
+}
+
+std::string readFileRange(const std::string& path, uint64_t at, size_t n) {
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(at));
+    std::string s(n, '\0');
+    in.read(s.data(), static_cast<std::streamsize>(n));
+    s.resize(static_cast<size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    return s;
 }
 
 std::string ffmpegPath() {
