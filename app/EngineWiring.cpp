@@ -1,5 +1,6 @@
 // The Controller's connections to the widgets. They live with the widgets so
 // that the engine library never names a widget class.
+#include "app/Widget.h"
 #include "engine/Controller.h"
 #include "wall/ScreenCtrl.h"
 
@@ -14,4 +15,8 @@ void Controller::ConnectToScreenCtrl(ScreenCtrl* wall) {
                     }
                 });
     }
+}
+
+void Controller::ConnectToWidget(Widget* window) {
+    connect(window, &Widget::Signal_cut, &aviFileRead, &AVIFileRead::SetCut);
 }

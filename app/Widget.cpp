@@ -73,6 +73,7 @@ void Widget::connectEngine() {
     engine->ConnectToScreenCtrl(ui->PlayArea);
     telemetry->ConnectToWebView(ui->page_map);
     telemetry->ConnectToGSensorPlot(ui->WaveArea);
+    engine->ConnectToWidget(this);
     connect(ui->page_filelist, &CustomSearchList::Signal_playAVI, engine, &Controller::On_PlayAVI);
     engine->Start();
     telemetry->Start();

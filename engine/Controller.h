@@ -27,6 +27,7 @@
 
 class DataRecordSink;
 class ScreenCtrl;
+class Widget;
 
 // The playback engine's hub: the shared playback state that the GUI writes and
 // the workers poll, the queues between the workers, the transport commands,
@@ -115,6 +116,8 @@ public:
     // Each channel's frames go to its cell of the wall; the wall is the
     // connection's context, so no frame reaches it once it is gone.
     void ConnectToScreenCtrl(ScreenCtrl* wall);
+    // The main window's cut request to the demux worker (queued into its thread).
+    void ConnectToWidget(Widget* window);
 
     // The 12 channel paths of the chosen recording (slot = channel - 1).
     std::array<QString, kChannels> FilePaths();

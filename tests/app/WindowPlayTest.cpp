@@ -1,9 +1,11 @@
 // The real window with the real engine under X: a generated 4-channel
 // recording is listed, double-clicked and driven through the tool row.
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMutex>
+#include <QPushButton>
 #include <QSlider>
 #include <QTableView>
 #include <QTest>
@@ -16,6 +18,7 @@
 #include "Command.h"
 #include "TempDir.h"
 #include "TestData.h"
+#include "app/CustomSaveSlider.h"
 #include "app/CustomSlider.h"
 #include "app/SpeedSlider.h"
 #include "app/Widget.h"
@@ -33,7 +36,7 @@ QStringList exitLines;
 
 void keepExitLines(QtMsgType, const QMessageLogContext&, const QString& text) {
     const QMutexLocker lock(&linesMutex);
-    if (text.contains(" exit") || text.startsWith("Demux exit"))
+    if (text.contains(" exit") || text == "cut SU")
         exitLines << text;
 }
 
@@ -164,6 +167,25 @@ TEST_F(WindowPlayTest, PlaysARecordingThroughTheToolRow) {
     QTest::keyClick(wall, Qt::Key_Escape);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !wall->isWindow() && wall->isVisible(); }));
 
+    // A clip of 2..6 s of the selected cell's channel through the dialog.
+    const QString clips = QString::fromStdString(dir.file("clips"));
+    QSettings().setValue("/CustomSaveDialog/SavePath", clips);
+    QDir().mkpath(clips);
+    child<CustomSaveSlider>(*window, "slider_save")->SetCutPoint(2000);
+    child<CustomSaveSlider>(*window, "slider_save")->SetCutPoint(6000);
+    QTimer::singleShot(100, [&] {
+        window->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    child<QPushButton>(*window, "pushButton_save")->click();
+    ASSERT_TRUE(QTest::qWaitFor([] { return lines().contains("cut SU"); }, 10000));
+    const QStringList made = QDir(clips).entryList({"*.avi"});
+    ASSERT_EQ(made.size(), 1);
+    EXPECT_TRUE(made[0].startsWith("20230514083002_NM_0004000_")) << made[0].toStdString();
+    const auto probe = testsupport::ffprobe({"-show_entries", "format=duration", "-of", "csv=p=0"},
+                                            (clips + "/" + made[0]).toStdString());
+    EXPECT_EQ(probe.exitCode, 0);
+    EXPECT_NEAR(std::atof(probe.out.c_str()), 4.0, 1.1);  // from the key frame at or before 2 s
+
     button("toolButton_forwards")->click();
     button("toolButton_secframe")->click();  // unpaced: the last 10 s go by at once
     EXPECT_TRUE(QTest::qWaitFor([&] { return slider->maximum() == 0; }, 3000)) << position();
@@ -178,6 +200,7 @@ TEST_F(WindowPlayTest, PlaysARecordingThroughTheToolRow) {
         expected << QString("Decode exit: %1").arg(ch) << QString("Video exit: %1").arg(ch);
     expected.sort();
     QStringList got = lines();
+    got.removeAll("cut SU");
     got.sort();
     EXPECT_EQ(got, expected);
 }
@@ -194,23 +217,29 @@ TEST_F(WindowPlayTest, ClosesWithinTheLimitInEveryState) {
     const std::map<QString, const char*> press{{"paused", "toolButton_forwards"},
                                                {"backward", "toolButton_backwards"},
                                                {"stepping", "toolButton_oneframe"}};
-    for (const QString state : {"idle", "playing", "paused", "backward", "stepping"}) {
+    testsupport::TempDir clips;
+    QSettings().setValue("/CustomSaveDialog/SavePath", QString::fromStdString(clips.path()));
+    for (const QString state : {"idle", "playing", "paused", "backward", "stepping", "cutting"}) {
         g_bSuspend.store(false);
         Controller engine;
         window = std::make_unique<Widget>(nullptr, &engine);
         window->show();
         if (state != "idle") {
             engine.On_PlayAVI(paths, 1);
-            ASSERT_TRUE(QTest::qWaitFor([&] { return position() > 500; }, 5000)) << state.toStdString();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return position() > 500; }, 5000))
+                << state.toStdString();
         }
         if (press.count(state))
             button(press.at(state))->click();
-        QTest::qWait(300);  // queues fill up
+        if (state == "cutting")
+            emit window->Signal_cut(0, 4000);
+        QTest::qWait(state == "cutting" ? 5 : 300);  // queues fill up
         lines().clear();
         QElapsedTimer closing;
         closing.start();
         window.reset();
         EXPECT_LT(closing.elapsed(), 1500) << state.toStdString();
+        lines().removeAll("cut SU");
         EXPECT_EQ(lines().size(), 30) << state.toStdString();
     }
 }
