@@ -20,6 +20,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -32,6 +34,8 @@
 #include "engine/StreamMarker.h"
 
 namespace {
+
+constexpr int kEndCheckMs = 50;
 
 struct Options {
     QVector<QString> paths = QVector<QString>(Controller::kChannels);
@@ -113,6 +117,11 @@ public:
             Schedule(action);
         }
         QTimer::singleShot(options.timeoutMs, &app(), [] { QCoreApplication::exit(0); });
+        QTimer endCheck;
+        if (options.stopAtEnd) {
+            QObject::connect(&endCheck, &QTimer::timeout, [this] { QuitWhenQuiet(); });
+            endCheck.start(kEndCheckMs);
+        }
         QCoreApplication::exec();
         result["rss_kb_end"] = double(RssKb());
         result["threads_end"] = Threads();
@@ -175,6 +184,8 @@ private:
         }
         std::lock_guard<std::mutex> lock(mutex);
         frames.append(f);
+        lastFrameAt = clock.elapsed();
+        markers[size_t(ch)] += pixels ? 0 : 1;
     }
 
     void Time(qint64 position, qint64 duration) {
@@ -185,8 +196,30 @@ private:
                 lastPosition = position;
             }
         }
-        if (position == StreamMarker::End && options.stopAtEnd) {
-            QTimer::singleShot(options.graceMs, &app(), [] { QCoreApplication::exit(0); });
+        if (position == StreamMarker::End) {
+            endSeen.store(true);
+        }
+    }
+
+    // Frames still on their way after the End report (a slow decoder) are
+    // waited for: the run ends once every channel passed the same markers
+    // (each gets all of them) and no frame came for the grace time.
+    void QuitWhenQuiet() {
+        if (!endSeen.load()) {
+            return;
+        }
+        qint64 quietFor = 0;
+        bool markersEqual = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            quietFor = clock.elapsed() - lastFrameAt;
+            markersEqual = std::equal(markers.begin() + 1, markers.end(), markers.begin());
+        }
+        if (!markersEqual) {
+            quietFor = 0;
+        }
+        if (quietFor >= options.graceMs) {
+            QCoreApplication::exit(0);
         }
     }
 
@@ -240,6 +273,9 @@ private:
     QJsonArray statuses;
     QJsonArray done;
     qint64 lastPosition = 0;
+    qint64 lastFrameAt = 0;
+    std::atomic<bool> endSeen{false};
+    std::array<int, Controller::kChannels> markers{};  // null frames per channel
     QJsonObject result;
 };
 
