@@ -387,9 +387,16 @@ void Widget::changeToRussian() {
 }
 
 void Widget::changeLanguage(int index) {
-    if (!translator->load(QString::fromLatin1(kTranslationFiles[index]))) {
+    // A load empties its translator first: the one in force stays installed
+    // until a new one has loaded, so a failed switch keeps the language.
+    auto* loaded = new QTranslator(this);
+    if (!loaded->load(QString::fromLatin1(kTranslationFiles[index]))) {
+        delete loaded;
         return;
     }
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+    translator = loaded;
     QCoreApplication::installTranslator(translator);
     SetText();
     SettingsStore().setValue(kLanguageKey, index);
