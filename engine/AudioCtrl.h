@@ -41,6 +41,7 @@ public:
     void Close();
     // volume 0..100 (0 mutes); remembered and applied on every Start.
     void SetVolume(int volume);
+    int Volume() const { return volume; }
     // Pause and play; a Start while paused stays paused.
     void Suspend();
     void Resume();

@@ -250,6 +250,11 @@ bool Controller::TakeNewRecording(Reader reader, Recording* out) {
     return true;
 }
 
+std::array<QString, Controller::kChannels> Controller::FilePaths() {
+    std::lock_guard<std::mutex> lock(fileMutex);
+    return filePaths;
+}
+
 bool Controller::WaitForWork(Reader reader, int timeoutMs) {
     RequestFlags flags = Flags(reader);
     std::unique_lock<std::mutex> lock(flags.mutex);

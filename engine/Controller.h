@@ -29,6 +29,9 @@
 #include "engine/VideoCtrl.h"
 
 class DataRecordSink;
+class ScreenCtrl;
+class VolumeSlider;
+class Widget;
 
 // The playback engine's hub: the shared playback state that the GUI writes and
 // the workers poll, the queues between the workers, the transport commands,
@@ -117,6 +120,21 @@ public:
     void Raise(Reader reader);
     // Whether a new recording waits for the reader (no lock).
     bool NewRecordingPending(Reader reader);
+
+    // GUI thread, once each, before Start(): the engine's signals to the
+    // widgets. Defined with the widgets (app/EngineWiring.cpp), so the
+    // engine itself stays free of them.
+    // Each channel's frames go to its cell of the wall; the wall is the
+    // connection's context, so no frame reaches it once it is gone.
+    void ConnectToScreenCtrl(ScreenCtrl* wall);
+    // The main window's cut request to the demux worker (queued into its thread).
+    void ConnectToWidget(Widget* window);
+    // The volume control to the sound output; muting plays at volume 0 and
+    // unmuting at the control's current volume.
+    void ConnectToAudioCtrl(VolumeSlider* volume);
+
+    // The 12 channel paths of the chosen recording (slot = channel - 1).
+    std::array<QString, kChannels> FilePaths();
 
     // Format of the audio output now in use; never an invalid one.
     QAudioFormat AudioFormat() const;

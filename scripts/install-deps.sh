@@ -10,7 +10,7 @@ PACKAGES=(
   qtwebengine5-dev libqt5webchannel5-dev qttools5-dev qttools5-dev-tools
   libqcustomplot-dev libjs-leaflet
   libavcodec-dev libswresample-dev libswscale-dev libavutil-dev ffmpeg
-  xvfb xauth libgl1-mesa-dri libglx-mesa0 libegl-mesa0 libxcb1-dev
+  xvfb xauth xdotool libgl1-mesa-dri libglx-mesa0 libegl-mesa0 libxcb1-dev
   fonts-dejavu-core fonts-wqy-microhei
   clang libclang-rt-14-dev clang-format
   pulseaudio pulseaudio-utils

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Draws the program's images: the recording list's record-type icon sheet
 (BMP) and check-box indicators (ICO), the speed and volume controls' icons and
-slider handles, and the settings window's folder button (JPEG and BMP).
+slider handles, the settings window's folder button, and the main window's
+skins: transport, page, layout, full-screen, snapshot and settings buttons,
+the side-panel arrows and the progress bar's channels (JPEG and BMP).
 Standard library only, so nothing binary is kept in the repository.
 
 usage: make_images.py OUTDIR
@@ -145,16 +147,16 @@ def magnitude(value):
     return size, (value if value >= 0 else value + (1 << size) - 1)
 
 
+COSINES = [[math.cos((2 * x + 1) * u * math.pi / 16) for x in range(8)] for u in range(8)]
+SCALE = [math.sqrt(0.5) / 2 if k == 0 else 0.5 for k in range(8)]
+
+
 def fdct(block):
-    def c(k):
-        return math.sqrt(0.5) if k == 0 else 1.0
-    cos = [[math.cos((2 * x + 1) * u * math.pi / 16) for x in range(8)] for u in range(8)]
-    out = [[0.0] * 8 for _ in range(8)]
-    for v in range(8):
-        for u in range(8):
-            total = sum(block[y][x] * cos[u][x] * cos[v][y] for y in range(8) for x in range(8))
-            out[v][u] = 0.25 * c(u) * c(v) * total
-    return out
+    """Separable 8x8 DCT-II: rows, then columns."""
+    rows = [[SCALE[u] * sum(line[x] * COSINES[u][x] for x in range(8)) for u in range(8)]
+            for line in block]
+    return [[SCALE[v] * sum(rows[y][u] * COSINES[v][y] for y in range(8)) for u in range(8)]
+            for v in range(8)]
 
 
 def jpeg_bytes(canvas):
@@ -295,6 +297,234 @@ def folder_button(shade):
     return button
 
 
+
+# Main window skins: flat round or rounded-square tiles with a white glyph,
+# on the window's own grey so the corners blend in. A = normal, B = hover,
+# C = pressed; the checked direction button shows a pause glyph in green.
+WINDOW = (239, 239, 239)
+SLATE = (58, 64, 74)
+SLATE_HOVER = (90, 100, 115)
+SLATE_PRESSED = (35, 38, 44)
+ACCENT = (46, 160, 90)
+ACCENT_HOVER = (70, 190, 115)
+ACCENT_PRESSED = (30, 120, 65)
+BUTTON = 40
+
+
+def blend(under, over, alpha):
+    return tuple(int(round(u + (o - u) * alpha)) for u, o in zip(under[:3], over[:3]))
+
+
+def cover(canvas, inside, colour, box=None, samples=4):
+    """Paints colour where inside(x, y) holds, anti-aliased by supersampling."""
+    x0, y0, x1, y1 = box or (0, 0, canvas.width, canvas.height)
+    step = 1.0 / samples
+    for y in range(max(0, int(y0)), min(canvas.height, int(math.ceil(y1)))):
+        for x in range(max(0, int(x0)), min(canvas.width, int(math.ceil(x1)))):
+            hits = sum(1 for i in range(samples) for j in range(samples)
+                       if inside(x + (i + 0.5) * step, y + (j + 0.5) * step))
+            if hits:
+                canvas.pixels[y][x] = blend(canvas.pixels[y][x], colour, hits / samples ** 2)
+
+
+def circle(cx, cy, r, inner=0.0):
+    return lambda x, y: inner <= math.hypot(x - cx, y - cy) <= r
+
+
+def rect(x0, y0, x1, y1):
+    return lambda x, y: x0 <= x <= x1 and y0 <= y <= y1
+
+
+def rounded(x0, y0, x1, y1, r):
+    def inside(x, y):
+        dx = max(x0 + r - x, 0, x - (x1 - r))
+        dy = max(y0 + r - y, 0, y - (y1 - r))
+        return x0 <= x <= x1 and y0 <= y <= y1 and dx * dx + dy * dy <= r * r
+    return inside
+
+
+def polygon(points):
+    def inside(x, y):
+        result = False
+        for (ax, ay), (bx, by) in zip(points, points[1:] + points[:1]):
+            if (ay > y) != (by > y) and x < ax + (y - ay) * (bx - ax) / (by - ay):
+                result = not result
+        return result
+    return inside
+
+
+def union(*shapes):
+    return lambda x, y: any(shape(x, y) for shape in shapes)
+
+
+def minus(shape, hole):
+    return lambda x, y: shape(x, y) and not hole(x, y)
+
+
+def triangle(cx, cy, size, left=False):
+    """An arrow head pointing right (or left), centred on its box."""
+    h = size * 0.55
+    if left:
+        return polygon([(cx + h, cy - size / 2), (cx + h, cy + size / 2), (cx - h, cy)])
+    return polygon([(cx - h, cy - size / 2), (cx - h, cy + size / 2), (cx + h, cy)])
+
+
+def chevron(cx, cy, size, left=False, width=2.6):
+    """An open arrow head ('>' or '<')."""
+    d = size / 2
+    sign = -1 if left else 1
+    tip = (cx + sign * d / 2, cy)
+    top = (cx - sign * d / 2, cy - d)
+    bottom = (cx - sign * d / 2, cy + d)
+    return union(stroke(top, tip, width), stroke(bottom, tip, width))
+
+
+def stroke(a, b, width):
+    (ax, ay), (bx, by) = a, b
+    length2 = (bx - ax) ** 2 + (by - ay) ** 2
+
+    def inside(x, y):
+        t = max(0.0, min(1.0, ((x - ax) * (bx - ax) + (y - ay) * (by - ay)) / length2))
+        return math.hypot(x - ax - t * (bx - ax), y - ay - t * (by - ay)) <= width / 2
+    return inside
+
+
+C = BUTTON / 2
+GLYPHS_ROUND = {
+    "stop": rect(C - 6.5, C - 6.5, C + 6.5, C + 6.5),
+    "start": triangle(C + 1.5, C, 16),
+    "backward": triangle(C - 1.5, C, 16, left=True),
+    "pause": union(rect(C - 7, C - 7.5, C - 2.5, C + 7.5), rect(C + 2.5, C - 7.5, C + 7, C + 7.5)),
+    "oneframe": union(triangle(C - 2, C, 14), rect(C + 5, C - 7, C + 8, C + 7)),
+    "secframe": union(triangle(C - 4.5, C, 13), triangle(C + 4.5, C, 13)),
+    "page_back": union(rect(C - 10, C - 7, C - 7.5, C + 7), chevron(C - 1, C, 14, left=True),
+                       chevron(C + 6, C, 14, left=True)),
+    "page_forward": union(chevron(C - 6, C, 14), chevron(C + 1, C, 14),
+                          rect(C + 7.5, C - 7, C + 10, C + 7)),
+}
+
+
+def round_button(glyph, disc):
+    button = Canvas(BUTTON, BUTTON, WINDOW)
+    cover(button, circle(C, C, C - 0.5), disc)
+    cover(button, GLYPHS_ROUND[glyph], WHITE)
+    return button
+
+
+def grid_glyph(cells):
+    """cells: (column, row, columns wide, rows high) on a 4 x 4 or 3 x 3 raster."""
+    def glyph(button, colour, raster):
+        x0, size, gap = 10.0, 20.0, 1.6
+        unit = size / raster
+        for col, row, w, h in cells:
+            cover(button, rect(x0 + col * unit + gap / 2, x0 + row * unit + gap / 2,
+                               x0 + (col + w) * unit - gap / 2, x0 + (row + h) * unit - gap / 2),
+                  colour)
+    return glyph
+
+
+# Layout pictures: 01 one cell, 02 2 x 2, 03 3 x 3, 04 one large and seven
+# small, 05 4 x 3.
+LAYOUTS = {
+    "01": ([(0, 0, 1, 1)], 1),
+    "02": ([(c, r, 1, 1) for r in range(2) for c in range(2)], 2),
+    "03": ([(c, r, 1, 1) for r in range(3) for c in range(3)], 3),
+    "04": ([(0, 0, 3, 3)] + [(3, r, 1, 1) for r in range(4)] + [(c, 3, 1, 1) for c in range(3)], 4),
+    "05": ([(c, r, 1, 1) for r in range(4) for c in range(4) if r > 0], 4),
+}
+
+
+def tile_button(tile, draw):
+    button = Canvas(BUTTON, BUTTON, WINDOW)
+    cover(button, rounded(1, 1, BUTTON - 1, BUTTON - 1, 7), tile)
+    draw(button)
+    return button
+
+
+def layout_button(code, tile):
+    cells, raster = LAYOUTS[code]
+    if code == "05":  # 4 x 3 cells in a 20 x 15 box, centred
+        cells = [(c, r - 0.5, 1, 1) for c, r, _, _ in cells]
+    return tile_button(tile, lambda b: grid_glyph(cells)(b, WHITE, raster))
+
+
+def full_screen_glyph(button):
+    for sx in (-1, 1):
+        for sy in (-1, 1):
+            cx, cy = C + sx * 8, C + sy * 8
+            cover(button, union(stroke((cx, cy), (cx - sx * 6, cy), 2.6),
+                                stroke((cx, cy), (cx, cy - sy * 6), 2.6)), WHITE)
+
+
+def camera_glyph(button):
+    body = rounded(C - 11, C - 6, C + 11, C + 9, 3)
+    bump = rounded(C - 5, C - 9.5, C + 5, C - 4, 1.5)
+    lens = circle(C, C + 1.5, 5.5)
+    cover(button, minus(union(body, bump), lens), WHITE)
+    cover(button, circle(C, C + 1.5, 3.2), WHITE)
+
+
+def gear_glyph(button):
+    def inside(x, y):
+        r = math.hypot(x - C, y - C)
+        angle = math.atan2(y - C, x - C) % (2 * math.pi / 8)
+        tooth = abs(angle - math.pi / 8) < 0.22
+        return 4.5 <= r <= (12 if tooth else 9)
+    cover(button, inside, WHITE)
+
+
+def side_arrow(left, strip, colour=SLATE):
+    """8 x 40 strip with an arrow head: the side-panel buttons."""
+    arrow = Canvas(8, 40, strip)
+    cover(arrow, triangle(4, 20, 8, left=left), colour)
+    return arrow
+
+
+def exchange_strip(strip, colour):
+    arrow = Canvas(8, 40, strip)
+    cover(arrow, triangle(4, 15, 7, left=False), colour)
+    cover(arrow, triangle(4, 25, 7, left=True), colour)
+    return arrow
+
+
+def channel_bar(colour, edge):
+    bar = Canvas(16, 6, colour)
+    bar.fill(0, 0, 16, 1, edge)
+    bar.fill(0, 5, 16, 6, edge)
+    return bar
+
+
+def skin_images():
+    images = {}
+    states = {"A": SLATE, "B": SLATE_HOVER, "C": SLATE_PRESSED}
+    named = {"Stop%s.jpg": "stop", "BackWard%s.jpg": "backward", "Start%s.jpg": "start",
+             "OneFrame%s.jpg": "oneframe", "SecFrame%s.jpg": "secframe",
+             "Back_Page_%s.jpg": "page_back", "Forward_Page_%s.jpg": "page_forward"}
+    for pattern, glyph in named.items():
+        for state, disc in states.items():
+            images[pattern % state] = round_button(glyph, disc)
+    for state, disc in {"A": ACCENT, "B": ACCENT_HOVER, "C": ACCENT_PRESSED}.items():
+        images["Push%s.JPG" % state] = round_button("pause", disc)
+    for code in LAYOUTS:
+        images["Split-screen_A_%s.jpg" % code] = layout_button(code, SLATE)
+        images["Split-screen_B_%s.jpg" % code] = layout_button(code, SLATE_HOVER)
+    for prefix, glyph in (("Screen1_", full_screen_glyph), ("snapshot", camera_glyph),
+                          ("set", gear_glyph)):
+        for n, tile in enumerate((SLATE, SLATE_HOVER, SLATE_PRESSED), 1):
+            images["%s%d.jpg" % (prefix, n)] = tile_button(tile, glyph)
+    strip = (200, 202, 206)
+    images["e1.jpg"] = side_arrow(False, strip)
+    images["e2.jpg"] = side_arrow(True, strip)
+    images["e3.jpg"] = side_arrow(True, strip)
+    images["e4.JPG"] = side_arrow(False, strip)
+    images["change1.JPG"] = exchange_strip(strip, SLATE)
+    images["change2.JPG"] = exchange_strip(strip, ACCENT)
+    files = {name: jpeg_bytes(canvas) for name, canvas in images.items()}
+    files["mp_channel.bmp"] = bmp_bytes(channel_bar((185, 188, 194), (160, 163, 170)))
+    files["mp_channel_active.bmp"] = bmp_bytes(channel_bar(GREEN, ACCENT))
+    return files
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -317,6 +547,7 @@ def main():
         "OpenFile2.JPG": jpeg_bytes(folder_button(1.3)),
         "OpenFile3.JPG": jpeg_bytes(folder_button(0.7)),
     }
+    files.update(skin_images())
     for name, data in files.items():
         with open(os.path.join(out, name), "wb") as f:
             f.write(data)

@@ -7,6 +7,14 @@
 #include <QSettings>
 #include <QTimer>
 
+// Before the application object: the main window's map view (WebEngine)
+// wants shared GL contexts, and Mesa under Xvfb is no GPU.
+inline const bool kWebEngineSetUp = [] {
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    return true;
+}();
+
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
 }

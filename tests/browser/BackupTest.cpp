@@ -135,8 +135,6 @@ protected:
 TEST_F(DialogTest, SucceedsAndClosesOnSecondCancel) {
     QPointer<CopyMessageDialog> dialog = new CopyMessageDialog;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    EXPECT_EQ(dialog->windowTitle(), "Back up File");
-    EXPECT_EQ(label(dialog, "label"), "copy");
     dialog->show();
     dialog->Init({makeFile("1.avi", 10), makeFile("2.avi", 10)}, dst());
     waitForLabel(dialog, "copy succeed!");

@@ -118,14 +118,9 @@ TEST_F(VideoDecoder, NoPictureOrNoRoomLeavesBufferAndFlagAlone) {
     }
 }
 
-TEST(I420LayoutTest, PlaneOffsets) {
-    const I420Layout hd = I420Layout::ForSize(1280, 720);
-    EXPECT_EQ(hd.uOffset, 1280 * 720);
-    EXPECT_EQ(hd.vOffset, 1280 * 720 * 5 / 4);
-    EXPECT_EQ(hd.chromaWidth, 640);
-    const I420Layout odd = I420Layout::ForSize(161, 121);
-    EXPECT_EQ(odd.vOffset, 161 * 121 + 81 * 61);
-    EXPECT_EQ(odd.size, 161 * 121 + 2 * 81 * 61);
+// Plane offsets are checked against ffmpeg at odd sizes in the oracle test;
+// here only that the largest size needs no more than 64 bits.
+TEST(I420LayoutTest, LargestSizeFits) {
     EXPECT_EQ(I420Layout::ForSize(0, 10).size, 0);
     EXPECT_EQ(I420Layout::ForSize(65536, 65536).size, int64_t(65536) * 65536 * 3 / 2);
 }

@@ -25,8 +25,9 @@ protected:
     }
 };
 
-TEST_P(Fixture, PacketsMatchFfprobe) {
+TEST_P(Fixture, PacketsAndStreamHeadersMatchFfprobe) {
     expectPacketsMatchFfprobe(path());
+    expectStreamsMatchFfprobe(path());
 }
 
 TEST(AviInfo, ReportsSizeRateDurationAndTitle) {
@@ -88,10 +89,6 @@ TEST(Recordings, HevcWithoutIndexMatchesFfprobe) {
                             [](const ProbePacket& p) { return p.stream == 0 && p.key; }),
               2);
     expectPacketsMatchFfprobe(path);
-}
-
-TEST_P(Fixture, StreamHeadersMatchFfprobe) {
-    expectStreamsMatchFfprobe(path());
 }
 
 INSTANTIATE_TEST_SUITE_P(Media, Fixture,

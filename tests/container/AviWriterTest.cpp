@@ -255,12 +255,12 @@ TEST(AviWriter, RejectsWhatItCannotWrite) {
         clip.add(CODEC_TYPE_SUBTITLE);
         EXPECT_EQ(avi_write_header(clip.ctx()), -1);
     }
-    {
+    for (unsigned tag : {0u, 0x10000u}) {  // no WAVEFORMATEX tag
         ClipFile clip;
         ASSERT_TRUE(clip.open(dir.file("untagged.avi")));
         addVideoAndAdpcm(&clip);
-        clip.ctx()->streams[1]->codec->codec_tag = 0;  // no WAVEFORMATEX tag
-        EXPECT_EQ(avi_write_header(clip.ctx()), -1);
+        clip.ctx()->streams[1]->codec->codec_tag = tag;
+        EXPECT_EQ(avi_write_header(clip.ctx()), -1) << tag;
     }
     {
         ClipFile clip;

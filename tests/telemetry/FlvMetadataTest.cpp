@@ -44,11 +44,6 @@ std::vector<uint8_t> firstScriptTag(const std::vector<uint8_t>& flv) {
     return std::vector<uint8_t>(flv.begin() + body, flv.begin() + body + be(flv, at + 1, 3));
 }
 
-std::vector<uint8_t> readBytes(const std::string& path) {
-    const std::string bytes = testsupport::readFile(path);
-    return std::vector<uint8_t>(bytes.begin(), bytes.end());
-}
-
 // ffprobe's "key=value" lines as a map.
 std::map<std::string, std::string> probeFormat(const std::string& path) {
     CommandResult r = ffprobe({"-show_format", "-of", "default=nw=1"}, path);
@@ -84,7 +79,7 @@ TEST(FlvMetadata, WalkerReadsWhatFfprobeReports) {
         flv};
     ASSERT_EQ(ffmpeg(args).exitCode, 0);
 
-    const std::vector<uint8_t> payload = firstScriptTag(readBytes(flv));
+    const std::vector<uint8_t> payload = firstScriptTag(readFileBytes(flv));
     ASSERT_FALSE(payload.empty());
     // The shape of a record: byte 2, the name, then an ECMA array.
     EXPECT_EQ(Parse::RecordName(payload.data(), static_cast<int>(payload.size())), "onMetaData");

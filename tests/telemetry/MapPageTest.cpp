@@ -46,7 +46,7 @@ QVariant Eval(CustomWebView& view, const QString& script) {
         result = v;
         done = true;
     });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 10000)) << script.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return done; }, 30000)) << script.toStdString();
     return result;
 }
 
@@ -80,7 +80,7 @@ TEST_P(MapPage, KeepsThePageContract) {
     QSignalSpy seeks(&line, &DrawBackLine::Signal_seek);
     view.DrawBackLine("22.500000,113.900000;22.510000,113.910000;22.520000,113.920000;");
     ASSERT_EQ(Eval(view, kClickAt).toString().toLower(), "path");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return seeks.size() == 1; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return seeks.size() == 1; }, 30000));
     EXPECT_EQ(seeks[0][0].toLongLong(), 41000);
     // The script texts run in order; the route takes no empty point.
     view.ClearBackLine();

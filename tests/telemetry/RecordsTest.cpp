@@ -84,23 +84,6 @@ TEST(GPSParse, FixHelpers) {
     EXPECT_TRUE(gps.Moved());
 }
 
-TEST(GPSParse, MapPositionFollowsOffsetAndMapType) {
-    GPSParse gps;
-    gps.latitude = 39.9;
-    gps.longitude = 116.4;
-    gps.UpdateMapPosition(false, MapType::Google);
-    EXPECT_EQ(gps.mapLatitude, 39.9);
-    EXPECT_EQ(gps.mapLongitude, 116.4);
-    gps.UpdateMapPosition(true, MapType::Google);
-    const LatLon gcj = GPSTransfer().WGS84_To_GCJ02(39.9, 116.4);
-    EXPECT_EQ(gps.mapLatitude, gcj.lat);
-    EXPECT_EQ(gps.mapLongitude, gcj.lon);
-    // An unknown map type keeps the last map position.
-    gps.latitude = 22.5;
-    gps.UpdateMapPosition(true, static_cast<MapType>(9));
-    EXPECT_EQ(gps.mapLatitude, gcj.lat);
-}
-
 TEST(GSensorParse, TakesItsFiveNumbersFromAnyRecord) {
     GSensorParse sensor;
     ASSERT_EQ(feed(sensor, AmfBuilder::sensorRecord()), 0);
