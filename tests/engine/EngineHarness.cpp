@@ -9,7 +9,7 @@
 // KIND: seek (ARG ms), pause, play, step, stop, reverse (ARG 0/1, re-seeks
 // to the last position), replay (the same recording again), open (ARG: the
 // recording after the ARG-th "--"), quit, cut (ARG BEGIN:END ms, queued to
-// the demux as the main window does; more pairs are queued at once); it
+// the demux as the main window does; more pairs go in one queued call); it
 // reads the settings store of "BRAVELO"/"Ordavex". There is no sound device:
 // --audio writes the PCM the output takes from the sound ring to FILE, and
 // "audio" lists (ms, bytes) of each take.
@@ -271,13 +271,21 @@ private:
             std::lock_guard<std::mutex> lock(mutex);
             controller.aviFileRead.Seek(-lastPosition);
         } else if (kind == "cut") {
+            // One queued call for all pairs: the later ones reach the demux
+            // while the first cut runs, however the threads are scheduled.
             AVIFileRead* demux = &controller.aviFileRead;
+            QVector<QPair<int, int>> cuts;
             for (int i = 2; i + 1 < parts.size(); i += 2) {
-                const int begin = parts[i].toInt(), end = parts[i + 1].toInt();
-                QMetaObject::invokeMethod(
-                    demux, [demux, begin, end] { demux->SetCut(begin, end); },
-                    Qt::QueuedConnection);
+                cuts.append({parts[i].toInt(), parts[i + 1].toInt()});
             }
+            QMetaObject::invokeMethod(
+                demux,
+                [demux, cuts] {
+                    for (const auto& cut : cuts) {
+                        demux->SetCut(cut.first, cut.second);
+                    }
+                },
+                Qt::QueuedConnection);
         } else if (kind == "replay") {
             controller.On_PlayAVI(options.recordings[0], options.selected);
         } else if (kind == "open" && arg > 0 && size_t(arg) < options.recordings.size()) {
