@@ -273,16 +273,19 @@ private:
         } else if (kind == "cut") {
             // One queued call for all pairs: the later ones reach the demux
             // while the first cut runs, however the threads are scheduled.
+            // Plain values only: a shared Qt container handed across threads
+            // is refcounted where ThreadSanitizer cannot see it.
             AVIFileRead* demux = &controller.aviFileRead;
-            QVector<QPair<int, int>> cuts;
-            for (int i = 2; i + 1 < parts.size(); i += 2) {
-                cuts.append({parts[i].toInt(), parts[i + 1].toInt()});
+            std::array<std::pair<int, int>, 4> cuts{};
+            size_t count = 0;
+            for (int i = 2; i + 1 < parts.size() && count < cuts.size(); i += 2) {
+                cuts[count++] = {parts[i].toInt(), parts[i + 1].toInt()};
             }
             QMetaObject::invokeMethod(
                 demux,
-                [demux, cuts] {
-                    for (const auto& cut : cuts) {
-                        demux->SetCut(cut.first, cut.second);
+                [demux, cuts, count] {
+                    for (size_t c = 0; c < count; ++c) {
+                        demux->SetCut(cuts[c].first, cuts[c].second);
                     }
                 },
                 Qt::QueuedConnection);
