@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "AviFile.h"
+#include "ProcessCpu.h"
 #include "engine/Controller.h"
 #include "engine/QueueLock.h"
 #include "engine/Suspend.h"
@@ -36,13 +37,6 @@ std::vector<Packet> AudioPackets(const char* name) {
                            {avi.packet()->data, avi.packet()->data + avi.packet()->size}});
     }
     return out;
-}
-
-double ProcessCpuMs() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 +
-           (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
 }
 
 struct Path {

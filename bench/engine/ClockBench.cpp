@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "ProcessCpu.h"
 #include "engine/Controller.h"
 #include "engine/StreamMarker.h"
 #include "engine/Suspend.h"
@@ -30,13 +31,6 @@ double ThreadCpuMs() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
-double ProcessCpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
 // What the clock thread saw at one release; read after Shutdown joined it.

@@ -23,6 +23,7 @@
 #include <mutex>
 #include <vector>
 
+#include "ProcessCpu.h"
 #include "engine/Controller.h"
 #include "engine/StreamMarker.h"
 #include "engine/Suspend.h"
@@ -34,13 +35,6 @@ void Sleep(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
-}
-
-double ProcessCpuMs() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
 // One engine for one measurement; frames are counted and freed at once.
