@@ -5,7 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <algorithm>
 #include <cstring>
+
+#include <unistd.h>
 
 #include "container/avidec.h"
 #include "container/avienc.h"
@@ -70,6 +73,21 @@ bool DeclareStream(AVFormatContext* out, const AVStream* source, int id) {
     }
     return true;
 }
+
+// One video frame in ms; 0 for a time base that is no frame rate.
+qint64 FrameMs(const AVStream* video) {
+    const AVRational tb = video->time_base;
+    if (tb.num <= 0 || tb.den <= 0)
+        return 0;
+    return qint64(tb.num) * 1000 / tb.den;
+}
+
+// The clip's bytes reach the disk before it takes its final name, so that a
+// disk that fails late (a full disk, a network folder) fails the clip.
+bool SyncToDisk(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) && ::fsync(file.handle()) == 0;
+}
 }  // namespace
 
 struct ClipCutter::Clip {
@@ -80,6 +98,9 @@ struct ClipCutter::Clip {
     const AVStream* videoSource = nullptr;
     const AVStream* audioSource = nullptr;
     QString workPath;
+    qint64 beginMs = 0;
+    qint64 frameMs = 0;
+    qint64 videoEndMs = -1;  // where the last written video frame ends
     AVFormatContext out{};
     AVIMuxContext mux{};
     bool created = false;  // the working file is ours
@@ -176,6 +197,8 @@ bool ClipCutter::StartClip(int ch, const QString& source, const QString& workPat
         Report(ch, false, QString(), QStringLiteral("no video to seek in ") + source);
         return false;
     }
+    clip->beginMs = beginMs;
+    clip->frameMs = FrameMs(clip->videoSource);
     clips[size_t(ch)] = std::move(clip);
     return true;
 }
@@ -195,12 +218,15 @@ bool ClipCutter::Step() {
 bool ClipCutter::CopyOne(Clip& clip) {
     const int result = clip.source.Read(false);
     if (result < 0) {
+        // The source has no more (its end, or a cut-short file): the clip
+        // holds what there was, and its name says how long that is.
         if (!clip.opened) {
             Fail(clip, QStringLiteral("no video in the range"));
-        } else if (result == AVERROR_EOF) {
-            Finish(clip, true, QString());  // a cut to the end of the file
         } else {
-            Finish(clip, false, QStringLiteral("read error %1").arg(result));
+            if (result != AVERROR_EOF)
+                qDebug() << "Cut: channel" << clip.channel + 1 << "source unreadable from here,"
+                         << "error" << result;
+            Finish(clip, QString());
         }
         return false;
     }
@@ -214,6 +240,8 @@ bool ClipCutter::CopyOne(Clip& clip) {
         } else if ((!clip.opened && !OpenOutput(clip)) ||
                    !Write(clip, kVideoStream, p.data, p.size, p.key)) {
             return false;
+        } else {
+            clip.videoEndMs = p.dtsMs + clip.frameMs;
         }
     } else if (p.stream == clip.audioSource && clip.opened) {
         const auto* ast = static_cast<const AVIStream*>(p.stream->priv_data);
@@ -223,7 +251,7 @@ bool ClipCutter::CopyOne(Clip& clip) {
     }
     if (clip.videoPast && (clip.audioPast || !clip.audioSource)) {
         if (clip.opened) {
-            Finish(clip, true, QString());
+            Finish(clip, QString());
         } else {
             Fail(clip, QStringLiteral("no video in the range"));
         }
@@ -308,7 +336,7 @@ bool ClipCutter::Write(Clip& clip, int stream, const unsigned char* data, int si
     return true;
 }
 
-void ClipCutter::Finish(Clip& clip, bool whole, const QString& why) {
+void ClipCutter::Finish(Clip& clip, const QString& cutShort) {
     if (!clip.audioChunk.isEmpty()) {
         const QByteArray rest = clip.audioChunk;
         clip.audioChunk.clear();
@@ -325,22 +353,31 @@ void ClipCutter::Finish(Clip& clip, bool whole, const QString& why) {
     clip.source.Close();
     clip.done = true;
     if (trailer < 0 || closed < 0) {
-        Report(clip.channel, false, clip.workPath,
-               QStringLiteral("write error %1 at the end").arg(trailer < 0 ? trailer : closed));
+        Discard(clip,
+                QStringLiteral("write error %1 at the end").arg(trailer < 0 ? trailer : closed));
         return;
     }
-    QString path = clip.workPath;
-    const QString final = RecordingName::WithSize(path, QFileInfo(path).size());
-    if (final.isEmpty() || QFileInfo::exists(final) || !QFile::rename(path, final)) {
-        qDebug() << "Cut: clip not renamed, kept as" << path;
-    } else {
-        path = final;
+    if (!SyncToDisk(clip.workPath)) {
+        Discard(clip, QStringLiteral("the clip did not reach the disk"));
+        return;
     }
-    Report(clip.channel, whole, path, whole ? QString() : QStringLiteral("cut short: ") + why);
+    const qint64 asked = endMs - clip.beginMs;
+    const qint64 length = std::clamp<qint64>(clip.videoEndMs - clip.beginMs, 0, asked);
+    if (length < asked && cutShort.isEmpty())
+        qDebug() << "Cut: channel" << clip.channel + 1 << "is" << length << "ms long of" << asked
+                 << "asked: the source has no more";
+    const QString final =
+        RecordingName::WithLengthAndSize(clip.workPath, length, QFileInfo(clip.workPath).size());
+    // rename() never replaces a file: a final name already taken, or a folder
+    // that went away, fails the clip rather than leave it where none looks.
+    if (final.isEmpty() || !QFile::rename(clip.workPath, final)) {
+        Discard(clip, QStringLiteral("cannot name it ") + final);
+        return;
+    }
+    Report(clip.channel, cutShort.isEmpty(), final,
+           cutShort.isEmpty() ? QString() : QStringLiteral("cut short: ") + cutShort);
 }
 
-// The partial clip is closed and kept (never removed without a word); a
-// working file that never got a header is removed, it holds nothing.
 void ClipCutter::Fail(Clip& clip, const QString& why) {
     if (clip.out.pb) {
         avi_write_abort(&clip.out);
@@ -348,13 +385,17 @@ void ClipCutter::Fail(Clip& clip, const QString& why) {
     avformat_free_context_avi(&clip.out);
     clip.source.Close();
     clip.done = true;
-    QString path = clip.workPath;
-    if (clip.created && !clip.opened && QFile::remove(path)) {
-        path.clear();
-    } else if (!clip.created) {
-        path.clear();
+    if (clip.created) {
+        Discard(clip, why);
+    } else {
+        Report(clip.channel, false, QString(), why);
     }
-    Report(clip.channel, false, path, why);
+}
+
+// A clip that failed is torn: nothing of it stays, under any name.
+void ClipCutter::Discard(Clip& clip, const QString& why) {
+    QFile::remove(clip.workPath);
+    Report(clip.channel, false, QString(), why);
 }
 
 void ClipCutter::Report(int ch, bool ok, const QString& path, const QString& why) {
@@ -375,7 +416,7 @@ void ClipCutter::Interrupt(const QString& why) {
             continue;
         }
         if (clip->opened) {
-            Finish(*clip, false, why);
+            Finish(*clip, why);
         } else {
             Fail(*clip, why);
         }

@@ -11,10 +11,12 @@
 // an AVI clip that copies the source's video and audio packets (never its
 // data records) up to the end. The play readers are not touched, so a cut
 // works whatever the play direction. Each clip is written under a working
-// name whose size field is "0000000000", and renamed to carry its real size
-// when it is finished whole. Results go to the debug log: "Cut Error" (with
-// the channel and the reason) for each clip that fails or is cut short, and
-// "cut SU" when every clip of the cut was finished whole.
+// name whose size field is "0000000000", and renamed to carry its real
+// length and size once it is on the disk; a clip that cannot take its final
+// name, or fails on the way, is removed. A source that ends before the cut
+// does gives a shorter clip, which is a success. Results go to the debug log:
+// "Cut Error" (with the channel and the reason) for each clip that fails or
+// is cut short, and "cut SU" when every clip of the cut was finished whole.
 //
 // Owned and used by the demux thread only.
 class ClipCutter {
@@ -57,7 +59,8 @@ public:
     // clip has finished (the cut is then over and reported).
     bool Step();
     // Finishes every unfinished clip now (stop, new recording, exit): the
-    // written part keeps its trailer and final name, reported as cut short.
+    // written part keeps its trailer and a final name with its own length,
+    // reported as cut short.
     void Interrupt(const QString& why);
     const std::vector<Outcome>& Outcomes() const { return outcomes; }
 
@@ -70,8 +73,11 @@ private:
     bool OpenOutput(Clip& clip);
     bool WriteAudio(Clip& clip, const unsigned char* data, int size, bool chunkEnds, qint64 dtsMs);
     bool Write(Clip& clip, int stream, const unsigned char* data, int size, bool key);
-    void Finish(Clip& clip, bool whole, const QString& why);
+    // Ends the file and gives it its final name (real length and size);
+    // cutShort, when not empty, is why it ends before the cut does.
+    void Finish(Clip& clip, const QString& cutShort);
     void Fail(Clip& clip, const QString& why);
+    void Discard(Clip& clip, const QString& why);
     void Report(int ch, bool ok, const QString& path, const QString& why);
     void EndIfDone();
 

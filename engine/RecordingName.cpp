@@ -143,11 +143,12 @@ QString RecordingName::ClipName(const QString& source, qint64 beginMs, qint64 le
     return fields.join(QLatin1Char('_'));
 }
 
-QString RecordingName::WithSize(const QString& path, qint64 size) {
+QString RecordingName::WithLengthAndSize(const QString& path, qint64 lengthMs, qint64 size) {
     const QString name = FileNameOf(path);
     QStringList fields = name.split(QLatin1Char('_'));
     if (fields.size() <= kSizeField)
         return QString();
+    fields[kDurationField] = digits(lengthMs, kLengthDigits);
     fields[kSizeField] = digits(size, kSizeDigits);
     return path.left(path.size() - name.size()) + fields.join(QLatin1Char('_'));
 }

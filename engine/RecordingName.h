@@ -60,10 +60,10 @@ public:
     // A field 0 that is no start time is kept. Empty when the name has fewer
     // than four fields.
     static QString ClipName(const QString& source, qint64 beginMs, qint64 lengthMs, qint64 size);
-    // path with field 3 of its file name set to size (at least 10 digits);
-    // the folder, whatever "_" it holds, stays. Empty when the name has
-    // fewer than four fields.
-    static QString WithSize(const QString& path, qint64 size);
+    // path with field 2 of its file name set to lengthMs (at least 7 digits)
+    // and field 3 to size (at least 10 digits); the folder, whatever "_" it
+    // holds, stays. Empty when the name has fewer than four fields.
+    static QString WithLengthAndSize(const QString& path, qint64 lengthMs, qint64 size);
 
 private:
     // Field 0 as a start time; invalid unless it is a valid yyyyMMddHHmmss.

@@ -65,9 +65,10 @@ TEST(RecordingNameTest, ClipNames) {
             EXPECT_EQ(RecordingName::ClipName(c.source, c.beginMs, c.lengthMs, c.size), c.clip)
                 << zone << qPrintable(c.source);
     }
-    EXPECT_EQ(RecordingName::WithSize("/a_b/c_d_e_f_g", 1085396), "/a_b/c_d_e_0001085396_g");
+    EXPECT_EQ(RecordingName::WithLengthAndSize("/a_b/c_d_e_f_g", 30000, 1085396),
+              "/a_b/c_d_0030000_0001085396_g");
     EXPECT_EQ(RecordingName::ClipName("/a_b/" + kReference, 0, 1, 2).left(15), "20190221173817_");
-    EXPECT_EQ(RecordingName::WithSize("a_b_c", 1), "");
+    EXPECT_EQ(RecordingName::WithLengthAndSize("a_b_c", 1, 1), "");
 }
 
 }  // namespace

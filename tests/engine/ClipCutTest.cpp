@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 
+#include <thread>
+
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -184,4 +187,136 @@ TEST(ClipCutLargeTest, ClipOverOneGibibyte) {
     EXPECT_GT(QFile(clip.path).size(), 1 << 30);
     EXPECT_EQ(Shell("grep -c -a -e AVIX -e ix00 " + clip.path.toStdString()), "2\n");
     ExpectCopy(Q(source), clip.path, 15000);
+}
+
+namespace {
+// Debug lines logged while an object lives.
+class Log {
+public:
+    Log() { previous = qInstallMessageHandler(&Log::Keep); }
+    ~Log() {
+        qInstallMessageHandler(previous);
+        lines().clear();
+    }
+    bool Has(const QString& text) const { return lines().join('\n').contains(text); }
+    std::string Text() const { return lines().join('\n').toStdString(); }
+
+private:
+    static QStringList& lines() {
+        static QStringList all;
+        return all;
+    }
+    static void Keep(QtMsgType, const QMessageLogContext&, const QString& line) { lines() << line; }
+    QtMessageHandler previous;
+};
+
+QString Md5(const QString& file) {
+    return Shell("md5sum < '" + file.toStdString() + "'");
+}
+// Every file under folder, recursively, hidden ones too.
+std::string FilesUnder(const std::string& folder) {
+    return Shell("cd '" + folder + "' && find . -type f | sort").toStdString();
+}
+// Video length of a file in ms, from ffprobe's packet count.
+qint64 VideoMs(const QString& file) {
+    const QStringList f = Shell(ffprobePath() +
+                                " -v error -count_packets -select_streams v:0 -of csv=p=0"
+                                " -show_entries stream=time_base,nb_read_packets '" +
+                                file.toStdString() + "'")
+                              .trimmed()
+                              .split(',');
+    return f.value(1).toLongLong() * 1000 * f.value(0).section('/', 0, 0).toLongLong() /
+           f.value(0).section('/', 1).toLongLong();
+}
+ClipCutter::Outcome CutAll(ClipCutter& cutter, const QString& source, const QString& folder,
+                           qint64 beginMs, qint64 endMs) {
+    EXPECT_EQ(cutter.Start({beginMs, endMs, folder, 2, 0}, {source}, {true}), 1);
+    while (cutter.Step()) {
+    }
+    return cutter.Outcomes().empty() ? ClipCutter::Outcome{} : cutter.Outcomes().front();
+}
+}  // namespace
+
+// The folder goes while the clip is written: no file anywhere, and a failure.
+TEST(ClipCutFaultTest, FolderRemovedDuringTheCut) {
+    TempDir dir, out;
+    const QString source = Make(dir.path(), "single --duration-ms 8000");
+    const QString sum = Md5(source), folder = Q(out.path()) + "/clips/";
+    QDir().mkpath(folder);
+    Log log;
+    ClipCutter cutter;
+    ASSERT_EQ(cutter.Start({0, 7000, folder, 2, 0}, {source}, {true}), 1);
+    ASSERT_TRUE(cutter.Step());
+    ASSERT_EQ(QDir(folder).entryList(QDir::Files).size(), 1);  // being written
+    std::thread([&] { QDir(folder).removeRecursively(); }).join();
+    while (cutter.Step()) {
+    }
+    const ClipCutter::Outcome clip = cutter.Outcomes().at(0);
+    EXPECT_FALSE(clip.ok);
+    EXPECT_TRUE(clip.path.isEmpty()) << clip.path.toStdString();
+    EXPECT_FALSE(log.Has("cut SU")) << log.Text();
+    EXPECT_TRUE(log.Has("Cut Error")) << log.Text();
+    EXPECT_EQ(FilesUnder(out.path()), "");
+    EXPECT_EQ(Md5(source), sum);
+}
+
+// The final name is another file's: it stays as it was, and the cut fails
+// rather than leaving a clip the list cannot show.
+TEST(ClipCutFaultTest, FinalNameTaken) {
+    TempDir dir, first, second;
+    const QString source = Make(dir.path(), "single");
+    ClipCutter once;
+    const ClipCutter::Outcome made = CutAll(once, source, Q(first.path()), 1000, 3000);
+    ASSERT_TRUE(made.ok);
+    const QString taken = Q(second.path()) + "/" + QFileInfo(made.path).fileName();
+    QFile other(taken);
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly) && other.write("keep me") == 7);
+    other.close();
+    Log log;
+    ClipCutter again;
+    const ClipCutter::Outcome clip = CutAll(again, source, Q(second.path()), 1000, 3000);
+    EXPECT_FALSE(clip.ok);
+    EXPECT_FALSE(log.Has("cut SU")) << log.Text();
+    EXPECT_TRUE(log.Has("Cut Error")) << log.Text();
+    EXPECT_EQ(FilesUnder(second.path()), "./" + QFileInfo(taken).fileName().toStdString() + "\n");
+    EXPECT_EQ(readFile(taken.toStdString()), "keep me");
+}
+
+// The name states the length the clip has; a source that ends early gives a
+// shorter clip, which is still a success.
+TEST(ClipCutFaultTest, NameStatesTheRealLength) {
+    TempDir dir;
+    const QString whole = Make(dir.path(), "single");
+    const QString shortSource =
+        Q(dir.file("20230514083000_NM_0004000_0000100000_0320_0240_25_1_2_"
+                   "01_short.avi"));
+    ASSERT_TRUE(QFile::copy(whole, shortSource));
+    ASSERT_TRUE(QFile(shortSource).resize(QFile(whole).size() * 6 / 10));  // no index, less data
+    const struct {
+        std::string what;
+        QString source;
+        qint64 beginMs, endMs;
+        bool shorter;
+    } rows[] = {
+        {"in range", whole, 0, 2000, false},
+        {"past the end", whole, 0, 800000, true},
+        {"source cut short", shortSource, 0, 3500, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempDir out;
+        const QString sum = Md5(row.source);
+        Log log;
+        ClipCutter cutter;
+        const ClipCutter::Outcome clip =
+            CutAll(cutter, row.source, Q(out.path()), row.beginMs, row.endMs);
+        ASSERT_TRUE(clip.ok) << log.Text();
+        EXPECT_TRUE(log.Has("cut SU"));
+        const qint64 length = clip.path.section('/', -1).section('_', 2, 2).toLongLong();
+        EXPECT_EQ(length, row.shorter ? VideoMs(clip.path) : row.endMs - row.beginMs);
+        EXPECT_LT(length, row.endMs - row.beginMs + (row.shorter ? 0 : 1));
+        EXPECT_EQ(clip.path.section('_', 3, 3).toLongLong(), QFile(clip.path).size());
+        EXPECT_EQ(Errors(clip.path), "");
+        EXPECT_EQ(Md5(row.source), sum);
+    }
 }
