@@ -135,7 +135,8 @@ void ScreenCtrl::SetMirror(int channel, bool on) {
 }
 
 void ScreenCtrl::Save(const QString& folder) {
-    screens[selected]->Save(QStringLiteral("%1%2/").arg(folder).arg(selected + 1));
+    // Joined, not substituted: the folder's own text may hold "%1".
+    screens[selected]->Save(folder + QString::number(selected + 1) + QLatin1Char('/'));
 }
 
 void ScreenCtrl::ShowFull() {

@@ -2,10 +2,14 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
+#include <QRandomGenerator>
 #include <QtDebug>
 #include <algorithm>
 #include <atomic>
+
+#include <unistd.h>
 
 #include "codec/I420Layout.h"
 
@@ -16,6 +20,8 @@ std::atomic<unsigned> snapshotCounter{0};
 
 // Digits of the counter in a name: 000 to 999, so this many names per second.
 constexpr unsigned kNamesPerSecond = 1000;
+// Random hidden names tried before the folder counts as unwritable.
+constexpr int kHiddenNameTries = 8;
 
 unsigned char clampToByte(double value) {
     const int v = static_cast<int>(value);  // toward zero, then clamped
@@ -66,14 +72,41 @@ bool Snapshot::yv12torgb24(const unsigned char* y, const unsigned char* u, const
     return true;
 }
 
-QString Snapshot::freeFileName() {
-    const QString stamp = QDateTime::currentDateTime().toString("yyyyMMddhhmmss");
-    for (unsigned tries = 0; tries < kNamesPerSecond; ++tries) {
-        const unsigned n = snapshotCounter.fetch_add(1) % kNamesPerSecond;
-        const QString name = folder + stamp + QString::number(n).rightJustified(3, '0') + ".bmp";
-        if (!QFile::exists(name))
-            return name;
+bool Snapshot::createHidden(QFile& file) const {
+    for (int tries = 0; tries < kHiddenNameTries; ++tries) {
+        const QString random = QString::number(QRandomGenerator::global()->generate64(), 16);
+        file.setFileName(folder + QStringLiteral(".snapshot-") + random);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            return true;
+        if (!QFileInfo::exists(file.fileName()))
+            return false;  // not a name taken by chance: the folder cannot hold it
     }
+    return false;
+}
+
+QString Snapshot::write(const QImage& image) {
+    // Written whole under a hidden name first: a full disk or a folder that
+    // goes away leaves nothing under a snapshot's name.
+    QFile file;
+    if (!createHidden(file))
+        return QString();
+    const bool whole = image.save(&file, "BMP") && file.flush() && ::fsync(file.handle()) == 0;
+    file.close();
+    if (whole) {
+        const QString stamp = QDateTime::currentDateTime().toString("yyyyMMddhhmmss");
+        for (unsigned tries = 0; tries < kNamesPerSecond; ++tries) {
+            const unsigned n = snapshotCounter.fetch_add(1) % kNamesPerSecond;
+            const QString name =
+                folder + stamp + QString::number(n).rightJustified(3, '0') + ".bmp";
+            // rename() never replaces a file, so taking a name and finding it
+            // free are one step; a name taken meanwhile steps the counter on.
+            if (QFile::rename(file.fileName(), name))
+                return name;
+            if (!QFileInfo::exists(name))
+                break;  // not a taken name: the folder cannot hold it
+        }
+    }
+    QFile::remove(file.fileName());
     return QString();
 }
 
@@ -85,10 +118,10 @@ void Snapshot::save() {
     const unsigned char* y = frameCopy.data();
     if (!yv12torgb24(y, y + layout.uOffset, y + layout.vOffset, rgb.data(), width, height))
         return;
-    const QString name = freeFileName();
     const QImage image(rgb.data(), width, height, 3 * width, QImage::Format_RGB888);
-    if (name.isEmpty() || !image.save(name)) {
-        qWarning() << "Snapshot: cannot write" << (name.isEmpty() ? folder : name);
+    const QString name = write(image);
+    if (name.isEmpty()) {
+        qWarning() << "Snapshot: cannot write into" << folder;
         return;
     }
     emit Signal_Image(name);

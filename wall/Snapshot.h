@@ -5,12 +5,16 @@
 #include <thread>
 #include <vector>
 
+class QFile;
+class QImage;
+
 // One-shot worker that converts one I420 frame (codec's I420Layout) to RGB on
 // its own thread and saves it as a 24-bit BMP named
 // "<folder>yyyyMMddhhmmssNNN.bmp", NNN the last three digits of a process-wide
-// counter. A name already taken steps the counter on, so no file is ever
-// overwritten. Created, started and destroyed on the GUI thread; the
-// destructor waits for the thread, which makes a snapshot synchronous.
+// counter. The file gets its name only once it is whole on the disk; a name
+// already taken steps the counter on, so no file is ever overwritten, and a
+// failed save leaves no file and sends no signal. Created, started and destroyed on the GUI thread;
+// the destructor waits for the thread, which makes a snapshot synchronous.
 class Snapshot : public QObject {
     Q_OBJECT
 
@@ -36,7 +40,10 @@ signals:
 
 private:
     void save();
-    QString freeFileName();
+    // Saves image under the first free counted name; empty when it fails.
+    QString write(const QImage& image);
+    // Creates a new hidden file in the folder; false when none can be made.
+    bool createHidden(QFile& file) const;
 
     std::thread worker;
     std::vector<unsigned char> frameCopy;

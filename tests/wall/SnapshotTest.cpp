@@ -1,5 +1,10 @@
 // Snapshots read back with a BMP reader of their own, not Qt's.
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <thread>
 
 #include <QDateTime>
 #include <QDir>
@@ -9,6 +14,7 @@
 #include "TempDir.h"
 #include "TestData.h"
 #include "WallFrames.h"
+#include "engine/FileNameCodec.h"
 #include "wall/CustomYV12Widget.h"
 #include "wall/ScreenCtrl.h"
 #include "wall/Snapshot.h"
@@ -142,6 +148,83 @@ TEST_F(SnapshotTest, WallSavesTheSelectedCellUnderCountedNamesThatNeverOverwrite
         wrapped = last == 999 && d == 0;
         last = d;
     }
+}
+
+// Every entry of folder, hidden ones too.
+QStringList entriesIn(const QString& folder) {
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+}
+
+// A disk too small for the picture: no file, not even a part of one, and no
+// signal; a picture that fits is saved whole.
+TEST_F(SnapshotTest, FullDiskLeavesNoFile) {
+    const QString disk = root + "disk/";
+    QDir().mkpath(disk);
+    if (mount("tmpfs", disk.toUtf8().constData(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "this machine does not let the test mount a small tmpfs";
+    const auto big = makeFrame(200, 200, flat(60));  // a 120,054-byte BMP
+    EXPECT_EQ(snap(big.data(), 200, 200, disk), 0);
+    EXPECT_EQ(entriesIn(disk).join(" ").toStdString(), "");
+    const auto small = makeFrame(4, 2, flat(60));
+    EXPECT_EQ(snap(small.data(), 4, 2, disk), 1);
+    const QStringList saved = entriesIn(disk);
+    EXPECT_TRUE(saved.size() == 1 && QFileInfo(disk + saved.value(0)).size() == 54 + 2 * 12);
+    umount(disk.toUtf8().constData());
+}
+
+// The folder is removed by another thread as soon as something is created in
+// it, while the large picture is still being written.
+TEST_F(SnapshotTest, FolderRemovedWhileWritingLeavesNoFileAndNoSignal) {
+    const QString folder = root + "going/";
+    QDir().mkpath(folder);
+    const int watch = inotify_init();
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, folder.toUtf8().constData(), IN_CREATE), 0);
+    std::thread remover([&] {
+        char event[4096];
+        if (read(watch, event, sizeof event) > 0)
+            QDir(folder).removeRecursively();
+    });
+    const auto f = makeFrame(4000, 3000, flat(60));  // 36 MB to write
+    const int images = snap(f.data(), 4000, 3000, folder);
+    if (QDir(folder).exists())
+        QFile(folder + ".wake").open(QIODevice::WriteOnly);  // nothing was created
+    remover.join();
+    close(watch);
+    EXPECT_EQ(images, 0);
+    EXPECT_FALSE(QDir(folder).exists());
+    EXPECT_EQ(entriesIn(root).join(" ").toStdString(), "");
+}
+
+// A folder name that holds "%1" or "%2" is kept as it is.
+TEST_F(SnapshotTest, FolderWithPercentSigns) {
+    const auto f = makeFrame(4, 2, flat(90));
+    ScreenCtrl wall;
+    wall.SetYUV(4, mallocFrame(f), 4, 2);
+    QMouseEvent press(QEvent::MouseButtonPress, {1, 1}, Qt::LeftButton, Qt::LeftButton, {});
+    QApplication::sendEvent(wall.findChild<CustomYV12Widget*>("uiScreen_5"), &press);
+    wall.Save(root + "a%2b%1/");
+    EXPECT_EQ(bmpsIn(root + "a%2b%1/5/").size(), 1)
+        << QDir(root).entryList().join(' ').toStdString();
+}
+
+// A folder whose name is not UTF-8 (Latin-1 "caf\xe9") takes the picture.
+TEST_F(SnapshotTest, LatinOneFolder) {
+    FileNameCodec::Install();
+    const std::string bytes = tmp.path() + "/caf\xe9";
+    ASSERT_EQ(mkdir(bytes.c_str(), 0755), 0);
+    const auto f = makeFrame(4, 2, flat(90));
+    QString saved;
+    {
+        Snapshot shot(f.data(), 4, 2, QFile::decodeName(bytes.c_str()) + "/");
+        QObject::connect(&shot, &Snapshot::Signal_Image, [&saved](const QString& n) { saved = n; });
+        shot.Start();
+    }
+    QTest::qWait(10);
+    const QByteArray name = QFile::encodeName(saved);
+    EXPECT_TRUE(name.startsWith(QByteArray::fromStdString(bytes + "/"))) << name.toStdString();
+    struct stat st {};
+    EXPECT_TRUE(stat(name.constData(), &st) == 0 && st.st_size == 54 + 2 * 12);
 }
 
 }  // namespace
