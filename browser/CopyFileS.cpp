@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <unistd.h>
+
 CopyFileS::CopyFileS(const QStringList& sourceFiles, const QString& destination)
     : files(sourceFiles), dest(destination) {
     connect(&thread, &QThread::started, this, &CopyFileS::run, Qt::DirectConnection);
@@ -73,12 +75,14 @@ CopyFileS::Outcome CopyFileS::copyFile(const QString& source, const QString& nam
     QFile in(source);
     if (QFileInfo::exists(target) || !in.open(QIODevice::ReadOnly))
         return Failed;
+    const qint64 size = in.size();
     // Written under a hidden temporary name beside the target, which it gets
     // only when whole; a stopped or failed copy removes it.
     QTemporaryFile out(QDir(dest).filePath(QStringLiteral(".%1.XXXXXX").arg(name)));
     if (!out.open())
         return Failed;
     QByteArray chunk(kChunkBytes, Qt::Uninitialized);
+    qint64 copied = 0;
     for (;;) {
         if (stopped)
             return Stopped;
@@ -89,10 +93,16 @@ CopyFileS::Outcome CopyFileS::copyFile(const QString& source, const QString& nam
             break;
         if (out.write(chunk.constData(), got) != got)
             return Failed;
+        copied += got;
     }
+    // A source that changed size while it was read (truncated or still
+    // growing) gave a copy that matches no state of it.
+    if (copied != size || in.size() != size)
+        return Failed;
     out.setPermissions(in.permissions());
-    // rename() never replaces a file that appeared meanwhile.
-    if (!out.flush() || !out.rename(target))
+    // On the disk before it takes the name; rename() never replaces a file
+    // that appeared meanwhile.
+    if (!out.flush() || ::fsync(out.handle()) != 0 || !out.rename(target))
         return Failed;
     out.setAutoRemove(false);  // it is the target now
     return Copied;

@@ -43,8 +43,9 @@ private:
     void run();
     // Copies the files in order and reports the outcome by one signal.
     void copyAll();
-    // Copies source to dest/name; leaves nothing there unless it is Copied.
-    // An existing file of that name is never replaced.
+    // Copies source to dest/name; leaves nothing there unless it is Copied,
+    // whole and on the disk. An existing file of that name is never replaced;
+    // a source whose size changes during its copy fails.
     Outcome copyFile(const QString& source, const QString& name);
 
     // Written by the constructor only.

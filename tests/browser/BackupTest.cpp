@@ -1,5 +1,7 @@
 // The backup worker and window: copies, progress, failures and cancelling.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,6 +17,7 @@
 #include "TestData.h"
 #include "browser/CopyFileS.h"
 #include "browser/CopyMessageDialog.h"
+#include "engine/FileNameCodec.h"
 
 namespace {
 
@@ -185,6 +188,102 @@ TEST_F(DialogTest, CancelAndCloseMidFileLeaveNothingOfIt) {
     delete dialog;
     EXPECT_LT(timer.elapsed(), 5000);
     EXPECT_EQ(targetNames(), QStringList{"small.avi"});
+}
+
+// Faults from outside while the copy runs: either every file whole under its
+// name and success, or failure with nothing of the failed file left; the
+// sources are never touched.
+class BackupFaultTest : public BackupTest {
+protected:
+    static QString md5(const QString& file) {
+        return QString::fromStdString(
+            testsupport::runCommand({"md5sum", file.toStdString()}).out.substr(0, 32));
+    }
+    // A sparse file of size bytes.
+    QString makeSparse(const QString& relative, qint64 size) {
+        QFile file(src() + "/" + relative);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.resize(size));
+        return file.fileName();
+    }
+    // Starts the copy of {a small file, big}, runs fault on this thread once
+    // the small one is copied and afterMs more have passed, and collects the
+    // outcome.
+    CopyRun copyWithFault(const QString& big, int afterMs, const std::function<void()>& fault) {
+        const QStringList files = {makeFile("small.avi", 100), big};
+        CopyFileS copier(files, dst());
+        QObject receiver;
+        QObject::connect(&copier, &CopyFileS::Signal_copy, &receiver, [&](const QString&, int i) {
+            if (i == 1) {
+                if (afterMs > 0)
+                    QTest::qSleep(afterMs);
+                fault();
+            }
+        });
+        return runCopier(copier);
+    }
+    // Whole files under their names, or a failure that left nothing of the
+    // file it failed on; no temporary file either way.
+    void expectWholeOrNothing(const CopyRun& run, const QStringList& files) {
+        EXPECT_EQ(run.successes + run.errors.size(), 1);
+        for (const QString& file : files) {
+            const QString copy = dst() + "/" + QFileInfo(file).fileName();
+            if (QFileInfo::exists(copy))
+                EXPECT_TRUE(sameBytes(file, copy)) << copy.toStdString();
+            else
+                EXPECT_EQ(run.successes, 0) << copy.toStdString();
+        }
+        for (const QString& name : targetNames())
+            EXPECT_FALSE(name.startsWith('.')) << name.toStdString();
+    }
+};
+
+TEST_F(BackupFaultTest, SourceTruncatedDuringItsCopyFails) {
+    const QString big = makeSparse("big.avi", Q_INT64_C(2) << 30);
+    // Well into the big file, as a recorder that rewrites it would.
+    const CopyRun run = copyWithFault(big, 200, [&] { QFile(big).resize(100 << 20); });
+    ASSERT_EQ(run.errors.size(), 1);
+    EXPECT_EQ(run.errors[0], (QList<QVariant>{-2, "copy file failed!"}));
+    EXPECT_EQ(targetNames(), QStringList{"small.avi"});
+}
+
+TEST_F(BackupFaultTest, DestinationRemovedDuringTheCopy) {
+    const QString big = makeSparse("big.avi", 256 << 20);
+    const QString sum = md5(big);
+    const CopyRun run = copyWithFault(big, 0, [&] { QDir(dst()).removeRecursively(); });
+    ASSERT_EQ(run.errors.size(), 1);
+    EXPECT_EQ(run.errors[0].at(0), -2);
+    EXPECT_FALSE(QFileInfo::exists(dst()));
+    EXPECT_EQ(md5(big), sum);
+}
+
+TEST_F(BackupFaultTest, FullDisk) {
+    if (mount("tmpfs", target.path().c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "this machine does not let the test mount a small tmpfs";
+    const QStringList files = {makeFile("a.avi", 300000), makeFile("b.avi", 900000)};
+    const QString sum = md5(files[1]);
+    CopyFileS copier(files, dst());
+    const CopyRun run = runCopier(copier);
+    expectWholeOrNothing(run, files);
+    EXPECT_EQ(run.errors.value(0).value(0), -2);
+    EXPECT_EQ(targetNames(), QStringList{"a.avi"});
+    EXPECT_EQ(md5(files[1]), sum);
+    umount(target.path().c_str());
+}
+
+// Sources and destination in folders named in Latin-1 ("caf\xe9").
+TEST_F(BackupFaultTest, LatinOneFolders) {
+    FileNameCodec::Install();
+    const std::string from = source.path() + "/caf\xe9", to = target.path() + "/d\xe9p\xf4t";
+    ASSERT_TRUE(mkdir(from.c_str(), 0755) == 0 && mkdir(to.c_str(), 0755) == 0);
+    const QString folder = QFile::decodeName(from.c_str()).mid(src().size() + 1);
+    const QStringList files = {
+        makeFile(folder + "/1.avi", 5000),
+        makeFile(folder + QString::fromUtf8("/\xc3\xa9t\xc3\xa9.avi"), 7000)};
+    CopyFileS copier(files, QFile::decodeName(to.c_str()));
+    const CopyRun run = runCopier(copier);
+    EXPECT_EQ(run.successes, 1);
+    for (const std::string name : {"/1.avi", "/\xc3\xa9t\xc3\xa9.avi"})
+        EXPECT_EQ(testsupport::runCommand({"cmp", from + name, to + name}).exitCode, 0) << name;
 }
 
 }  // namespace
