@@ -4,6 +4,7 @@
 #include "app/Relauncher.h"
 #include "app/Widget.h"
 #include "engine/Controller.h"
+#include "engine/FileNameCodec.h"
 
 int main(int argc, char** argv) {
     // Before the application object: they scope the settings store every
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
     Relauncher relauncher(argc, argv);
 
     QApplication app(argc, argv);
+    FileNameCodec::Install();  // before any file is named
     auto window = std::make_unique<Widget>();
     window->show();
     const int code = QApplication::exec();

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCursor>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -18,6 +19,7 @@
 #include "browser/CopyMessageDialog.h"
 #include "browser/CustomFilter.h"
 #include "browser/PropertyWidget.h"
+#include "engine/FileNameCodec.h"
 #include "engine/RecordingName.h"
 #include "resources/OrdavexResources.h"
 #include "ui_CustomSearchList.h"
@@ -36,22 +38,30 @@ QList<QStandardItem*> rowFor(const ItemData& item) {
     const bool valid = item.startTime.isValid();
     return {cell(valid ? item.startTime.date().toString(Qt::ISODate) : QString()),
             cell(valid ? item.startTime.time().toString(Qt::ISODate) : QString()),
-            cell(item.duration.toString(Qt::ISODate)),
-            cell(QString::number(item.channel)),
+            cell(item.duration.toString(Qt::ISODate)), cell(QString::number(item.channel)),
             cell(QString::number(item.recType)),
-            cell(item.filePath)};
+            // Shown decoded; the walk keeps the path's own bytes for playback.
+            cell(FileNameCodec::Displayed(item.filePath))};
 }
 
+// A root whose name is not UTF-8 is stored as its bytes, which the store
+// keeps as they are; any other as text.
 QString storedRoot() {
     QSettings settings;
     settings.setIniCodec("utf-8");
-    return settings.value(kRootDirKey).toString();
+    const QVariant root = settings.value(kRootDirKey);
+    if (root.type() == QVariant::ByteArray)
+        return QFile::decodeName(root.toByteArray());
+    return root.toString();
 }
 
 void storeRoot(const QString& root) {
     QSettings settings;
     settings.setIniCodec("utf-8");
-    settings.setValue(kRootDirKey, root);
+    if (FileNameCodec::HasRawBytes(root))
+        settings.setValue(kRootDirKey, QFile::encodeName(root));
+    else
+        settings.setValue(kRootDirKey, root);
 }
 
 }  // namespace
@@ -206,6 +216,8 @@ void CustomSearchList::recursiveDir(const QString& root, const QDateTime& begin,
 
 void CustomSearchList::walk(const QString& root, const Accept& accept) {
     // Breadth-first: a folder's files come before those of its subfolders.
+    // Names that are not UTF-8 keep their bytes through the locale codec
+    // (FileNameCodec), so every file found here is listed and opens again.
     QQueue<QString> folders;
     folders.enqueue(root);
     const QDir::Filters filter =
@@ -408,7 +420,8 @@ void CustomSearchList::fillPropertyWidget(const QModelIndex& index) {
     }
     const qint64 total = std::accumulate(bitrates.begin(), bitrates.end(), qint64(0));
     const QString type = pressed.filePath.mid(pressed.filePath.lastIndexOf(QLatin1Char('.')) + 1);
-    propertyWidget->SetFile(type, size, pressed.duration, total, pressed.filePath);
+    propertyWidget->SetFile(type, size, pressed.duration, total,
+                            FileNameCodec::Displayed(pressed.filePath));
 }
 
 void CustomSearchList::on_actionTriggered() {

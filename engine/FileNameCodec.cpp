@@ -6,9 +6,7 @@ namespace {
 
 constexpr ushort kRawByteBase = 0xDC00;  // a kept byte b is U+DC00 + b (b >= 0x80)
 constexpr int kMibUtf8 = 106;
-constexpr int kMibAscii = 3;
-constexpr int kOwnMib = -106;   // a codec of its own, never looked up by number
-constexpr int kMaxPending = 3;  // bytes of a sequence split between two calls
+constexpr int kOwnMib = -106;  // a codec of its own, never looked up by number
 
 bool isRawByte(ushort u) {
     return u >= kRawByteBase + 0x80 && u <= kRawByteBase + 0xFF;
@@ -68,8 +66,8 @@ void FileNameCodec::Install() {
     const QTextCodec* locale = QTextCodec::codecForLocale();
     if (!locale || dynamic_cast<const FileNameCodec*>(locale))
         return;
-    if (locale->mibEnum() != kMibUtf8 && locale->mibEnum() != kMibAscii)
-        return;
+    if (locale->mibEnum() != kMibUtf8)
+        return;  // a single-byte codec decodes every byte already
     QTextCodec::setCodecForLocale(new FileNameCodec);  // Qt keeps its codecs
 }
 
@@ -98,16 +96,13 @@ int FileNameCodec::mibEnum() const {
     return kOwnMib;
 }
 
-QString FileNameCodec::convertToUnicode(const char* in, int length, ConverterState* state) const {
-    QByteArray bytes;
-    if (state && state->remainingChars > 0) {
-        for (int i = 0; i < state->remainingChars && i < kMaxPending; ++i)
-            bytes += char(state->state_data[i]);
-        state->remainingChars = 0;
-    }
-    bytes.append(in, length);
-    const auto* s = reinterpret_cast<const uchar*>(bytes.constData());
-    const int n = bytes.size();
+// Every call decodes whole names: a sequence cut at the end is kept as its
+// bytes rather than held for a next call, so a name never counts as invalid
+// and its last bytes are never lost (Qt's folder listing drops names whose
+// decoding leaves invalid or remaining characters).
+QString FileNameCodec::convertToUnicode(const char* in, int length, ConverterState*) const {
+    const auto* s = reinterpret_cast<const uchar*>(in);
+    const int n = length;
     QString out;
     out.reserve(n);
     int i = 0;
@@ -116,12 +111,6 @@ QString FileNameCodec::convertToUnicode(const char* in, int length, ConverterSta
         int valid = 0;  // followers present and well formed
         while (more > 0 && valid < more && i + 1 + valid < n && isContinuation(s[i + 1 + valid]))
             ++valid;
-        if (state && more > 0 && valid == n - i - 1 && valid < more) {
-            for (int k = 0; k < n - i; ++k)  // the rest of it comes with the next call
-                state->state_data[k] = s[i + k];
-            state->remainingChars = n - i;
-            break;
-        }
         const int cp = more >= 0 && valid == more ? codePoint(s + i, more) : -1;
         if (cp < 0) {
             out += QChar(ushort(kRawByteBase + s[i]));

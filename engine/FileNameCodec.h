@@ -13,8 +13,8 @@
 // bytes and QString for every layer (QFile::encodeName / decodeName).
 class FileNameCodec : public QTextCodec {
 public:
-    // Makes it the locale codec when the locale's own is UTF-8 or ASCII (any
-    // other codec decodes every byte already). Call once, on the main thread,
+    // Makes it the locale codec when the locale's own is UTF-8 (as Qt makes
+    // it for the C locale too). Call once, on the main thread,
     // after the application object exists and before any file is named.
     static void Install();
     // name with each kept byte shown as U+FFFD, for display only.

@@ -1,14 +1,22 @@
 // The recording list over the recorder-style fixture files, checked against
 // the fixture writer's manifest.
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
+#include <set>
+
+#include <sys/stat.h>
 
 #include "BrowserFixture.h"
+#include "Command.h"
 #include "TestData.h"
+#include "engine/DemuxChannel.h"
+#include "engine/FileNameCodec.h"
 
 namespace {
 
@@ -87,6 +95,57 @@ TEST_F(RecordingsTest, EveryFixtureIsListedAndPlayedAsItsManifestSays) {
         for (const QJsonValue& name : names)
             EXPECT_TRUE(paths.contains(recordingsDir() + "/" + name.toString()));
     }
+}
+
+// A folder named in Latin-1 ("caf\xe9") and a name with Latin-1 in its
+// recorder fields: both listed, shown decoded, and they open as the files
+// they are.
+TEST_F(RecordingsTest, NamesThatAreNotUtf8AreListedAndPlay) {
+    FileNameCodec::Install();
+    const QStringList sources =
+        QDir(recordingsDir())
+            .entryList({"*_NM_*_01_*.avi", "*_NM_*_02_*.avi"}, QDir::Files, QDir::Name);
+    ASSERT_GE(sources.size(), 2);
+    const std::string folder = dir.path() + "/caf\xe9";
+    const std::string second = sources[1].toStdString();
+    const std::set<std::string> onDisk = {
+        folder + "/" + sources[0].toStdString(),
+        folder + "/" + second.substr(0, second.size() - 4) + "_\xe9t\xe9.avi"};
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    auto made = onDisk.begin();
+    for (const QString& source : sources.mid(0, 2))
+        ASSERT_EQ(
+            testsupport::runCommand({"cp", (recordingsDir() + "/" + source).toStdString(), *made++})
+                .exitCode,
+            0);
+
+    list->loadFolder(root());
+    ASSERT_EQ(list->listedItems().size(), 2);
+    QSignalSpy spy(list.get(), &CustomSearchList::Signal_playAVI);
+    for (int row = 0; row < 2; ++row) {
+        const QString shown = column(CustomSearchList::PathColumn)[row];
+        EXPECT_TRUE(shown.startsWith(root() + QString::fromUtf8("/caf\xef\xbf\xbd/")))
+            << shown.toStdString();
+        EXPECT_FALSE(FileNameCodec::HasRawBytes(shown));
+        emit view()->doubleClicked(view()->model()->index(row, 0));
+    }
+    ASSERT_EQ(spy.count(), 2);
+    std::set<std::string> opened;
+    for (const QList<QVariant>& played : spy) {
+        for (const QString& path : played.at(0).value<QVector<QString>>()) {
+            if (path.isEmpty())
+                continue;
+            DemuxChannel channel(0);
+            EXPECT_TRUE(channel.Open(path, false)) << QFile::encodeName(path).toStdString();
+            EXPECT_GT(channel.Read(false), 0);
+            opened.insert(QFile::encodeName(path).toStdString());
+        }
+    }
+    EXPECT_EQ(opened, onDisk);
+
+    // The root is remembered as it is: a search walks it again.
+    list->findChild<QPushButton*>("pushButton_Search")->click();
+    EXPECT_EQ(list->listedItems().size(), 2);
 }
 
 }  // namespace

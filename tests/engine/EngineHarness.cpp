@@ -34,6 +34,7 @@
 #include <thread>
 
 #include "engine/Controller.h"
+#include "engine/FileNameCodec.h"
 #include "engine/FrameQueue.h"
 #include "engine/StreamMarker.h"
 
@@ -325,6 +326,7 @@ int main(int argc, char** argv) {
     QCoreApplication::setOrganizationName("BRAVELO");
     QCoreApplication::setApplicationName("Ordavex");
     QCoreApplication app(argc, argv);
+    FileNameCodec::Install();  // as the player does
     Options options;
     if (!Parse(app.arguments(), &options)) {
         std::fputs("usage: engine_harness [options] CHANNEL=PATH...\n", stderr);
