@@ -1,12 +1,14 @@
 #include "app/CustomSaveDialog.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "app/SettingsStore.h"
+#include "engine/DefaultFolders.h"
 #include "ui_CustomSaveDialog.h"
 
 namespace {
@@ -78,8 +80,7 @@ CustomSaveDialog::~CustomSaveDialog() {
 void CustomSaveDialog::init() {
     SettingsStore settings;
     const QString folder = FolderPath::normalised(settings.value(kSavePathKey).toString());
-    ui->lineEdit_dir->setText(
-        folder.isEmpty() ? FolderPath::standard(QStandardPaths::MoviesLocation) : folder);
+    ui->lineEdit_dir->setText(folder.isEmpty() ? DefaultFolders::Clips() : folder);
 
     bool ok = false;
     quint32 policy = settings.value(kPolicyKey, kDefaultPolicy).toUInt(&ok);
@@ -130,6 +131,10 @@ bool CustomSaveDialog::warnOnFolder(const QString& folder) {
 
 void CustomSaveDialog::onOK() {
     const QString folder = ui->lineEdit_dir->text();
+    // A fresh account has no Movies folder yet: the default one is made when
+    // it is used. A folder the user chose is never created behind their back.
+    if (FolderPath::normalised(folder) == DefaultFolders::Clips())
+        QDir().mkpath(folder);
     if (warnOnFolder(folder))
         return;
     const quint32 channels = channelMask();

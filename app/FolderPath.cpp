@@ -1,6 +1,5 @@
 #include "app/FolderPath.h"
 
-#include <QDir>
 #include <QFileDialog>
 
 namespace FolderPath {
@@ -12,14 +11,6 @@ QString normalised(const QString& path) {
     while (end > 0 && path.at(end - 1) == QLatin1Char('/'))
         --end;
     return path.left(end) + QLatin1Char('/');
-}
-
-QString firstOrHome(const QStringList& locations) {
-    return normalised(locations.isEmpty() ? QDir::homePath() : locations.first());
-}
-
-QString standard(QStandardPaths::StandardLocation kind) {
-    return firstOrHome(QStandardPaths::standardLocations(kind));
 }
 
 QString askWithFileDialog(QWidget* parent, const QString& caption, const QString& start) {

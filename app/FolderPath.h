@@ -1,8 +1,6 @@
 #pragma once
 
-#include <QStandardPaths>
 #include <QString>
-#include <QStringList>
 #include <functional>
 
 class QWidget;
@@ -12,12 +10,6 @@ namespace FolderPath {
 
 // path with its trailing "/" characters replaced by one; empty stays empty.
 QString normalised(const QString& path);
-
-// The first of locations, or the home folder when the list is empty; normalised.
-QString firstOrHome(const QStringList& locations);
-
-// The first standard location of kind (or the home folder), normalised.
-QString standard(QStandardPaths::StandardLocation kind);
 
 // Asks for an existing folder, starting at start; empty when cancelled.
 // Windows hold one so that tests can answer in place of the file dialog.

@@ -7,6 +7,7 @@
 #include <array>
 
 #include "app/SettingsStore.h"
+#include "engine/DefaultFolders.h"
 #include "resources/OrdavexResources.h"
 #include "ui_SettingsWidget.h"
 
@@ -19,10 +20,6 @@ const char kMirrorKey[] = "/SettingsWidget/MirrorCh%1";
 const char kMapTypeKey[] = "/SettingsWidget/MapType";
 
 constexpr int kStoredMapTypeDefault = static_cast<int>(MapType::Google);
-
-QString defaultSnapshotFolder() {
-    return FolderPath::standard(QStandardPaths::PicturesLocation) + QStringLiteral("OrdavexSnap/");
-}
 
 // The map page treats every unknown service as OpenStreetMap; so does the window.
 MapType knownMapType(int value) {
@@ -46,7 +43,7 @@ SettingsWidget::SettingsWidget(QWidget* parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowCloseButtonHint |
                    Qt::WindowStaysOnTopHint);
     SetText();
-    snapshotFolder = defaultSnapshotFolder();
+    snapshotFolder = DefaultFolders::Snapshots();
 
     mapGroup->setExclusive(true);
     mapGroup->addButton(ui->radioButton_google, static_cast<int>(MapType::Google));
@@ -94,7 +91,7 @@ void SettingsWidget::Initialize() {
     SettingsStore settings;
     QString path = FolderPath::normalised(settings.value(kSnapshotPathKey).toString());
     if (path.isEmpty())
-        path = defaultSnapshotFolder();
+        path = DefaultFolders::Snapshots();
     const bool offset = settings.value(kMapOffsetKey, true).toBool();
     const bool playback = settings.value(kMapPlayBackKey, true).toBool();
     bool stored[kMirrorChannels];

@@ -1,11 +1,10 @@
 #include "engine/Controller.h"
 
-#include <QStandardPaths>
-#include <QStringList>
 #include <algorithm>
 #include <chrono>
 
 #include "engine/DataRecordSink.h"
+#include "engine/DefaultFolders.h"
 #include "engine/QueueLock.h"
 #include "engine/RecordingName.h"
 #include "engine/StreamMarker.h"
@@ -37,9 +36,7 @@ Controller::Controller(TimeSource* time)
     }
     qRegisterMetaType<PlayStatus>("PlayStatus");
     qRegisterMetaType<uchar*>("uchar*");
-    const QStringList pictures =
-        QStandardPaths::standardLocations(QStandardPaths::PicturesLocation);
-    snapshotFolder = (pictures.isEmpty() ? QString() : pictures.first()) + "/OrdavexSnap/";
+    snapshotFolder = DefaultFolders::Snapshots();
 }
 
 Controller::~Controller() {

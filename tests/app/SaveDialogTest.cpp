@@ -147,6 +147,32 @@ TEST_F(SaveDialogTest, OkStoresTheChoiceOrWarnsAndStoresNothing) {
     }
 }
 
+// A fresh account: the Movies folder does not exist until the first clip
+// goes there; a missing folder the user chose is never made.
+TEST_F(SaveDialogTest, DefaultFolderIsMadeWhenUsedAChosenOneNever) {
+    const QString movies = QStandardPaths::standardLocations(QStandardPaths::MoviesLocation)[0];
+    QDir(movies).removeRecursively();
+    {
+        Dialog d(names(), 0);
+        QSignalSpy accepted(&d, &QDialog::accepted);
+        MessageBoxAnswer answer(QMessageBox::Ok);
+        d.click(QDialogButtonBox::Ok);
+        EXPECT_EQ(answer.seen, QStringList());
+        EXPECT_EQ(accepted.size(), 1);
+        EXPECT_TRUE(QFileInfo(movies).isDir());
+        EXPECT_EQ(stored("/CustomSaveDialog/SavePath").toString(), movies + "/");
+    }
+    QDir(movies).removeRecursively();
+    SetUp();
+    QSettings().setValue("/CustomSaveDialog/SavePath", folder + "/chosen/");
+    Dialog d(names(), 0);
+    MessageBoxAnswer answer(QMessageBox::Ok);
+    d.click(QDialogButtonBox::Ok);
+    EXPECT_EQ(answer.seen, QStringList{"Path error|The current file directory does not exist!"});
+    EXPECT_FALSE(QFileInfo::exists(folder + "/chosen"));
+    EXPECT_FALSE(QFileInfo::exists(movies));
+}
+
 TEST_F(SaveDialogTest, CancelEscapeAndCloseStoreAndEmitNothing) {
     for (int way = 0; way < 3; ++way) {
         QSettings().setValue("/CustomSaveDialog/SavePath", "/kept/");

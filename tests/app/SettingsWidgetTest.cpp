@@ -10,8 +10,9 @@
 #include <QToolButton>
 
 #include "AppTest.h"
-#include "app/FolderPath.h"
 #include "app/SettingsWidget.h"
+#include "engine/Controller.h"
+#include "engine/DefaultFolders.h"
 
 namespace {
 
@@ -148,8 +149,17 @@ TEST_F(SettingsWidgetTest, NewMapServiceAsksOnceAndRestartsOnlyOnYes) {
     }
 }
 
-TEST(FolderPathTest, HomeFolderWhenThePlatformListsNoStandardLocation) {
-    EXPECT_EQ(FolderPath::firstOrHome({}), QDir::homePath() + "/");
+TEST(DefaultFoldersTest, HomeFolderWhenThePlatformListsNoStandardLocation) {
+    EXPECT_EQ(DefaultFolders::FirstOrHome({}), QDir::homePath() + "/");
+    EXPECT_EQ(DefaultFolders::FirstOrHome({"/u/Movies//", "/v"}), "/u/Movies/");
+    EXPECT_EQ(DefaultFolders::FirstOrHome({"/"}), "/");
+}
+
+// With nothing stored, the engine saves snapshots where the window says.
+TEST_F(SettingsWidgetTest, EngineAndWindowStartWithTheSameSnapshotFolder) {
+    Window window;
+    EXPECT_EQ(window.folder(), defaultFolder());
+    EXPECT_EQ(Controller::GetInstance()->snapshotFolder, window.folder());
 }
 
 }  // namespace
