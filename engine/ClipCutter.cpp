@@ -98,6 +98,8 @@ struct ClipCutter::Clip {
     const AVStream* videoSource = nullptr;
     const AVStream* audioSource = nullptr;
     QString workPath;
+    QString sourcePath;
+    qint64 sourceBytes = 0;  // the source's size when the cut began
     qint64 beginMs = 0;
     qint64 frameMs = 0;
     qint64 videoEndMs = -1;  // where the last written video frame ends
@@ -199,6 +201,8 @@ bool ClipCutter::StartClip(int ch, const QString& source, const QString& workPat
     }
     clip->beginMs = beginMs;
     clip->frameMs = FrameMs(clip->videoSource);
+    clip->sourcePath = source;
+    clip->sourceBytes = QFileInfo(source).size();
     clips[size_t(ch)] = std::move(clip);
     return true;
 }
@@ -222,6 +226,9 @@ bool ClipCutter::CopyOne(Clip& clip) {
         // holds what there was, and its name says how long that is.
         if (!clip.opened) {
             Fail(clip, QStringLiteral("no video in the range"));
+        } else if (QFileInfo(clip.sourcePath).size() < clip.sourceBytes) {
+            // Cut short while it was read: what was read last may be torn.
+            Fail(clip, QStringLiteral("the source shrank during the cut"));
         } else {
             if (result != AVERROR_EOF)
                 qDebug() << "Cut: channel" << clip.channel + 1 << "source unreadable from here,"

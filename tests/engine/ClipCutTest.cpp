@@ -1,6 +1,7 @@
 // Clips against ffmpeg: per stream a run of the source's packets, labels as the source's.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/stat.h>
 
 #include <thread>
 
@@ -14,6 +15,7 @@
 #include "TempDir.h"
 #include "TestData.h"
 #include "engine/ClipCutter.h"
+#include "engine/FileNameCodec.h"
 #include "engine/RecordingName.h"
 
 using namespace testsupport;
@@ -22,7 +24,9 @@ namespace {
 const auto Q = [](const std::string& s) { return QString::fromStdString(s); };
 const auto Shell = [](const std::string& line) { return Q(runCommand({"sh", "-c", line}).out); };
 const auto Errors = [](const QString& clip) {
-    return Shell(ffmpegPath() + " -v error -i '" + clip.toStdString() + "' -f null - 2>&1");
+    return Q(runCommand({"sh", "-c", "\"$0\" -v error -i \"$1\" -f null - 2>&1", ffmpegPath(),
+                         QFile::encodeName(clip).toStdString()})
+                 .out);
 };
 // Per stream: "duration,size,md5" lines and their times in ms.
 using Packets = std::map<int, std::pair<QStringList, std::vector<double>>>;
@@ -123,7 +127,7 @@ TEST(ClipCutTest, DemuxCutsAndPlaysOn) {
         {"second refused", "Policy=2", "500:cut:0:3000:0:4000", 1, 0, "SU E", "083000"},
         {"backward", "Policy=2", "1500:cut:2000:6000 --reverse", 1, 0, "SU", "083002"},
         {"own folder", "Policy=6", "500:cut:2000:6000", 1, 1, "E", "083002"},
-        {"disk full", "Policy=6", "500:cut:2000:6000", 0, -1, "E", ""},
+        {"disk full", "Policy=6", "500:cut:2000:6000", 0, 0, "E", ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -211,22 +215,36 @@ private:
 };
 
 QString Md5(const QString& file) {
-    return Shell("md5sum < '" + file.toStdString() + "'");
+    return Q(runCommand({"md5sum", QFile::encodeName(file).toStdString()}).out.substr(0, 32));
 }
 // Every file under folder, recursively, hidden ones too.
 std::string FilesUnder(const std::string& folder) {
-    return Shell("cd '" + folder + "' && find . -type f | sort").toStdString();
+    return runCommand({"sh", "-c", "cd \"$0\" && find . -type f | sort", folder}).out;
 }
 // Video length of a file in ms, from ffprobe's packet count.
 qint64 VideoMs(const QString& file) {
     const QStringList f = Shell(ffprobePath() +
                                 " -v error -count_packets -select_streams v:0 -of csv=p=0"
                                 " -show_entries stream=time_base,nb_read_packets '" +
-                                file.toStdString() + "'")
+                                QFile::encodeName(file).toStdString() + "'")
                               .trimmed()
                               .split(',');
     return f.value(1).toLongLong() * 1000 * f.value(0).section('/', 0, 0).toLongLong() /
            f.value(0).section('/', 1).toLongLong();
+}
+// Video chunks ("00dc") that the file holds whole, walking its "movi" list.
+qint64 WholeVideoFrames(const QString& file) {
+    const char* walk =
+        "import struct,sys\n"
+        "d=open(sys.argv[1],'rb').read(); i=d.find(b'movi')+4; n=0\n"
+        "while i+8<=len(d):\n"
+        "    size=struct.unpack('<I',d[i+4:i+8])[0]\n"
+        "    if d[i:i+4]==b'LIST': i+=12; continue\n"
+        "    if i+8+size>len(d): break\n"
+        "    n+=d[i:i+4]==b'00dc'; i+=8+size+(size&1)\n"
+        "print(n)\n";
+    return std::stoll(
+        runCommand({"python3", "-c", walk, QFile::encodeName(file).toStdString()}).out);
 }
 ClipCutter::Outcome CutAll(ClipCutter& cutter, const QString& source, const QString& folder,
                            qint64 beginMs, qint64 endMs) {
@@ -313,10 +331,69 @@ TEST(ClipCutFaultTest, NameStatesTheRealLength) {
         ASSERT_TRUE(clip.ok) << log.Text();
         EXPECT_TRUE(log.Has("cut SU"));
         const qint64 length = clip.path.section('/', -1).section('_', 2, 2).toLongLong();
-        EXPECT_EQ(length, row.shorter ? VideoMs(clip.path) : row.endMs - row.beginMs);
-        EXPECT_LT(length, row.endMs - row.beginMs + (row.shorter ? 0 : 1));
+        // Begins are at key frames: the clip holds the source's whole frames.
+        const qint64 whole = WholeVideoFrames(row.source) * 40;  // 25 fps
+        EXPECT_EQ(length, row.shorter ? whole - row.beginMs : row.endMs - row.beginMs);
+        if (row.shorter) {
+            EXPECT_EQ(VideoMs(clip.path), whole - row.beginMs);
+        }
         EXPECT_EQ(clip.path.section('_', 3, 3).toLongLong(), QFile(clip.path).size());
         EXPECT_EQ(Errors(clip.path), "");
         EXPECT_EQ(Md5(row.source), sum);
+    }
+}
+
+// Faults from outside while clips are written: each clip is either whole
+// under its final name (real length and size) and a success, or a failure
+// that left nothing; sources the cut only reads keep their bytes.
+TEST(ClipCutFaultTest, EveryFaultEndsWholeOrWithNothing) {
+    FileNameCodec::Install();
+    enum Fault { FullDisk, SourceTruncated, LatinOneNames };
+    for (const Fault fault : {FullDisk, SourceTruncated, LatinOneNames}) {
+        SCOPED_TRACE(int(fault));
+        TempDir dir, out;
+        QString source = Make(dir.path(), "single --duration-ms 8000");
+        std::string folder = out.path();
+        if (fault == FullDisk && mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") != 0) {
+            std::cout << "skipped: this machine does not let the test mount a small tmpfs\n";
+            continue;
+        }
+        if (fault == LatinOneNames) {
+            folder += "/d\xe9p\xf4t";
+            const std::string from = dir.path() + "/caf\xe9";
+            ASSERT_TRUE(mkdir(folder.c_str(), 0755) == 0 && mkdir(from.c_str(), 0755) == 0);
+            const std::string name = QFileInfo(source).fileName().chopped(4).toStdString();
+            const std::string moved = from + "/" + name + "_\xe9t\xe9.avi";
+            ASSERT_EQ(rename(QFile::encodeName(source).constData(), moved.c_str()), 0);
+            source = QFile::decodeName(moved.c_str());
+        }
+        const QString sum = Md5(source);
+        Log log;
+        ClipCutter cutter;
+        ASSERT_EQ(
+            cutter.Start({0, 7000, QFile::decodeName(folder.c_str()), 2, 0}, {source}, {true}), 1);
+        cutter.Step();
+        if (fault == SourceTruncated)
+            std::thread([&] { QFile(source).resize(QFile(source).size() / 3); }).join();
+        while (cutter.Step()) {
+        }
+        const ClipCutter::Outcome clip = cutter.Outcomes().at(0);
+        const std::string made = FilesUnder(folder);
+        if (clip.ok) {
+            const std::string name = QFile::encodeName(clip.path).toStdString();
+            EXPECT_EQ(made, "./" + name.substr(folder.size() + 1) + "\n");
+            EXPECT_TRUE(log.Has("cut SU"));
+            EXPECT_EQ(clip.path.section('_', 3, 3).toLongLong(), QFile(clip.path).size());
+            const qint64 length = clip.path.section('/', -1).section('_', 2, 2).toLongLong();
+            EXPECT_TRUE(length == 7000 || length == VideoMs(clip.path)) << length;
+            EXPECT_EQ(Errors(clip.path), "");
+        } else {
+            EXPECT_EQ(made, "");
+            EXPECT_TRUE(log.Has("Cut Error") && !log.Has("cut SU")) << log.Text();
+        }
+        EXPECT_TRUE(fault == SourceTruncated || Md5(source) == sum);
+        EXPECT_EQ(clip.ok, fault == LatinOneNames) << log.Text();
+        if (fault == FullDisk)
+            umount(folder.c_str());
     }
 }
