@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QCursor>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -44,24 +43,17 @@ QList<QStandardItem*> rowFor(const ItemData& item) {
             cell(FileNameCodec::Displayed(item.filePath))};
 }
 
-// A root whose name is not UTF-8 is stored as its bytes, which the store
-// keeps as they are; any other as text.
+// The store keeps a name that is not UTF-8 as it is (escaped).
 QString storedRoot() {
     QSettings settings;
     settings.setIniCodec("utf-8");
-    const QVariant root = settings.value(kRootDirKey);
-    if (root.type() == QVariant::ByteArray)
-        return QFile::decodeName(root.toByteArray());
-    return root.toString();
+    return settings.value(kRootDirKey).toString();
 }
 
 void storeRoot(const QString& root) {
     QSettings settings;
     settings.setIniCodec("utf-8");
-    if (FileNameCodec::HasRawBytes(root))
-        settings.setValue(kRootDirKey, QFile::encodeName(root));
-    else
-        settings.setValue(kRootDirKey, root);
+    settings.setValue(kRootDirKey, root);
 }
 
 }  // namespace

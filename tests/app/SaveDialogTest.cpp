@@ -8,9 +8,13 @@
 #include <QStandardPaths>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include "AppTest.h"
 #include "TempDir.h"
 #include "app/CustomSaveDialog.h"
+#include "engine/ClipCutter.h"
+#include "engine/FileNameCodec.h"
 
 namespace {
 
@@ -171,6 +175,20 @@ TEST_F(SaveDialogTest, DefaultFolderIsMadeWhenUsedAChosenOneNever) {
     EXPECT_EQ(answer.seen, QStringList{"Path error|The current file directory does not exist!"});
     EXPECT_FALSE(QFileInfo::exists(folder + "/chosen"));
     EXPECT_FALSE(QFileInfo::exists(movies));
+}
+
+// A folder named in Latin-1 ("caf\xe9") reaches the cutter as it is.
+TEST_F(SaveDialogTest, LatinOneFolderReachesTheCutterAsItIs) {
+    FileNameCodec::Install();
+    const std::string bytes = dir.path() + "/caf\xe9";
+    ASSERT_EQ(mkdir(bytes.c_str(), 0755), 0);
+    Dialog d(names(), 0);
+    d.choose(QFile::decodeName(bytes.c_str()));
+    MessageBoxAnswer answer(QMessageBox::Ok);
+    d.click(QDialogButtonBox::Ok);
+    EXPECT_EQ(answer.seen, QStringList());
+    EXPECT_EQ(QFile::encodeName(ClipCutter::FromSettings(0, 1).savePath).toStdString(),
+              bytes + "/");
 }
 
 TEST_F(SaveDialogTest, CancelEscapeAndCloseStoreAndEmitNothing) {

@@ -13,6 +13,7 @@
 #include "app/SettingsWidget.h"
 #include "engine/Controller.h"
 #include "engine/DefaultFolders.h"
+#include "engine/FileNameCodec.h"
 
 namespace {
 
@@ -153,6 +154,20 @@ TEST(DefaultFoldersTest, HomeFolderWhenThePlatformListsNoStandardLocation) {
     EXPECT_EQ(DefaultFolders::FirstOrHome({}), QDir::homePath() + "/");
     EXPECT_EQ(DefaultFolders::FirstOrHome({"/u/Movies//", "/v"}), "/u/Movies/");
     EXPECT_EQ(DefaultFolders::FirstOrHome({"/"}), "/");
+}
+
+// A folder named in Latin-1 ("caf\xe9") is stored and read back as it is.
+TEST_F(SettingsWidgetTest, LatinOneSnapshotFolderComesBackAsItIs) {
+    FileNameCodec::Install();
+    const QString latin = QFile::decodeName("/caf\xe9/");
+    {
+        Window w;
+        w.setFolderChooser([&](QWidget*, const QString&, const QString&) { return latin; });
+        w.click("toolButton_snapshot");
+        w.click("pushButton_OK");
+    }
+    Window again;
+    EXPECT_EQ(QFile::encodeName(again.folder()), QByteArray("/caf\xe9/"));
 }
 
 // With nothing stored, the engine saves snapshots where the window says.

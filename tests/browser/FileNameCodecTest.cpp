@@ -3,7 +3,6 @@
 
 #include <QFile>
 #include <QRandomGenerator>
-
 #include "engine/FileNameCodec.h"
 
 namespace {
