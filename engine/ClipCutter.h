@@ -36,7 +36,7 @@ public:
     struct Outcome {
         int channel = 0;  // 0-based
         bool ok = false;
-        QString path;  // where the file is (empty when none was made)
+        QString path;  // the clip under its final name; empty when none is kept
     };
 
     // Reads the three settings keys.
