@@ -35,11 +35,12 @@ QStandardItem* cell(const QString& text) {
 
 QList<QStandardItem*> rowFor(const ItemData& item) {
     const bool valid = item.startTime.isValid();
+    // The path is shown decoded; the item keeps its own bytes for playback.
     return {cell(valid ? item.startTime.date().toString(Qt::ISODate) : QString()),
             cell(valid ? item.startTime.time().toString(Qt::ISODate) : QString()),
-            cell(item.duration.toString(Qt::ISODate)), cell(QString::number(item.channel)),
+            cell(item.duration.toString(Qt::ISODate)),
+            cell(QString::number(item.channel)),
             cell(QString::number(item.recType)),
-            // Shown decoded; the walk keeps the path's own bytes for playback.
             cell(FileNameCodec::Displayed(item.filePath))};
 }
 
