@@ -52,7 +52,7 @@ private:
     const int channel;
 
     // Release thread only.
-    SlotBuffer frame;  // the pending frame's pixels, taken from the ring
+    SlotBuffer frame;     // the pending frame's pixels, taken from the ring
     qint64 pending = -1;  // timestamp of the frame in `frame`; -1 none
     int width = 0;
     int height = 0;

@@ -305,9 +305,10 @@ void Versus(const QString& file, const QString& ffmpeg, int channels, int rounds
     }
     std::sort(ratios.begin(), ratios.end());
     std::sort(cpuRatios.begin(), cpuRatios.end());
-    std::printf("| unpaced, %d channels, median of %d | %.0f %% of ffmpeg's rate; %.0f %% of its "
-                "CPU efficiency |\n",
-                channels, rounds, ratios[ratios.size() / 2], cpuRatios[cpuRatios.size() / 2]);
+    std::printf(
+        "| unpaced, %d channels, median of %d | %.0f %% of ffmpeg's rate; %.0f %% of its "
+        "CPU efficiency |\n",
+        channels, rounds, ratios[ratios.size() / 2], cpuRatios[cpuRatios.size() / 2]);
 }
 
 void Loop(const QString& file, int channels, int seconds) {

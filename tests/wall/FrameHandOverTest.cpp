@@ -139,7 +139,8 @@ TEST_F(FrameHandOver, SnapshotUsesTheTakenBlock) {
     const QStringList copied = QDir(dir.path() + "/copied").entryList(QDir::Files);
     ASSERT_EQ(taken.size(), 1);
     ASSERT_EQ(copied.size(), 1);
-    EXPECT_EQ(QImage(dir.path() + "/taken/" + taken[0]), QImage(dir.path() + "/copied/" + copied[0]));
+    EXPECT_EQ(QImage(dir.path() + "/taken/" + taken[0]),
+              QImage(dir.path() + "/copied/" + copied[0]));
 }
 
 }  // namespace
