@@ -2,6 +2,10 @@
 
 #include <QDebug>
 #include <algorithm>
+#include <mutex>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "codec/ACH264Decoder.h"
 #include "engine/Controller.h"
@@ -18,6 +22,22 @@ constexpr qint64 kUntilWokenMs = 3600 * 1000;
 constexpr qint64 kHeldFrames = 64;
 // Packets whose pictures the decoder may still hold back.
 constexpr size_t kMaxWaiting = 32;
+
+// Every picture is a block of a few MB, allocated here and freed by the
+// receiver hundreds of times a second. With glibc's sliding thresholds the
+// freed pages go back to the system and each new picture faults them in
+// again; fixed ones keep them in the heap for the next picture.
+void KeepPictureMemory() {
+#ifdef __GLIBC__
+    static std::once_flag once;
+    std::call_once(once, [] {
+        constexpr int kMmapAboveBytes = 32 * 1024 * 1024;  // glibc's largest
+        constexpr int kTrimAboveBytes = 256 * 1024 * 1024;
+        mallopt(M_MMAP_THRESHOLD, kMmapAboveBytes);
+        mallopt(M_TRIM_THRESHOLD, kTrimAboveBytes);
+    });
+#endif
+}
 }  // namespace
 
 DecodeCtrl::DecodeCtrl(Controller* controller, int channel, TimeSource* time)
@@ -25,7 +45,9 @@ DecodeCtrl::DecodeCtrl(Controller* controller, int channel, TimeSource* time)
       controller(controller),
       packetQueue(&controller->packetQueues[size_t(channel)]),
       frameQueue(&controller->frameQueues[size_t(channel)]),
-      channel(channel) {}
+      channel(channel) {
+    KeepPictureMemory();
+}
 
 DecodeCtrl::~DecodeCtrl() {
     Wait();
