@@ -16,10 +16,14 @@
 //   unpaced, forwards or backwards.
 // engine_pipeline_bench --speed CHANNELS INDEX FILE.avi: the speed reached
 //   beside the nominal one (index 8 is 16X).
+// engine_pipeline_bench --idle FILE.avi: CPU and wake-ups of an idle and of a
+//   paused engine.
 #include <sys/resource.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTimer>
 #include <algorithm>
@@ -164,23 +168,43 @@ void SpeedError(const QString& file, int speedIndex, double nominal) {
                 SpeedReached(file, 4, speedIndex) / nominal);
 }
 
+// Context switches of every thread of the process so far: its wake-ups.
+long Switches() {
+    long total = 0;
+    for (const QString& task :
+         QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile status("/proc/self/task/" + task + "/status");
+        if (!status.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.contains("ctxt_switches:")) {
+                total += line.split(':').last().trimmed().toLong();
+            }
+        }
+    }
+    return total;
+}
+
 void IdleCpu(const QString& file) {
     Engine engine;
-    double cpu = ProcessCpuMs();
-    QElapsedTimer t;
-    t.start();
-    Sleep(5000);
-    std::printf("| idle engine, no recording | %.2f %% of a core |\n",
-                (ProcessCpuMs() - cpu) * 100.0 / double(t.elapsed()));
+    const auto measure = [](const char* name) {
+        const double cpu = ProcessCpuMs();
+        const long switches = Switches();
+        QElapsedTimer t;
+        t.start();
+        Sleep(5000);
+        const double ms = double(t.elapsed());
+        std::printf("| %s | %.2f %% of a core; %.0f wake-ups/s |\n", name,
+                    (ProcessCpuMs() - cpu) * 100.0 / ms,
+                    double(Switches() - switches) * 1000.0 / ms);
+    };
+    measure("idle engine, no recording");
     engine.Play(file, 12);
     Sleep(500);
     engine.controller.On_Pause();
     Sleep(1000);  // queues fill up, then everything waits
-    cpu = ProcessCpuMs();
-    t.restart();
-    Sleep(5000);
-    std::printf("| paused engine, 12 channels, full queues | %.2f %% of a core |\n",
-                (ProcessCpuMs() - cpu) * 100.0 / double(t.elapsed()));
+    measure("paused engine, 12 channels, full queues");
 }
 
 double Percentile(std::vector<qint64> v, double p) {
@@ -363,6 +387,10 @@ int main(int argc, char** argv) {
     }
     if (argc > 2 && std::strcmp(argv[1], "--rss") == 0) {
         PeakRss(QString::fromLocal8Bit(argv[2]), argc > 3);
+        return 0;
+    }
+    if (argc > 2 && std::strcmp(argv[1], "--idle") == 0) {
+        IdleCpu(QString::fromLocal8Bit(argv[2]));
         return 0;
     }
     if (argc > 4 && std::strcmp(argv[1], "--speed") == 0) {
