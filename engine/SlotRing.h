@@ -55,10 +55,9 @@ protected:
         return QueueInput::Accepted;
     }
 
-    // Moves block (n bytes of payload) into the next free slot instead of
-    // copying it, then lets fill set the other fields; the slot's former
-    // buffer is freed. Full when no slot is free (block stays with the
-    // caller).
+    // Moves *block into the next free slot instead of copying it (the
+    // slot's former buffer is freed), then lets fill set the other fields.
+    // Full when no slot is free; *block then stays with the caller.
     template <typename Fill>
     QueueInput PutBlock(SlotBuffer* block, Fill fill) {
         if (count >= Capacity) {
