@@ -5,11 +5,13 @@
 #include <QElapsedTimer>
 #include <QThread>
 #include <atomic>
+#include <thread>
 
 #include "ManualTimeSource.h"
 #include "engine/Controller.h"
 #include "engine/StreamMarker.h"
 #include "engine/Suspend.h"
+#include "engine/SystemTimeSource.h"
 
 namespace {
 
@@ -69,6 +71,35 @@ TEST_F(IdleWaitTest, ShutdownEndsBothAtOnce) {
     controller.decodeCtrls[0]->Wait();
     controller.videoCtrls[0]->Wait();
     EXPECT_LT(real.elapsed(), 1500);
+}
+
+// On the real clock: a wait that names its cause looks at its stop condition
+// when it begins and when woken, not every few milliseconds in between.
+TEST(SystemWaitTest, ATaggedWaitSleepsUntilWoken) {
+    SystemTimeSource* time = SystemTimeSource::Instance();
+    const int tag = 0;
+    std::atomic<int> looks{0};
+    std::atomic<bool> go{false};
+    std::atomic<bool> reached{true};
+    std::thread waiter([&] {
+        reached.store(time->WaitFor(
+            60000,
+            [&] {
+                ++looks;
+                return go.load();
+            },
+            &tag));
+    });
+    QThread::msleep(950);
+    const int idleLooks = looks.load();
+    go.store(true);
+    QElapsedTimer woken;
+    woken.start();
+    time->Wake(&tag);
+    waiter.join();
+    EXPECT_LE(idleLooks, 4);  // a look every 100 ms would be 9 or more
+    EXPECT_FALSE(reached.load());
+    EXPECT_LT(woken.elapsed(), 1500);
 }
 
 }  // namespace
