@@ -75,11 +75,17 @@ bool ACH264Decoder::open(const unsigned char* data, int size) {
 
 unsigned char* ACH264Decoder::DecodeBuffer(int, const unsigned char* data, int size, int* out,
                                            int w, int h, unsigned char* dst, int dstCapacity) {
-    if (!data || !dst || size <= 0 || !picture)
+    if (!dst || !Decode(data, size, w, h))
         return nullptr;
+    return TakePicture(out, dst, dstCapacity);
+}
+
+bool ACH264Decoder::Decode(const unsigned char* data, int size, int w, int h) {
+    if (!data || size <= 0 || !picture)
+        return false;
     if (w != width || h != height || !session.IsOpen()) {
         if (!open(data, size))
-            return nullptr;
+            return false;
     }
     width = w;
     height = h;
@@ -88,10 +94,18 @@ unsigned char* ACH264Decoder::DecodeBuffer(int, const unsigned char* data, int s
         av_frame_move_ref(picture, f);
         havePicture = true;
     });
-    return handOut(out, dst, dstCapacity);
+    return havePicture;
 }
 
-unsigned char* ACH264Decoder::handOut(int* out, unsigned char* dst, int dstCapacity) {
+int ACH264Decoder::ReadyWidth() const {
+    return havePicture ? picture->width : 0;
+}
+
+int ACH264Decoder::ReadyHeight() const {
+    return havePicture ? picture->height : 0;
+}
+
+unsigned char* ACH264Decoder::TakePicture(int* out, unsigned char* dst, int64_t dstCapacity) {
     if (!havePicture)
         return nullptr;
     havePicture = false;
@@ -111,11 +125,17 @@ unsigned char* ACH264Decoder::handOut(int* out, unsigned char* dst, int dstCapac
     return dst;
 }
 
-unsigned char* ACH264Decoder::Drain(int* out, unsigned char* dst, int dstCapacity) {
-    if (!dst || !picture || !session.DrainOne(picture))
-        return nullptr;
+bool ACH264Decoder::DrainOne() {
+    if (!picture || !session.DrainOne(picture))
+        return false;
     havePicture = true;
-    return handOut(out, dst, dstCapacity);
+    return true;
+}
+
+unsigned char* ACH264Decoder::Drain(int* out, unsigned char* dst, int dstCapacity) {
+    if (!dst || !DrainOne())
+        return nullptr;
+    return TakePicture(out, dst, dstCapacity);
 }
 
 void ACH264Decoder::Flush() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "codec/ACDecoder.h"
 #include "codec/CodecSession.h"
 #include "codec/I420Writer.h"
@@ -33,6 +35,18 @@ public:
     int pictureWidth() const override { return shownWidth; }
     int pictureHeight() const override { return shownHeight; }
 
+    // The same work in two steps, so a caller can size the buffer for the
+    // picture before it is written: Decode sends one packet (as DecodeBuffer)
+    // and DrainOne asks for a picture held back for the end of the stream;
+    // both are true when a picture is ready, whose size Ready* then give.
+    // TakePicture writes it into dst (as DecodeBuffer does) and returns dst,
+    // or null when none is ready or it does not fit.
+    bool Decode(const unsigned char* data, int size, int width, int height);
+    bool DrainOne();
+    int ReadyWidth() const;
+    int ReadyHeight() const;
+    unsigned char* TakePicture(int* out, unsigned char* dst, int64_t dstCapacity);
+
     // Kept for the interface's users; does nothing.
     void CodecInit();
 
@@ -43,7 +57,6 @@ public:
 
 private:
     bool open(const unsigned char* data, int size);
-    unsigned char* handOut(int* out, unsigned char* dst, int dstCapacity);
 
     // width and height: the size the codec was opened for; 0 x 0 forces an open.
     int shownWidth = 0;  // size of the last picture handed out

@@ -2,11 +2,12 @@
 
 #include <QDebug>
 #include <algorithm>
-#include <cstring>
-#include <new>
+#include <mutex>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "codec/ACH264Decoder.h"
-#include "codec/I420Layout.h"
 #include "engine/Controller.h"
 #include "engine/QueueLock.h"
 #include "engine/StreamMarker.h"
@@ -14,15 +15,29 @@
 #include "engine/TimeSource.h"
 
 namespace {
-// Longest sleep of a wait that a wake ends.
-constexpr qint64 kIdleMs = 100;
-// Room for any picture up to this size without knowing it in advance.
-constexpr int kDefaultWidth = 3840;
-constexpr int kDefaultHeight = 2160;
+// Waits end on their cause (a packet, room, a reset, exit), which every
+// change wakes; this only bounds a wait nobody wakes.
+constexpr qint64 kUntilWokenMs = 3600 * 1000;
 // Pictures a backward group may hold, counted in frames of the current size.
 constexpr qint64 kHeldFrames = 64;
 // Packets whose pictures the decoder may still hold back.
 constexpr size_t kMaxWaiting = 32;
+
+// Every picture is a block of a few MB, allocated here and freed by the
+// receiver hundreds of times a second. With glibc's sliding thresholds the
+// freed pages go back to the system and each new picture faults them in
+// again; fixed ones keep them in the heap for the next picture.
+void KeepPictureMemory() {
+#ifdef __GLIBC__
+    static std::once_flag once;
+    std::call_once(once, [] {
+        constexpr int kMmapAboveBytes = 32 * 1024 * 1024;  // glibc's largest
+        constexpr int kTrimAboveBytes = 256 * 1024 * 1024;
+        mallopt(M_MMAP_THRESHOLD, kMmapAboveBytes);
+        mallopt(M_TRIM_THRESHOLD, kTrimAboveBytes);
+    });
+#endif
+}
 }  // namespace
 
 DecodeCtrl::DecodeCtrl(Controller* controller, int channel, TimeSource* time)
@@ -30,7 +45,9 @@ DecodeCtrl::DecodeCtrl(Controller* controller, int channel, TimeSource* time)
       controller(controller),
       packetQueue(&controller->packetQueues[size_t(channel)]),
       frameQueue(&controller->frameQueues[size_t(channel)]),
-      channel(channel) {}
+      channel(channel) {
+    KeepPictureMemory();
+}
 
 DecodeCtrl::~DecodeCtrl() {
     Wait();
@@ -50,7 +67,7 @@ void DecodeCtrl::RunPass() {
     int size = 0;
     if (!Take(&info, &size)) {
         delay_ms(
-            kIdleMs,
+            kUntilWokenMs,
             [this] {
                 QueueLock<PacketQueue> lock(*packetQueue);
                 return packetQueue->Count() > 0 || packetQueue->IsReset();
@@ -117,7 +134,8 @@ void DecodeCtrl::OnMarker(qint64 marker) {
         openWidth = openHeight = 0;
     }
     lastDts = -1;
-    inputFrame(marker, nullptr, 0, 0);
+    SlotBuffer none;
+    inputFrame(marker, &none, 0, 0);
 }
 
 void DecodeCtrl::OnPacket(const PacketInfo& info, int size) {
@@ -139,20 +157,13 @@ void DecodeCtrl::OnPacket(const PacketInfo& info, int size) {
     lastDts = info.dts;
     openWidth = info.width;
     openHeight = info.height;
-    if (!EnsureFrameBuffer(info.width, info.height)) {
-        return;
-    }
     waitingDts.push_back(info.dts);
     if (waitingDts.size() > kMaxWaiting) {
         waitingDts.erase(backward ? std::max_element(waitingDts.begin(), waitingDts.end())
                                   : std::min_element(waitingDts.begin(), waitingDts.end()));
     }
-    int key = 0;
-    const unsigned char* picture =
-        decoder->DecodeBuffer(channel, packet.data(), size, &key, info.width, info.height,
-                              frame.get(), int(frameCapacity));
-    if (picture) {
-        HandOn(NextPictureDts(), picture, decoder->pictureWidth(), decoder->pictureHeight());
+    if (decoder->Decode(packet.data(), size, info.width, info.height)) {
+        EmitPicture();
     }
 }
 
@@ -164,54 +175,71 @@ void DecodeCtrl::StartGroup() {
 }
 
 void DecodeCtrl::Drain() {
-    if (!decoder || !frame) {
+    if (!decoder) {
         return;
     }
-    int key = 0;
-    while (const unsigned char* picture = decoder->Drain(&key, frame.get(), int(frameCapacity))) {
-        HandOn(NextPictureDts(), picture, decoder->pictureWidth(), decoder->pictureHeight());
+    while (decoder->DrainOne()) {
+        EmitPicture();
     }
     waitingDts.clear();
 }
 
-void DecodeCtrl::HandOn(qint64 dts, const unsigned char* pixels, int width, int height) {
+// The picture the decoder has ready goes into a block of exactly its size,
+// which is handed on from here without another copy.
+void DecodeCtrl::EmitPicture() {
+    const int width = decoder->ReadyWidth();
+    const int height = decoder->ReadyHeight();
+    const qint64 bytes = FrameQueue::FrameBytes(width, height);
+    SlotBuffer pixels;
+    if (bytes > FrameQueue::kMaxFrameBytes || !pixels.Reserve(bytes)) {
+        qDebug() << "width:" << width << " height:" << height << " " << double(bytes);
+        qDebug() << 1;
+        decoder->TakePicture(nullptr, nullptr, 0);  // drops it
+        NextPictureDts();
+        return;
+    }
+    int key = 0;
+    if (!decoder->TakePicture(&key, pixels.Data(), pixels.Capacity())) {
+        NextPictureDts();
+        return;
+    }
+    HandOn(NextPictureDts(), std::move(pixels), width, height);
+}
+
+void DecodeCtrl::HandOn(qint64 dts, SlotBuffer pixels, int width, int height) {
     if (dts < 0) {
         return;  // a picture no packet accounts for
     }
     if (backward) {
-        Hold(dts, pixels, width, height);
+        Hold(dts, std::move(pixels), width, height);
     } else {
-        inputFrame(dts, pixels, width, height);
+        inputFrame(dts, &pixels, width, height);
     }
 }
 
-void DecodeCtrl::Hold(qint64 dts, const unsigned char* pixels, int width, int height) {
-    const qint64 bytes = I420Layout::ForSize(width, height).size;
+void DecodeCtrl::Hold(qint64 dts, SlotBuffer pixels, int width, int height) {
+    const qint64 bytes = FrameQueue::FrameBytes(width, height);
     if (heldBytes + bytes > kHeldFrames * bytes) {
         qDebug() << "Decode" << channel << "group too long, dropped the picture at" << dts;
         return;
     }
-    HeldFrame copy;
-    copy.pixels.reset(new (std::nothrow) unsigned char[size_t(bytes)]);
-    if (!copy.pixels) {
-        qDebug() << "Decode" << channel << "no memory for the picture at" << dts;
-        return;
-    }
-    std::memcpy(copy.pixels.get(), pixels, size_t(bytes));
-    copy.width = width;
-    copy.height = height;
-    copy.dts = dts;
-    held.push_back(std::move(copy));
+    HeldFrame frame;
+    frame.pixels = std::move(pixels);
+    frame.width = width;
+    frame.height = height;
+    frame.dts = dts;
+    held.push_back(std::move(frame));
     heldBytes += bytes;
 }
 
 void DecodeCtrl::ReleaseHeld() {
     while (!held.empty()) {
-        const HeldFrame& newest = held.back();
-        if (!inputFrame(newest.dts, newest.pixels.get(), newest.width, newest.height)) {
+        HeldFrame& newest = held.back();
+        const qint64 bytes = FrameQueue::FrameBytes(newest.width, newest.height);
+        if (!inputFrame(newest.dts, &newest.pixels, newest.width, newest.height)) {
             break;  // reset or exit: the rest goes too
         }
-        heldBytes -= I420Layout::ForSize(newest.width, newest.height).size;
+        heldBytes -= bytes;
         held.pop_back();
     }
     DropHeld();
@@ -220,24 +248,6 @@ void DecodeCtrl::ReleaseHeld() {
 void DecodeCtrl::DropHeld() {
     held.clear();
     heldBytes = 0;
-}
-
-bool DecodeCtrl::EnsureFrameBuffer(int width, int height) {
-    const qint64 wanted =
-        std::max({I420Layout::ForSize(width, height).size,
-                  I420Layout::ForSize(kDefaultWidth, kDefaultHeight).size,
-                  I420Layout::ForSize(decoder->pictureWidth(), decoder->pictureHeight()).size});
-    if (wanted <= frameCapacity) {
-        return true;
-    }
-    if (wanted > FrameQueue::kMaxFrameBytes) {
-        qDebug() << "Decode" << channel << "frame of" << width << "x" << height << "too large";
-        return false;
-    }
-    // Not value-initialised: pages never written are never touched.
-    frame.reset(new (std::nothrow) unsigned char[size_t(wanted)]);
-    frameCapacity = frame ? wanted : 0;
-    return frame != nullptr;
 }
 
 qint64 DecodeCtrl::NextPictureDts() {
@@ -251,15 +261,19 @@ qint64 DecodeCtrl::NextPictureDts() {
     return dts;
 }
 
-bool DecodeCtrl::inputFrame(qint64 dts, const unsigned char* data, int width, int height) {
+bool DecodeCtrl::inputFrame(qint64 dts, SlotBuffer* pixels, int width, int height) {
     for (;;) {
         QueueInput result;
+        bool wasEmpty = false;
         {
             QueueLock<FrameQueue> lock(*frameQueue);
-            result = frameQueue->InputData(dts, data, width, height);
+            wasEmpty = frameQueue->Count() == 0;
+            result = frameQueue->InputFrame(dts, pixels, width, height);
         }
         if (result == QueueInput::Accepted) {
-            time->Wake(frameQueue);
+            if (wasEmpty) {
+                time->Wake(frameQueue);  // the release worker waits only on an empty ring
+            }
             return true;
         }
         if (result == QueueInput::Refused) {
@@ -270,10 +284,10 @@ bool DecodeCtrl::inputFrame(qint64 dts, const unsigned char* data, int width, in
             return false;
         }
         delay_ms(
-            kIdleMs,
+            kUntilWokenMs,
             [this, width, height] {
                 QueueLock<FrameQueue> lock(*frameQueue);
-                return frameQueue->HasRoom(width, height) || packetQueue->IsReset();
+                return frameQueue->HasRoomOrAsk(width, height) || packetQueue->IsReset();
             },
             frameQueue);
     }

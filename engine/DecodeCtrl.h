@@ -5,16 +5,19 @@
 #include <vector>
 
 #include "engine/PacketQueue.h"
+#include "engine/SlotBuffer.h"
 #include "engine/Worker.h"
 
-class ACDecoder;
+class ACH264Decoder;
 class Controller;
 class FrameQueue;
 
 // The video decode worker of one channel: packets from the channel's packet
 // queue are decoded into I420 pictures for its frame queue, markers pass in
 // order. Backwards it holds each group of pictures and hands it on newest
-// first once the group is complete.
+// first once the group is complete. Each picture is decoded into a block of
+// its own that travels by hand-over (ring, release worker, receiver) without
+// another copy.
 class DecodeCtrl : public Worker {
     Q_OBJECT
 public:
@@ -27,7 +30,7 @@ protected:
 
 private:
     struct HeldFrame {
-        std::unique_ptr<unsigned char[]> pixels;
+        SlotBuffer pixels;
         int width = 0;
         int height = 0;
         qint64 dts = 0;
@@ -40,13 +43,15 @@ private:
     void OnPacket(const PacketInfo& info, int size);
     void StartGroup();
     void Drain();
-    void HandOn(qint64 dts, const unsigned char* pixels, int width, int height);
-    void Hold(qint64 dts, const unsigned char* pixels, int width, int height);
+    void EmitPicture();
+    void HandOn(qint64 dts, SlotBuffer pixels, int width, int height);
+    void Hold(qint64 dts, SlotBuffer pixels, int width, int height);
     void ReleaseHeld();
     void DropHeld();
-    bool EnsureFrameBuffer(int width, int height);
     qint64 NextPictureDts();
-    bool inputFrame(qint64 dts, const unsigned char* data, int width, int height);
+    // Hands a frame (its pixels moved in, none for a marker) to the frame
+    // ring, waiting for room; false when it was dropped (reset, exit, refused).
+    bool inputFrame(qint64 dts, SlotBuffer* pixels, int width, int height);
 
     Controller* const controller;
     PacketQueue* const packetQueue;
@@ -54,10 +59,8 @@ private:
     const int channel;
 
     // Decode thread only.
-    std::unique_ptr<ACDecoder> decoder;
+    std::unique_ptr<ACH264Decoder> decoder;
     std::vector<unsigned char> packet;
-    std::unique_ptr<unsigned char[]> frame;
-    qint64 frameCapacity = 0;
     int openWidth = 0;  // packet size the decoder was last given; 0: none
     int openHeight = 0;
     bool backward = false;  // direction of the packets now flowing

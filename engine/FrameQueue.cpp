@@ -1,5 +1,7 @@
 #include "engine/FrameQueue.h"
 
+#include <utility>
+
 #include "codec/I420Layout.h"
 
 qint64 QueuedFrame::Bytes() const {
@@ -15,17 +17,54 @@ bool FrameQueue::HasRoom(int width, int height) const {
            (Count() == 0 || QueuedBytes() + FrameBytes(width, height) <= kMaxQueuedBytes);
 }
 
-QueueInput FrameQueue::InputData(qint64 dts, const unsigned char* data, int width, int height) {
-    if (width < 0 || height < 0) {
+bool FrameQueue::HasRoomOrAsk(int width, int height) {
+    const bool room = HasRoom(width, height);
+    roomWanted = roomWanted || !room;
+    return room;
+}
+
+bool FrameQueue::TakeRoomWanted() {
+    return std::exchange(roomWanted, false);
+}
+
+void FrameQueue::Fill(QueuedFrame& slot, qint64 dts, int width, int height) {
+    slot.width = width;
+    slot.height = height;
+    slot.dts = dts;
+}
+
+QueueInput FrameQueue::Admit(int width, int height) {
+    if (width < 0 || height < 0 || FrameBytes(width, height) > kMaxFrameBytes) {
         return QueueInput::Refused;
     }
-    if (!HasRoom(width, height)) {
-        return QueueInput::Full;
+    return HasRoomOrAsk(width, height) ? QueueInput::Accepted : QueueInput::Full;
+}
+
+QueueInput FrameQueue::InputData(qint64 dts, const unsigned char* data, int width, int height) {
+    const QueueInput admitted = Admit(width, height);
+    if (admitted != QueueInput::Accepted) {
+        return admitted;
     }
-    return Put(data, FrameBytes(width, height), kMaxFrameBytes, [&](QueuedFrame& slot) {
-        slot.width = width;
-        slot.height = height;
-        slot.dts = dts;
+    return Put(data, FrameBytes(width, height), kMaxFrameBytes,
+               [&](QueuedFrame& slot) { Fill(slot, dts, width, height); });
+}
+
+QueueInput FrameQueue::InputFrame(qint64 dts, SlotBuffer* pixels, int width, int height) {
+    if (pixels->Capacity() < FrameBytes(width, height)) {
+        return QueueInput::Refused;  // pixels announced that are not there
+    }
+    const QueueInput admitted = Admit(width, height);
+    if (admitted != QueueInput::Accepted) {
+        return admitted;
+    }
+    return PutBlock(pixels, [&](QueuedFrame& slot) { Fill(slot, dts, width, height); });
+}
+
+bool FrameQueue::OutputFrame(qint64* dts, SlotBuffer* pixels, int* width, int* height) {
+    return TakeBlock(pixels, [&](const QueuedFrame& slot) {
+        SetIf(dts, slot.dts);
+        SetIf(width, slot.width);
+        SetIf(height, slot.height);
     });
 }
 

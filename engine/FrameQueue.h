@@ -33,6 +33,11 @@ public:
     // Whether a frame of that size would be taken now (no reset pending
     // aside).
     bool HasRoom(int width, int height) const;
+    // HasRoom; when there is none, the next take tells (TakeRoomWanted) that
+    // the producer waits for room.
+    bool HasRoomOrAsk(int width, int height);
+    // Consumer: true once after a producer found no room since the last call.
+    bool TakeRoomWanted();
 
     // Bytes of one I420 frame as codec/I420Layout lays it out; 0 unless both
     // sides are at least 1.
@@ -43,10 +48,24 @@ public:
     // announced without data, or no memory; else Full when no slot or no
     // room within kMaxQueuedBytes is free.
     QueueInput InputData(qint64 dts, const unsigned char* data, int width, int height);
+    // Moves the frame's pixels (FrameBytes(width, height) bytes at the start of
+    // *pixels; none for a marker) into the ring instead of copying them; on
+    // Accepted *pixels is left empty, else it stays with the caller. Refused
+    // and Full as InputData.
+    QueueInput InputFrame(qint64 dts, SlotBuffer* pixels, int width, int height);
+    // Takes the oldest frame, moving its pixels into *pixels (empty for a
+    // marker). False when empty.
+    bool OutputFrame(qint64* dts, SlotBuffer* pixels, int* width, int* height);
     // Takes the oldest frame: its pixels into data (capacity bytes), the other
     // fields through the non-null pointers. False when empty, or when the
     // pixels do not fit data (the frame then stays).
     bool OutputData(qint64* dts, unsigned char* data, qint64 capacity, int* width, int* height);
     // The same into *data, grown to fit. False when empty or out of memory.
     bool OutputData(qint64* dts, std::vector<unsigned char>* data, int* width, int* height);
+
+private:
+    void Fill(QueuedFrame& slot, qint64 dts, int width, int height);
+    QueueInput Admit(int width, int height);
+
+    bool roomWanted = false;  // guarded by the lock
 };

@@ -1,7 +1,6 @@
 #include "engine/SlotBuffer.h"
 
 #include <cstring>
-#include <new>
 
 bool SlotBuffer::Reserve(qint64 n) {
     if (n < 0) {
@@ -10,11 +9,11 @@ bool SlotBuffer::Reserve(qint64 n) {
     if (n <= capacity) {
         return true;
     }
-    std::unique_ptr<unsigned char[]> grown(new (std::nothrow) unsigned char[size_t(n)]);
+    auto* grown = static_cast<unsigned char*>(std::malloc(size_t(n)));
     if (!grown) {
         return false;
     }
-    block = std::move(grown);
+    block.reset(grown);
     capacity = n;
     return true;
 }

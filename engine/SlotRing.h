@@ -4,10 +4,12 @@
 #include <array>
 #include <cstdint>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "engine/QueueInput.h"
 #include "engine/ResetLock.h"
+#include "engine/SlotBuffer.h"
 
 // The ring under the packet, frame and record queues: a fixed array of slots,
 // a count and two indices. A Slot has a SlotBuffer `buf` and Bytes(), the
@@ -46,6 +48,24 @@ protected:
             return stored;
         }
         allocatedBytes += slot.buf.Capacity() - before;
+        fill(slot);
+        queuedBytes += slot.Bytes();
+        writeIndex = Next(writeIndex);
+        ++count;
+        return QueueInput::Accepted;
+    }
+
+    // Moves *block into the next free slot instead of copying it (the
+    // slot's former buffer is freed), then lets fill set the other fields.
+    // Full when no slot is free; *block then stays with the caller.
+    template <typename Fill>
+    QueueInput PutBlock(SlotBuffer* block, Fill fill) {
+        if (count >= Capacity) {
+            return QueueInput::Full;
+        }
+        Slot& slot = entries[writeIndex];
+        allocatedBytes += block->Capacity() - slot.buf.Capacity();
+        slot.buf = std::move(*block);
         fill(slot);
         queuedBytes += slot.Bytes();
         writeIndex = Next(writeIndex);
@@ -95,6 +115,21 @@ protected:
             return false;
         }
         read(slot);
+        Consumed();
+        return true;
+    }
+
+    // Moves the oldest slot's buffer into *block (the slot keeps none) and
+    // hands the slot to read. False when empty.
+    template <typename Read>
+    bool TakeBlock(SlotBuffer* block, Read read) {
+        if (count < 1) {
+            return false;
+        }
+        Slot& slot = entries[readIndex];
+        read(slot);
+        allocatedBytes -= slot.buf.Capacity();
+        *block = std::move(slot.buf);
         Consumed();
         return true;
     }

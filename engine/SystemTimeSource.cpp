@@ -5,9 +5,10 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
+#include <climits>
 
 namespace {
-// A state change made without a wake is still seen within this time.
+// An untagged wait sees a state change made without a wake within this time.
 constexpr qint64 kMaxSliceMs = 100;
 constexpr qint64 kUsPerMs = 1000;
 }  // namespace
@@ -63,7 +64,8 @@ bool SystemTimeSource::WaitUntilUs(qint64 deadlineUs, const StopCondition& stop,
             break;
         }
         const qint64 leftMs = (leftUs + kUsPerMs - 1) / kUsPerMs;
-        timer.start(int(std::min(leftMs, kMaxSliceMs)));
+        // A tagged wait is woken by its cause; only untagged ones look again.
+        timer.start(int(tag ? std::min<qint64>(leftMs, INT_MAX) : std::min(leftMs, kMaxSliceMs)));
         waiter.dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     Unregister(waiter);

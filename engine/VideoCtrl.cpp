@@ -2,8 +2,6 @@
 
 #include <QDebug>
 #include <QMetaMethod>
-#include <cstdlib>
-#include <cstring>
 
 #include "engine/Controller.h"
 #include "engine/QueueLock.h"
@@ -12,8 +10,9 @@
 #include "engine/TimeSource.h"
 
 namespace {
-// Longest sleep of a wait that a wake ends.
-constexpr qint64 kIdleMs = 100;
+// Waits end on their cause (a frame, the clock, the receiver, a reset,
+// exit), which every change wakes; this only bounds a wait nobody wakes.
+constexpr qint64 kUntilWokenMs = 3600 * 1000;
 }  // namespace
 
 VideoCtrl::VideoCtrl(Controller* controller, int channel, TimeSource* time)
@@ -28,10 +27,13 @@ VideoCtrl::~VideoCtrl() {
 }
 
 void VideoCtrl::FrameConsumed() {
-    if (posted.fetch_sub(1) <= 1) {
+    const int before = posted.fetch_sub(1);
+    if (before <= 1) {
         posted.store(0);
     }
-    time->Wake(this);
+    if (before >= kMaxPosted) {
+        time->Wake(this);  // the worker waits only at the limit
+    }
 }
 
 void VideoCtrl::run() {
@@ -67,11 +69,13 @@ void VideoCtrl::RunPass() {
 void VideoCtrl::TakeNext() {
     bool reset = false;
     bool got = false;
+    bool roomWanted = false;
     qint64 dts = -1;
     {
         QueueLock<FrameQueue> lock(*frameQueue);
         reset = frameQueue->TakeReset();
-        got = frameQueue->OutputData(&dts, &frame, &width, &height);
+        got = frameQueue->OutputFrame(&dts, &frame, &width, &height);
+        roomWanted = got && frameQueue->TakeRoomWanted();
     }
     if (reset) {
         lastShown = -1;  // the pending frame is dropped with the reset
@@ -79,7 +83,7 @@ void VideoCtrl::TakeNext() {
     pending = got ? dts : -1;
     if (!got) {
         delay_ms(
-            kIdleMs,
+            kUntilWokenMs,
             [this] {
                 QueueLock<FrameQueue> lock(*frameQueue);
                 return frameQueue->Count() > 0 || frameQueue->IsReset();
@@ -87,7 +91,9 @@ void VideoCtrl::TakeNext() {
             frameQueue);
         return;
     }
-    time->Wake(frameQueue);  // room for the decode worker
+    if (roomWanted) {
+        time->Wake(frameQueue);  // the decode worker waits for room
+    }
     if (StreamMarker::IsMarker(dts)) {
         if (dts == StreamMarker::Open) {
             lastShown = -1;
@@ -107,7 +113,8 @@ bool VideoCtrl::Superseded() const {
 // The clock announces every release, so this sleeps until it moves.
 void VideoCtrl::WaitForClock() {
     delay_ms(
-        kIdleMs, [this] { return controller->clock.load() >= pending || frameQueue->IsReset(); },
+        kUntilWokenMs,
+        [this] { return controller->clock.load() >= pending || frameQueue->IsReset(); },
         &controller->clock);
 }
 
@@ -118,7 +125,8 @@ bool VideoCtrl::WaitForReceiver() {
         return true;
     }
     delay_ms(
-        kIdleMs, [this] { return posted.load() < kMaxPosted || frameQueue->IsReset(); }, this);
+        kUntilWokenMs, [this] { return posted.load() < kMaxPosted || frameQueue->IsReset(); },
+        this);
     return posted.load() < kMaxPosted;
 }
 
@@ -127,20 +135,11 @@ bool VideoCtrl::Receiving() const {
     return isSignalConnected(show);
 }
 
+// The frame's own block goes to the receiver, which frees it.
 void VideoCtrl::Show() {
-    if (!Receiving()) {
-        return;  // nobody would free the copy
-    }
-    const qint64 bytes = FrameQueue::FrameBytes(width, height);
-    auto* copy = static_cast<uchar*>(std::malloc(size_t(bytes > 0 ? bytes : 1)));
-    if (!copy) {
-        qDebug() << "width:" << width << " height:" << height << " " << double(bytes);
-        qDebug() << 1;
-        return;
-    }
-    if (bytes > 0) {
-        std::memcpy(copy, frame.data(), size_t(bytes));
+    if (!Receiving() || !frame.Data()) {
+        return;  // nobody would free it; or no pixels (the ring refuses that)
     }
     posted.fetch_add(1);
-    emit Signal_show(copy, width, height);
+    emit Signal_show(frame.Detach(), width, height);
 }

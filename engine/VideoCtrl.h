@@ -2,8 +2,8 @@
 
 #include <QtGlobal>
 #include <atomic>
-#include <vector>
 
+#include "engine/SlotBuffer.h"
 #include "engine/Worker.h"
 
 class Controller;
@@ -23,14 +23,15 @@ public:
     VideoCtrl(Controller* controller, int channel, TimeSource* time);
     ~VideoCtrl() override;
 
-    // Any thread: the receiver of Signal_show is done with one frame (call
-    // once per non-null frame, after freeing it).
+    // Any thread: the receiver of Signal_show has taken one frame (call
+    // once per non-null frame, once it has taken or freed it).
     void FrameConsumed();
 
 signals:
     // pYV12: a malloc'ed I420 frame (codec/I420Layout) that belongs to the
-    // receiver, which frees it with free() and then calls FrameConsumed();
-    // null with 0 x 0 empties the cell. Emitted in this worker's thread.
+    // receiver, which frees it with free() (at once or when it is done with
+    // it) and calls FrameConsumed(); null with 0 x 0 empties the cell.
+    // Emitted in this worker's thread.
     void Signal_show(uchar* pYV12, int width, int height);
 
 protected:
@@ -51,7 +52,7 @@ private:
     const int channel;
 
     // Release thread only.
-    std::vector<unsigned char> frame;
+    SlotBuffer frame;     // the pending frame's pixels, taken from the ring
     qint64 pending = -1;  // timestamp of the frame in `frame`; -1 none
     int width = 0;
     int height = 0;

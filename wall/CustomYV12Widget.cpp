@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QVBoxLayout>
+#include <cstring>
 
 #include "codec/I420Layout.h"
 #include "wall/Snapshot.h"
@@ -75,12 +76,23 @@ CustomYV12Widget::~CustomYV12Widget() {
 
 void CustomYV12Widget::ShowYV12(const unsigned char* data, int width, int height) {
     const bool sizeOk = width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide;
+    unsigned char* copy = nullptr;
+    if (data && sizeOk) {
+        const size_t bytes = size_t(I420Layout::ForSize(width, height).size);
+        copy = static_cast<unsigned char*>(std::malloc(bytes));
+        if (copy)
+            std::memcpy(copy, data, bytes);
+    }
+    TakeYV12(copy, width, height);
+}
+
+void CustomYV12Widget::TakeYV12(unsigned char* data, int width, int height) {
+    const bool sizeOk = width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide;
     if (!data || !sizeOk) {
-        frame.clear();
-        frame.shrink_to_fit();
+        std::free(data);
+        frame.reset();
     } else {
-        frame.resize(size_t(I420Layout::ForSize(width, height).size));
-        std::copy(data, data + frame.size(), frame.begin());
+        frame.reset(data);
         frameWidth = width;
         frameHeight = height;
     }
@@ -94,9 +106,9 @@ void CustomYV12Widget::SetMirror(bool on) {
 
 void CustomYV12Widget::Save(const QString& folder) {
     QDir().mkpath(folder);
-    if (frame.empty())
+    if (!frame)
         return;
-    Snapshot shot(frame.data(), frameWidth, frameHeight, folder);
+    Snapshot shot(frame.get(), frameWidth, frameHeight, folder);
     connect(&shot, &Snapshot::Signal_Image, this, &CustomYV12Widget::snapshotAnimation);
     shot.Start();
 }
@@ -188,7 +200,7 @@ void CustomYV12Widget::paintGL() {
     QPainter painter(this);
     painter.beginNativePainting();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    if (!closed && !frame.empty())
+    if (!closed && frame)
         drawFrame();
     painter.endNativePainting();
     if (!closed)
@@ -212,11 +224,10 @@ void CustomYV12Widget::drawFrame() {
     // drawing expects the default alignment back.
     const I420Layout layout = I420Layout::ForSize(frameWidth, frameHeight);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    uploadPlane(0, textures[0], frame.data(), layout.width, layout.height);
-    uploadPlane(1, textures[1], frame.data() + layout.uOffset, layout.chromaWidth,
-                layout.chromaHeight);
-    uploadPlane(2, textures[2], frame.data() + layout.vOffset, layout.chromaWidth,
-                layout.chromaHeight);
+    const unsigned char* pixels = frame.get();
+    uploadPlane(0, textures[0], pixels, layout.width, layout.height);
+    uploadPlane(1, textures[1], pixels + layout.uOffset, layout.chromaWidth, layout.chromaHeight);
+    uploadPlane(2, textures[2], pixels + layout.vOffset, layout.chromaWidth, layout.chromaHeight);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     program->setUniformValue(texY, 0);
     program->setUniformValue(texU, 1);

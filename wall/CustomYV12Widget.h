@@ -3,7 +3,8 @@
 #include <QMetaObject>
 #include <QOpenGLFunctions>
 #include <QOpenGLWidget>
-#include <vector>
+#include <cstdlib>
+#include <memory>
 
 class QMenu;
 class QOpenGLShaderProgram;
@@ -26,6 +27,11 @@ public:
     // null or the size is out of range. The caller keeps data. Repaints only
     // when visible.
     void ShowYV12(const unsigned char* data, int width, int height);
+    // The same without the copy: keeps data, a std::malloc'ed frame of
+    // width x height, as the picture and frees it with std::free when the
+    // next frame comes or the cell goes; data that is dropped (size out of
+    // range) is freed at once.
+    void TakeYV12(unsigned char* data, int width, int height);
     // Takes effect with the next paint.
     void SetMirror(bool on);
     // Writes the current frame as a BMP into folder (created with its
@@ -64,8 +70,12 @@ private:
     GLuint textures[3] = {};
     QMetaObject::Connection contextGone;
 
-    // Latest frame; empty when the cell has no picture.
-    std::vector<unsigned char> frame;
+    struct Free {
+        void operator()(unsigned char* p) const { std::free(p); }
+    };
+
+    // Latest frame (std::malloc'ed); null when the cell has no picture.
+    std::unique_ptr<unsigned char, Free> frame;
     int frameWidth = 0;
     int frameHeight = 0;
 

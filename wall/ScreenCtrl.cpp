@@ -125,8 +125,9 @@ void ScreenCtrl::turnPage(bool forward) {
 
 void ScreenCtrl::SetYUV(int channel, unsigned char* data, int width, int height) {
     if (channel >= 0 && channel < kCells)
-        screens[channel]->ShowYV12(data, width, height);
-    std::free(data);
+        screens[channel]->TakeYV12(data, width, height);
+    else
+        std::free(data);
 }
 
 void ScreenCtrl::SetMirror(int channel, bool on) {

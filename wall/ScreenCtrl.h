@@ -32,8 +32,9 @@ public:
     void Next();
     // Shows a frame of width x height in I420Layout on cell channel (0 to 11),
     // or empties the cell for a null data. Takes ownership of data, which must
-    // come from std::malloc: it is released with std::free after the cell has
-    // copied it, also when channel is out of range.
+    // come from std::malloc: the cell keeps it as its picture and releases it
+    // with std::free when the next one comes; a frame for a channel out of
+    // range is released at once.
     void SetYUV(int channel, unsigned char* data, int width, int height);
     // Mirrors cell channel left to right from its next paint on.
     void SetMirror(int channel, bool on);

@@ -8,10 +8,22 @@
 // engine_pipeline_bench FILE.avi [FFMPEG]
 // engine_pipeline_bench --latency CHANNELS FILE.avi [1X-only]
 // engine_pipeline_bench --first FILE.avi
+// engine_pipeline_bench --versus CHANNELS ROUNDS FILE.avi [FFMPEG]: engine and
+//   ffmpeg in turn, ROUNDS times, each round's figures and the median ratio.
+// engine_pipeline_bench --loop CHANNELS SECONDS FILE.avi: unpaced play again
+//   and again for a profiler.
+// engine_pipeline_bench --rss FILE.avi [reverse]: peak RSS of 12 channels
+//   unpaced, forwards or backwards.
+// engine_pipeline_bench --speed CHANNELS INDEX FILE.avi: the speed reached
+//   beside the nominal one (index 8 is 16X).
+// engine_pipeline_bench --idle FILE.avi: CPU and wake-ups of an idle and of a
+//   paused engine.
 #include <sys/resource.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTimer>
 #include <algorithm>
@@ -114,9 +126,10 @@ struct Engine {
     }
 };
 
-double EngineFps(const QString& file, int channels) {
+double EngineFps(const QString& file, int channels, bool reverse = false) {
     Engine engine;
     engine.controller.unpaced.store(true);
+    engine.controller.reverse.store(reverse);
     QElapsedTimer t;
     t.start();
     engine.Play(file, channels);
@@ -139,34 +152,59 @@ double FfmpegFps(const QString& ffmpeg, const QString& file, int channels, int f
     return channels * framesPerFile * 1000.0 / double(t.elapsed());
 }
 
-void SpeedError(const QString& file, int speedIndex, double nominal) {
+// Media time released per wall time, between the first and the last position.
+double SpeedReached(const QString& file, int channels, int speedIndex) {
     Engine engine;
     engine.controller.SpeedChange(speedIndex);
-    engine.Play(file, 4);
+    engine.Play(file, channels);
     engine.WaitForEnd(600000);
     const double media = double(engine.lastPosition - engine.firstPosition);
     const double wall = double(engine.lastAt - engine.firstAt);
+    return wall > 0 ? media / wall : 0.0;
+}
+
+void SpeedError(const QString& file, int speedIndex, double nominal) {
     std::printf("| paced %gX, 4 channels | speed ratio %.4f |\n", nominal,
-                wall > 0 ? media / wall / nominal : 0.0);
+                SpeedReached(file, 4, speedIndex) / nominal);
+}
+
+// Context switches of every thread of the process so far: its wake-ups.
+long Switches() {
+    long total = 0;
+    for (const QString& task :
+         QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile status("/proc/self/task/" + task + "/status");
+        if (!status.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.contains("ctxt_switches:")) {
+                total += line.split(':').last().trimmed().toLong();
+            }
+        }
+    }
+    return total;
 }
 
 void IdleCpu(const QString& file) {
     Engine engine;
-    double cpu = ProcessCpuMs();
-    QElapsedTimer t;
-    t.start();
-    Sleep(5000);
-    std::printf("| idle engine, no recording | %.2f %% of a core |\n",
-                (ProcessCpuMs() - cpu) * 100.0 / double(t.elapsed()));
+    const auto measure = [](const char* name) {
+        const double cpu = ProcessCpuMs();
+        const long switches = Switches();
+        QElapsedTimer t;
+        t.start();
+        Sleep(5000);
+        const double ms = double(t.elapsed());
+        std::printf("| %s | %.2f %% of a core; %.0f wake-ups/s |\n", name,
+                    (ProcessCpuMs() - cpu) * 100.0 / ms,
+                    double(Switches() - switches) * 1000.0 / ms);
+    };
+    measure("idle engine, no recording");
     engine.Play(file, 12);
     Sleep(500);
     engine.controller.On_Pause();
     Sleep(1000);  // queues fill up, then everything waits
-    cpu = ProcessCpuMs();
-    t.restart();
-    Sleep(5000);
-    std::printf("| paused engine, 12 channels, full queues | %.2f %% of a core |\n",
-                (ProcessCpuMs() - cpu) * 100.0 / double(t.elapsed()));
+    measure("paused engine, 12 channels, full queues");
 }
 
 double Percentile(std::vector<qint64> v, double p) {
@@ -251,6 +289,69 @@ void FirstFrame(const QString& file, int channels) {
                 sought < 0 ? -1.0 : double(sought - seekAt) / 1e3);
 }
 
+int FramesPerFile(const QString& ffmpeg, const QString& file) {
+    QProcess count;
+    count.start(ffmpeg, {"-nostdin", "-v", "error", "-i", file, "-map", "0:v", "-f", "null",
+                         "-progress", "-", "-"});
+    count.waitForFinished(-1);
+    const QString progress = QString::fromLatin1(count.readAllStandardOutput());
+    return progress.section("frame=", -1).section('\n', 0, 0).trimmed().toInt();
+}
+
+double ChildrenCpuMs() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
+// Wall-clock frame rates side by side, and the CPU time each spends per frame
+// (the figure a shared machine disturbs least).
+void Versus(const QString& file, const QString& ffmpeg, int channels, int rounds) {
+    const int framesPerFile = FramesPerFile(ffmpeg, file);
+    const double frames = double(channels) * framesPerFile;
+    std::vector<double> ratios;
+    std::vector<double> cpuRatios;
+    for (int round = 0; round < rounds; ++round) {
+        double cpu = ProcessCpuMs();
+        const double engine = EngineFps(file, channels);
+        const double engineCpu = (ProcessCpuMs() - cpu) / frames;
+        cpu = ChildrenCpuMs();
+        const double reference = FfmpegFps(ffmpeg, file, channels, framesPerFile);
+        const double ffmpegCpu = (ChildrenCpuMs() - cpu) / frames;
+        ratios.push_back(engine * 100.0 / reference);
+        cpuRatios.push_back(ffmpegCpu * 100.0 / engineCpu);
+        std::printf(
+            "| unpaced, %d channels, round %d | %.0f fps; ffmpeg x%d: %.0f fps; %.0f %%; CPU per "
+            "frame %.2f / %.2f ms, %.0f %% |\n",
+            channels, round + 1, engine, channels, reference, ratios.back(), engineCpu, ffmpegCpu,
+            cpuRatios.back());
+    }
+    std::sort(ratios.begin(), ratios.end());
+    std::sort(cpuRatios.begin(), cpuRatios.end());
+    std::printf(
+        "| unpaced, %d channels, median of %d | %.0f %% of ffmpeg's rate; %.0f %% of its "
+        "CPU efficiency |\n",
+        channels, rounds, ratios[ratios.size() / 2], cpuRatios[cpuRatios.size() / 2]);
+}
+
+void Loop(const QString& file, int channels, int seconds) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < seconds * 1000LL) {
+        std::printf("%.0f fps\n", EngineFps(file, channels));
+    }
+}
+
+void PeakRss(const QString& file, bool reverse) {
+    const double fps = EngineFps(file, Controller::kChannels, reverse);
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("| peak RSS, 12 channels %s | %ld KB (%.2f GiB); %.0f fps |\n",
+                reverse ? "backwards" : "forwards", usage.ru_maxrss,
+                double(usage.ru_maxrss) / 1024.0 / 1024.0, fps);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -272,18 +373,39 @@ int main(int argc, char** argv) {
         FirstFrame(QString::fromLocal8Bit(argv[2]), 12);
         return 0;
     }
+    if (argc > 4 && std::strcmp(argv[1], "--versus") == 0) {
+        Versus(QString::fromLocal8Bit(argv[4]),
+               argc > 5 ? QString::fromLocal8Bit(argv[5]) : QString("ffmpeg"),
+               std::clamp(std::atoi(argv[2]), 1, Controller::kChannels),
+               std::max(1, std::atoi(argv[3])));
+        return 0;
+    }
+    if (argc > 4 && std::strcmp(argv[1], "--loop") == 0) {
+        Loop(QString::fromLocal8Bit(argv[4]),
+             std::clamp(std::atoi(argv[2]), 1, Controller::kChannels), std::atoi(argv[3]));
+        return 0;
+    }
+    if (argc > 2 && std::strcmp(argv[1], "--rss") == 0) {
+        PeakRss(QString::fromLocal8Bit(argv[2]), argc > 3);
+        return 0;
+    }
+    if (argc > 2 && std::strcmp(argv[1], "--idle") == 0) {
+        IdleCpu(QString::fromLocal8Bit(argv[2]));
+        return 0;
+    }
+    if (argc > 4 && std::strcmp(argv[1], "--speed") == 0) {
+        const int channels = std::clamp(std::atoi(argv[2]), 1, Controller::kChannels);
+        std::printf("| paced, %d channels, speed index %s | %.2fX reached |\n", channels, argv[3],
+                    SpeedReached(QString::fromLocal8Bit(argv[4]), channels, std::atoi(argv[3])));
+        return 0;
+    }
     if (argc < 2) {
         std::fputs("usage: engine_pipeline_bench FILE.avi [FFMPEG]\n", stderr);
         return 2;
     }
     const QString file = QString::fromLocal8Bit(argv[1]);
     const QString ffmpeg = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString("ffmpeg");
-    QProcess count;
-    count.start(ffmpeg, {"-nostdin", "-v", "error", "-i", file, "-map", "0:v", "-f", "null",
-                         "-progress", "-", "-"});
-    count.waitForFinished(-1);
-    const QString progress = QString::fromLatin1(count.readAllStandardOutput());
-    const int framesPerFile = progress.section("frame=", -1).section('\n', 0, 0).trimmed().toInt();
+    const int framesPerFile = FramesPerFile(ffmpeg, file);
     std::printf("| case | figure |\n|---|---|\n");
     for (int channels : {1, 4, 12}) {
         const double engine = EngineFps(file, channels);

@@ -186,4 +186,78 @@ TEST(FrameQueueTest, LargeFramesAreBoundedByBytes) {
     EXPECT_EQ(queue.InputData(n, pixels.data(), 1920, 1080), QueueInput::Accepted);
 }
 
+// Frames handed over by block travel without a copy: the block that comes
+// out is the one that went in, with its bytes, in order, markers between.
+TEST(FrameQueueTest, HandedOverBlocksComeOutAsTheyWentIn) {
+    FrameQueue queue;
+    QueueLock<FrameQueue> lock(queue);
+    std::vector<const unsigned char*> given;
+    for (int i = 0; i < 3; ++i) {
+        SlotBuffer pixels;
+        ASSERT_TRUE(pixels.Reserve(FrameQueue::FrameBytes(4, 2)));
+        const std::vector<unsigned char> bytes = Bytes(12, i);
+        std::memcpy(pixels.Data(), bytes.data(), bytes.size());
+        given.push_back(pixels.Data());
+        ASSERT_EQ(queue.InputFrame(i * 40, &pixels, 4, 2), QueueInput::Accepted);
+        EXPECT_EQ(pixels.Data(), nullptr);  // the ring has it now
+    }
+    SlotBuffer none;
+    ASSERT_EQ(queue.InputFrame(StreamMarker::End, &none, 0, 0), QueueInput::Accepted);
+    for (int i = 0; i < 4; ++i) {
+        SlotBuffer out;
+        qint64 dts = -9;
+        int width = -1;
+        int height = -1;
+        ASSERT_TRUE(queue.OutputFrame(&dts, &out, &width, &height));
+        if (i == 3) {
+            EXPECT_EQ(dts, StreamMarker::End);
+            EXPECT_EQ(out.Data(), nullptr);
+            EXPECT_EQ(width, 0);
+            break;
+        }
+        EXPECT_EQ(dts, i * 40);
+        EXPECT_EQ(width, 4);
+        EXPECT_EQ(height, 2);
+        EXPECT_EQ(out.Data(), given[size_t(i)]);
+        EXPECT_EQ(std::memcmp(out.Data(), Bytes(12, i).data(), 12), 0);
+    }
+    EXPECT_EQ(queue.Count(), 0);
+}
+
+// A frame the ring cannot take stays with the producer; one whose block is
+// smaller than its size is refused.
+TEST(FrameQueueTest, RefusedOrFullHandOverKeepsTheBlock) {
+    FrameQueue queue;
+    QueueLock<FrameQueue> lock(queue);
+    SlotBuffer small;
+    ASSERT_TRUE(small.Reserve(11));
+    EXPECT_EQ(queue.InputFrame(0, &small, 4, 2), QueueInput::Refused);
+    EXPECT_NE(small.Data(), nullptr);
+    for (int i = 0; i < FrameQueue::kCapacity; ++i) {
+        SlotBuffer pixels;
+        ASSERT_TRUE(pixels.Reserve(12));
+        ASSERT_EQ(queue.InputFrame(i, &pixels, 4, 2), QueueInput::Accepted);
+    }
+    SlotBuffer extra;
+    ASSERT_TRUE(extra.Reserve(12));
+    EXPECT_EQ(queue.InputFrame(99, &extra, 4, 2), QueueInput::Full);
+    EXPECT_NE(extra.Data(), nullptr);
+}
+
+// The producer that found no room is told about by the next take, once.
+TEST(FrameQueueTest, TakeAfterAFullRingTellsThatRoomIsWanted) {
+    FrameQueue queue;
+    QueueLock<FrameQueue> lock(queue);
+    const std::vector<unsigned char> pixels(12, 1);
+    for (int i = 0; i < FrameQueue::kCapacity; ++i) {
+        ASSERT_EQ(queue.InputData(i, pixels.data(), 4, 2), QueueInput::Accepted);
+    }
+    EXPECT_FALSE(queue.TakeRoomWanted());
+    EXPECT_EQ(queue.InputData(99, pixels.data(), 4, 2), QueueInput::Full);
+    EXPECT_TRUE(queue.TakeRoomWanted());
+    EXPECT_FALSE(queue.TakeRoomWanted());
+    EXPECT_FALSE(queue.HasRoomOrAsk(4, 2));
+    EXPECT_TRUE(queue.TakeRoomWanted());
+}
+
 }  // namespace
