@@ -177,12 +177,10 @@ int Parse::parseObjectMembers(ByteIOContext* io, int64_t size, int depth) {
 }
 
 int Parse::parseEcmaMembers(ByteIOContext* io, int64_t size, int depth) {
-    if (bytesLeft(io, size) >= kEcmaCountSize) {
-        // Each member takes at least one byte, so a larger count is corrupt.
-        const uint32_t count = container::get_be32(io);
-        if (count > bytesLeft(io, size)) {
-            return -1;
-        }
+    // Recorders write wrong counts: the members end at the empty key and
+    // the end marker, within the bytes left.
+    if (bytesLeft(io, size) > kEcmaCountSize) {
+        skipBytes(io, size, kEcmaCountSize);
     }
     char key[kTextSize];
     while (readText(io, size, key) > 0) {
