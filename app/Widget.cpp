@@ -44,9 +44,6 @@ Widget::Widget(QWidget* parent, Controller* engine)
     ui->setupUi(this);
     ui->dockWidget->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
     ui->label_progress->setText(kResetTime);
-    // Two designer buttons without an action: hidden rather than shown blank.
-    ui->pushButton->hide();
-    ui->pushButton_3->hide();
     SetText();
     ui->toolButton_exchange->hide();
     ui->stackedWidget->setCurrentIndex(0);
@@ -340,10 +337,6 @@ QVector<QString> Widget::ClipNames(const std::array<QString, 12>& paths, int beg
 }
 
 void Widget::saveClicked() {
-    // Without an open recording there is nothing to cut from.
-    if (engine->playStatus.load() == PlayStatus::Stop) {
-        return;
-    }
     int begin = 0;
     int end = 0;
     if (!ui->slider_save->GetSaveRange(begin, end)) {
