@@ -325,7 +325,8 @@ void Widget::setCutPointClicked() {
     ui->slider_save->SetCutPoint(ui->slider_progress->value());
 }
 
-QVector<QString> Widget::ClipNames(const std::array<QString, 12>& paths, int beginMs, int endMs) {
+QVector<QString> Widget::ClipNames(const std::array<QString, kPlayerChannels>& paths, int beginMs,
+                                   int endMs) {
     QVector<QString> names;
     for (const QString& path : paths) {
         // The proposal keeps the source's size field; the cut writes the real one.
