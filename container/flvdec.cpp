@@ -483,9 +483,7 @@ void probe_duration(AVFormatContext* s) {
         const int64_t tag = file_size - kSizeFieldSize - size;
         if (size >= kTagHeaderSize && size <= kMaxTagSize && tag >= kHeaderSize &&
             url_fseek(pb, tag + 1, 0) >= 0 && get_be24(pb) == size - kTagHeaderSize) {
-            const int64_t ts = get_be24(pb);
-            if (!url_feof(pb))
-                s->duration = ts * 1000;
+            s->duration = get_be24(pb) * 1000;
         }
     }
     url_fseek(pb, here, 0);
@@ -751,8 +749,7 @@ int flv_seek_frame(AVFormatContext* s, int64_t timestamp, int, int slot) {
     // the first key frame goes to that one.
     const int64_t to_after = c.has_after ? c.after.ts - timestamp : INT64_MAX;
     const int64_t to_before = c.has_before ? timestamp - c.before.ts : INT64_MAX;
-    const bool take_after =
-        !c.has_before || to_after < to_before || (forward && to_after == to_before);
+    const bool take_after = to_after < to_before || (forward && to_after == to_before);
     const TagHeader& pick = take_after ? c.after : c.before;
     FLVPacketInfo& info = flv->packet_info;
     info.start_pos[slot] = info.end_pos[slot] = pick.pos;
@@ -868,15 +865,15 @@ int flv_read_packet_backward(AVFormatContext* s, AVPacket* pkt, int slot) {
         const int64_t p = url_ftell(s->pb);
         if (p >= info.start_pos[slot] && p < info.end_pos[slot]) {
             const int r = flv_read_packet(s, pkt);
-            // Tags without packets (an end of sequence) may carry the read
-            // past the group, up to the end of the file or a tag cut short.
-            const bool past = flv->tag_pos >= info.end_pos[slot];
-            if (r >= 0 && !past && info.start_ts[slot] != kNoGroup &&
-                pkt->dts >= info.start_ts[slot] && pkt->dts < info.end_ts[slot])
-                return r;
-            if (r >= 0)
+            if (r >= 0) {
+                if (info.start_ts[slot] != kNoGroup && pkt->dts >= info.start_ts[slot] &&
+                    pkt->dts < info.end_ts[slot])
+                    return r;
                 continue;
-            if (!past && r != AVERROR_SPIPE)
+            }
+            // Tags without packets (an end of sequence) may carry the read
+            // past the group's end, to the end of the file: the group is done.
+            if (flv->tag_pos < info.end_pos[slot])
                 return r;
         }
         if (!flv_find_backward_packet(s, slot))

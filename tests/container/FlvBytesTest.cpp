@@ -76,6 +76,22 @@ AmfBuilder nestedKeys() {
     return b.text("values").beginStrict(1).number(777);
 }
 
+// A sequence header (48 kHz mono), then one larger than any codec set-up,
+// which is not kept.
+std::vector<Tag> oversizedSequenceHeader() {
+    std::vector<Tag> tags = aac(3, 1);
+    tags.insert(tags.begin() + 1,
+                {8, 10, std::string("\xAF\0", 2) + std::string((1 << 20) + 1, '\0')});
+    return tags;
+}
+
+// onMetaData as an object rather than an array: its keys are not the file's.
+Tag objectMetadata() {
+    const std::vector<uint8_t> bytes =
+        AmfBuilder().string("onMetaData").beginObject().text("width").number(320).end().bytes();
+    return {18, 0, std::string(bytes.begin(), bytes.end())};
+}
+
 struct BytesCase {
     const char* name;
     std::vector<uint8_t> file;
@@ -124,6 +140,20 @@ const BytesCase kBytes[] = {
      "1,86018,8000,6,0,0 d=23000"},
     {"AacConfigurationZeroKeepsTheFlagsCount", flv(4, aac(7, 0)), "0:23:23:2:1 ",
      "1,86018,22050,2,0,0 d=23000"},
+    {"AacReservedConfigurationKeepsTheFlagsCount", flv(4, aac(11, 15)), "0:23:23:2:1 ",
+     "1,86018,8000,2,0,0 d=23000"},
+    {"SequenceHeaderOverTheCapIsNotKept", flv(4, oversizedSequenceHeader()), "0:23:23:2:1 ",
+     "1,86018,48000,1,0,0 d=23000"},
+    {"ObjectMetadataKeysAreNotApplied", flv(1, {objectMetadata(), {9, 7, "\x12yz"}}), "0:7:7:2:1 ",
+     "0,22,0,0,0,0 d=7000"},
+    {"PcmFlagsNameTheSampleSize",
+     flv(4, {{8, 0,
+              "\x30"
+              "ab"},
+             {8, 9,
+              "\x36"
+              "cd"}}),
+     "0:0:0:2:1 0:9:9:2:1 ", "1,65541,5512,1,0,0 d=9000"},
     {"NestedMetadataKeysAreNotApplied",
      flv(1, {metadata({{"width", 320}}, nestedKeys()), {9, 7, "\x12yz"}}), "0:7:7:2:1 ",
      "0,22,0,0,320,0 d=7000"},
@@ -165,6 +195,39 @@ std::string readBackward(std::vector<uint8_t> file) {
     for (const ProbePacket& p : f.readAll(&end))
         out << p.stream << ":" << p.dts << " ";
     return out.str() + std::to_string(end);
+}
+
+// The video stream's discard level skips disposable frames (16), every
+// frame but key frames (32) or every tag (48); sound is kept below 48.
+TEST(FlvDiscard, LevelsSkipVideoTags) {
+    const std::vector<uint8_t> file = flv(5, {{9, 0,
+                                               "\x12"
+                                               "a"},
+                                              {9, 40,
+                                               "\x22"
+                                               "b"},
+                                              {9, 80,
+                                               "\x32"
+                                               "c"},
+                                              {8, 90,
+                                               "\x3E"
+                                               "d"},
+                                              {9, 120,
+                                               "\x12"
+                                               "e"}});
+    const struct {
+        int discard;
+        const char* dts;
+    } cases[] = {{0, "0 40 80 90 120 "}, {16, "0 40 90 120 "}, {32, "0 90 120 "}, {48, "90 "}};
+    for (const auto& c : cases) {
+        FlvFile f;
+        ASSERT_EQ(f.openMemory(file), 0);
+        f.ctx()->streams[0]->discard = c.discard;
+        std::ostringstream dts;
+        for (const ProbePacket& p : f.readAll())
+            dts << p.dts << " ";
+        EXPECT_EQ(dts.str(), c.dts) << c.discard;
+    }
 }
 
 // A group ends before the tag of the key frame that began the later group
