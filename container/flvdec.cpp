@@ -820,7 +820,7 @@ int flv_set_to_end_packet(AVFormatContext* s, int slot) {
     FLVPacketInfo& info = flv->packet_info;
     info.start_pos[slot] = key.pos;
     info.start_ts[slot] = key.ts;
-    info.end_pos[slot] = std::max(end, last.end());  // sound after the last picture too
+    info.end_pos[slot] = end;  // sound after the last picture too
     info.end_ts[slot] = kNoEnd;
     url_fseek(s->pb, key.pos, 0);
     return 0;
