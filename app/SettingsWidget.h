@@ -4,6 +4,7 @@
 #include <QWidget>
 
 #include "app/FolderPath.h"
+#include "app/Relauncher.h"
 #include "engine/MapType.h"
 
 namespace Ui {
@@ -23,7 +24,7 @@ class SettingsWidget : public QWidget {
 
 public:
     static constexpr int kMirrorChannels = 8;
-    static constexpr int kRestartExitCode = -773;
+    static constexpr int kRestartExitCode = Relauncher::kRestartCode;
 
     // A hidden top-level window holding the construction values (map type 3,
     // so that Initialize announces the stored one, 1 by default).

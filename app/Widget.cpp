@@ -44,9 +44,6 @@ Widget::Widget(QWidget* parent, Controller* engine)
     ui->setupUi(this);
     ui->dockWidget->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
     ui->label_progress->setText(kResetTime);
-    // Two designer buttons without an action: hidden rather than shown blank.
-    ui->pushButton->hide();
-    ui->pushButton_3->hide();
     SetText();
     ui->toolButton_exchange->hide();
     ui->stackedWidget->setCurrentIndex(0);
@@ -328,7 +325,8 @@ void Widget::setCutPointClicked() {
     ui->slider_save->SetCutPoint(ui->slider_progress->value());
 }
 
-QVector<QString> Widget::ClipNames(const std::array<QString, 12>& paths, int beginMs, int endMs) {
+QVector<QString> Widget::ClipNames(const std::array<QString, kPlayerChannels>& paths, int beginMs,
+                                   int endMs) {
     QVector<QString> names;
     for (const QString& path : paths) {
         // The proposal keeps the source's size field; the cut writes the real one.
@@ -340,10 +338,6 @@ QVector<QString> Widget::ClipNames(const std::array<QString, 12>& paths, int beg
 }
 
 void Widget::saveClicked() {
-    // Without an open recording there is nothing to cut from.
-    if (engine->playStatus.load() == PlayStatus::Stop) {
-        return;
-    }
     int begin = 0;
     int end = 0;
     if (!ui->slider_save->GetSaveRange(begin, end)) {

@@ -8,6 +8,7 @@
 #include <array>
 #include <memory>
 
+#include "engine/Channels.h"
 #include "engine/PlayStatus.h"
 
 namespace Ui {
@@ -61,7 +62,8 @@ public:
     void saveClicked();
     // Proposed clip names, entry i for channel i + 1; empty where the path
     // is empty or its name has too few fields.
-    static QVector<QString> ClipNames(const std::array<QString, 12>& paths, int beginMs, int endMs);
+    static QVector<QString> ClipNames(const std::array<QString, kPlayerChannels>& paths,
+                                      int beginMs, int endMs);
 
     // Language.
     void changeToChinese();

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "browser/ItemData.h"
+#include "engine/Channels.h"
 
 namespace Ui {
 class CustomSearchList;
@@ -31,7 +32,7 @@ class CustomSearchList : public QWidget {
     Q_OBJECT
 
 public:
-    static constexpr int kChannelSlots = 12;  // playback channels 1..12
+    static constexpr int kChannelSlots = kPlayerChannels;  // playback channels 1..12
     enum Column {
         DateColumn,
         TimeColumn,

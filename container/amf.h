@@ -28,4 +28,15 @@ constexpr int64_t AMF_DATE_SIZE = 10;   // the double and the time zone
 constexpr int64_t AMF_COUNT_SIZE = 4;   // element count of an ECMA or strict array
 constexpr int64_t AMF_NUMBER_SIZE = 8;  // big-endian IEEE double
 
+// A data-stream record starts with its name as an AMF0 string: the marker,
+// a big-endian 16-bit length of at most 255, the bytes. The name's offset
+// and length when the record holds all of it, else false.
+constexpr int64_t DATA_RECORD_NAME_OFFSET = 3;
+inline bool data_record_name(const uint8_t* data, int64_t size, int* length) {
+    if (!data || size < DATA_RECORD_NAME_OFFSET || data[0] != AMF_DATA_TYPE_STRING)
+        return false;
+    *length = data[1] << 8 | data[2];
+    return *length <= AMF_MAX_STRING_LENGTH && *length <= size - DATA_RECORD_NAME_OFFSET;
+}
+
 }  // namespace container

@@ -45,6 +45,9 @@ constexpr int PKT_FLAG_KEY = 1;
 constexpr int CODEC_FLAG_BITEXACT = 0x800000;
 constexpr int AVFMT_FLAG_NO_ODML_INDEX = 2;  // skip OpenDML indx chunks
 constexpr int FF_INPUT_BUFFER_PADDING_SIZE = 8;
+// Codec-specific bytes a reader keeps and the engine hands on (decoders,
+// clips); larger blocks read from a file are not kept.
+constexpr int MAX_EXTRADATA_SIZE = 1 << 20;
 constexpr int kMinPacketBuffer = 614400;     // smallest packet buffer, reused for later packets
 constexpr int kMaxPacketSize = 0x3FFFFFFF;   // larger packets and index entries are refused
 constexpr int kMaxIndexEntries = 0xAAAAAA9;  // entries whose byte size fits 32 bits

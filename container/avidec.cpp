@@ -17,7 +17,6 @@ namespace {
 
 constexpr int64_t kMaxSkippableChunk = 1000000;  // larger unknown chunks mean a damaged header
 constexpr int kMaxInfoText = 1024;
-constexpr int kMaxExtradata = 1 << 20;
 constexpr int kBitmapHeaderSize = 40;
 constexpr int kStreamHeaderSize = 48;
 constexpr int kMainHeaderSize = 40;
@@ -352,7 +351,7 @@ int read_video_format(AVFormatContext* s, AVStream* st, const Chunk& chunk, cons
     av_freep(&c->palctrl);
     int64_t extra = static_cast<int64_t>(chunk.size) - kBitmapHeaderSize;
     int64_t left = avi_of(s)->fsize - url_ftell(pb);  // never more than the file holds
-    if (extra > 0 && extra <= kMaxExtradata && extra <= left) {
+    if (extra > 0 && extra <= MAX_EXTRADATA_SIZE && extra <= left) {
         c->extradata = static_cast<uint8_t*>(
             av_mallocz(static_cast<size_t>(extra) + FF_INPUT_BUFFER_PADDING_SIZE));
         if (!c->extradata)
@@ -381,7 +380,7 @@ int read_stream_format(AVFormatContext* s, const Chunk& chunk, const HeaderState
         return 0;
     AVStream* st = s->streams[s->nb_streams - 1];
     if (h.codec_type == CODEC_TYPE_AUDIO) {
-        ChunkBody body(s->pb, chunk, kMaxExtradata + 64);
+        ChunkBody body(s->pb, chunk, MAX_EXTRADATA_SIZE + 64);
         read_audio_format(st, body, h);
         return 0;
     }

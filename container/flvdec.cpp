@@ -101,12 +101,19 @@ bool read_tag_at(ByteIOContext* pb, int64_t pos, TagHeader* t) {
     return true;
 }
 
-// Visits the tags from pos onwards until visit returns true or a tag
-// cannot be read. The position where the walk stopped.
+// Whether the tag lies wholly inside a file of file_size bytes (0 or less:
+// size unknown).
+bool is_whole(const TagHeader& t, int64_t file_size) {
+    return file_size <= 0 || t.end() <= file_size;
+}
+
+// Visits the whole tags from pos onwards until visit returns true or a tag
+// cannot be read whole. The position where the walk stopped.
 template <typename Visit>
 int64_t walk_forward(ByteIOContext* pb, int64_t pos, Visit visit) {
+    const int64_t file_size = url_fsize(pb);
     TagHeader t;
-    while (read_tag_at(pb, pos, &t) && !visit(t))
+    while (read_tag_at(pb, pos, &t) && is_whole(t, file_size) && !visit(t))
         pos = t.end();
     return pos;
 }
@@ -210,7 +217,12 @@ void set_audio_codec(AVCodecContext* c, int format) {
 
 // Replaces c's extradata by size bytes read from pb, zero-padded. -12 when
 // no block can be had, -5 when the file ends first (old extradata kept).
+// A block over the layer's cap is skipped and the old one kept.
 int read_extradata(AVCodecContext* c, ByteIOContext* pb, int size) {
+    if (size > MAX_EXTRADATA_SIZE) {
+        url_fskip(pb, size);
+        return 0;
+    }
     auto* block =
         static_cast<uint8_t*>(av_mallocz(static_cast<size_t>(size) + FF_INPUT_BUFFER_PADDING_SIZE));
     if (!block)
@@ -427,6 +439,17 @@ void read_metadata(AVFormatContext* s, int marker, int64_t end) {
 
 // --- Packets ----------------------------------------------------------------
 
+// A key frame goes into the stream's index only where it extends it (or
+// replaces an entry of the same time): an earlier one, met reading
+// backwards or in a file whose times go down, would move every later
+// entry, and reading would grow with the square of the file.
+void index_key_frame(AVStream* st, int64_t pos, int64_t ts, int size) {
+    const int n = st->nb_index_entries;
+    if (n > 0 && ts < st->index_entries[n - 1].timestamp)
+        return;
+    av_add_index_entry(st, pos, ts, size, 0, AVINDEX_KEYFRAME);
+}
+
 AVStream* stream_for(AVFormatContext* s, int id, int codec_type) {
     for (unsigned i = 0; i < s->nb_streams; i++) {
         if (s->streams[i]->id == id)
@@ -460,9 +483,7 @@ void probe_duration(AVFormatContext* s) {
         const int64_t tag = file_size - kSizeFieldSize - size;
         if (size >= kTagHeaderSize && size <= kMaxTagSize && tag >= kHeaderSize &&
             url_fseek(pb, tag + 1, 0) >= 0 && get_be24(pb) == size - kTagHeaderSize) {
-            const int64_t ts = get_be24(pb);
-            if (!url_feof(pb))
-                s->duration = ts * 1000;
+            s->duration = get_be24(pb) * 1000;
         }
     }
     url_fseek(pb, here, 0);
@@ -525,6 +546,7 @@ int flv_read_packet(AVFormatContext* s, AVPacket* pkt) {
     ByteIOContext* pb = s->pb;
     for (;;) {
         TagHeader t;
+        flv->tag_pos = url_ftell(pb);
         if (!read_tag_fields(pb, &t))
             return AVERROR_SPIPE;
         if (t.size == 0)
@@ -605,12 +627,11 @@ int flv_read_packet(AVFormatContext* s, AVPacket* pkt) {
             return got < 0 ? got : AVERROR_IO;
         }
         const bool key = codec_type != CODEC_TYPE_VIDEO || t.frame_type() == FLV_FRAME_KEY;
-        if (codec_type != CODEC_TYPE_AUDIO && t.frame_type() == FLV_FRAME_KEY)
-            av_add_index_entry(st, t.pos, t.ts, size, 0, AVINDEX_KEYFRAME);
+        if (t.frame_type() == FLV_FRAME_KEY)  // for sound: format 1
+            index_key_frame(st, t.pos, t.ts, size);
         pkt->dts = dts;
         pkt->pts = pts == AV_NOPTS_VALUE ? dts : pts;
         pkt->stream_index = st->index;
-        pkt->pos = t.pos;
         pkt->flags = key ? PKT_FLAG_KEY : 0;
         return got;
     }
@@ -680,6 +701,17 @@ void find_first_after(ByteIOContext* pb, int64_t pos, int64_t timestamp, SeekCan
     });
 }
 
+// Where walks can start from the reader's position p0: p0 itself, or, when
+// no size field lies there (the file was read to its end, or the reader
+// stopped inside a last tag cut short), the start of the tag it began last.
+int64_t walk_start(AVFormatContext* s, const FLVContext* flv, int64_t p0) {
+    const int64_t file_size = url_fsize(s->pb);
+    if (file_size > 0 && p0 + kSizeFieldSize > file_size && flv->tag_pos >= flv->data_offset &&
+        flv->tag_pos < p0)
+        return flv->tag_pos;
+    return p0;
+}
+
 }  // namespace
 
 int flv_seek_frame(AVFormatContext* s, int64_t timestamp, int, int slot) {
@@ -688,9 +720,10 @@ int flv_seek_frame(AVFormatContext* s, int64_t timestamp, int, int slot) {
         return 0;
     ByteIOContext* pb = s->pb;
     const int64_t p0 = url_ftell(pb);
+    const int64_t from = walk_start(s, flv, p0);
     TagHeader ref;
     bool has_ref = false;
-    const int64_t stop = walk_forward(pb, p0, [&](const TagHeader& t) {
+    const int64_t stop = walk_forward(pb, from, [&](const TagHeader& t) {
         if (t.is_picture()) {
             ref = t;
             has_ref = true;
@@ -700,21 +733,22 @@ int flv_seek_frame(AVFormatContext* s, int64_t timestamp, int, int slot) {
     // The next picture's time says which way to look first; the other way
     // is looked at only for what the first could not find.
     const bool forward = has_ref && timestamp > ref.ts;
-    const int64_t back_from = forward ? p0 : has_ref ? ref.end() : stop;
+    const int64_t back_from = forward ? from : has_ref ? ref.end() : stop;
     SeekCandidates c;
     if (forward)
-        find_forward(pb, p0, timestamp, &c);
+        find_forward(pb, from, timestamp, &c);
     if (!c.has_before)
         find_backward(pb, back_from, timestamp, &c);
-    if (!c.has_before) {
+    if (!c.has_before && !c.has_after) {
         url_fseek(pb, p0, 0);
         return 0;
     }
     if (!c.has_after && !forward)
         find_first_after(pb, back_from, timestamp, &c);
-    // A tie goes to the candidate that ended the first walk.
+    // A tie goes to the candidate that ended the first walk; a time before
+    // the first key frame goes to that one.
     const int64_t to_after = c.has_after ? c.after.ts - timestamp : INT64_MAX;
-    const int64_t to_before = timestamp - c.before.ts;
+    const int64_t to_before = c.has_before ? timestamp - c.before.ts : INT64_MAX;
     const bool take_after = to_after < to_before || (forward && to_after == to_before);
     const TagHeader& pick = take_after ? c.after : c.before;
     FLVPacketInfo& info = flv->packet_info;
@@ -728,19 +762,20 @@ int flv_seek_frame(AVFormatContext* s, int64_t timestamp, int, int slot) {
 
 namespace {
 
-// The last video tag that delivers a picture: through the size chain from
-// the file's end, or, when that is broken (a file cut short), by walking
-// the tags from the first one.
-bool last_picture(AVFormatContext* s, const FLVContext* flv, TagHeader* last) {
+// The last video tag that delivers a picture, and the end of the file's
+// last whole tag: through the size chain from the file's end, or, when that
+// is broken (a file cut short), by walking the tags from the first one.
+bool last_picture(AVFormatContext* s, const FLVContext* flv, TagHeader* last, int64_t* end) {
     ByteIOContext* pb = s->pb;
     const int64_t file_size = url_fsize(pb);
-    if (file_size > 0 && walk_back(pb, file_size - kSizeFieldSize, [&](const TagHeader& t) {
+    *end = file_size - kSizeFieldSize;
+    if (file_size > 0 && walk_back(pb, *end, [&](const TagHeader& t) {
             return t.is_picture() && t.size > 0 && (*last = t, true);
         }))
         return true;
     bool found = false;
-    walk_forward(pb, flv->data_offset, [&](const TagHeader& t) {
-        if (t.is_picture() && (file_size <= 0 || t.end() <= file_size)) {
+    *end = walk_forward(pb, flv->data_offset, [&](const TagHeader& t) {
+        if (t.is_picture()) {
             *last = t;
             found = true;
         }
@@ -774,7 +809,8 @@ int flv_set_to_end_packet(AVFormatContext* s, int slot) {
     if (!flv)
         return AVERROR_INVAL;
     TagHeader last, key;
-    if (!last_picture(s, flv, &last))
+    int64_t end = 0;
+    if (!last_picture(s, flv, &last, &end))
         return AVERROR_SPIPE;
     key = last;
     if (!last.is_key() && !walk_back(s->pb, last.pos, [&](const TagHeader& t) {
@@ -784,7 +820,7 @@ int flv_set_to_end_packet(AVFormatContext* s, int slot) {
     FLVPacketInfo& info = flv->packet_info;
     info.start_pos[slot] = key.pos;
     info.start_ts[slot] = key.ts;
-    info.end_pos[slot] = last.end();
+    info.end_pos[slot] = end;  // sound after the last picture too
     info.end_ts[slot] = kNoEnd;
     url_fseek(s->pb, key.pos, 0);
     return 0;
@@ -829,12 +865,16 @@ int flv_read_packet_backward(AVFormatContext* s, AVPacket* pkt, int slot) {
         const int64_t p = url_ftell(s->pb);
         if (p >= info.start_pos[slot] && p < info.end_pos[slot]) {
             const int r = flv_read_packet(s, pkt);
-            if (r < 0)
+            if (r >= 0) {
+                if (info.start_ts[slot] != kNoGroup && pkt->dts >= info.start_ts[slot] &&
+                    pkt->dts < info.end_ts[slot])
+                    return r;
+                continue;
+            }
+            // Tags without packets (an end of sequence) may carry the read
+            // past the group's end, to the end of the file: the group is done.
+            if (flv->tag_pos < info.end_pos[slot])
                 return r;
-            if (info.start_ts[slot] != kNoGroup && pkt->pos < info.end_pos[slot] &&
-                pkt->dts >= info.start_ts[slot] && pkt->dts < info.end_ts[slot])
-                return r;
-            continue;
         }
         if (!flv_find_backward_packet(s, slot))
             return AVERROR_SPIPE;

@@ -3,8 +3,9 @@
 // The FLV reader: header, script-tag metadata, packets forwards, the
 // key-frame seek and backward reading one group of pictures at a time.
 // Tags are addressed by the position of the previous-tag-size field in
-// front of them ("tag start"); packets and index entries carry it as pos.
-// Timestamps are milliseconds (every stream's time base is 1/1000).
+// front of them ("tag start"); index entries and the backward slots carry
+// it, while a packet's pos is where its payload was read. Timestamps are
+// milliseconds (every stream's time base is 1/1000).
 #include <cstdint>
 
 #include "container/avformat.h"
@@ -30,6 +31,7 @@ struct FLVContext {
     int wrong_dts;  // an H.264 tag had a negative composition offset: dts unknown from then on
     int searched_for_end;  // the duration probe at the file's end has run
     int64_t data_offset;   // start of the first tag
+    int64_t tag_pos;       // start of the tag the reader began last
     FLVPacketInfo packet_info;
 };
 
@@ -54,10 +56,12 @@ int flv_read_packet(AVFormatContext* s, AVPacket* pkt);
 int flv_read_close(AVFormatContext* s);
 
 // Places the reader on the video key frame nearest `timestamp` (ms) among
-// the key frames at or before it and the first one after it, and records
-// it in `slot`. 1 when a key frame was taken; 0 with the position kept when
-// the timestamp is negative, the slot is out of range or no key frame lies
-// at or before the timestamp. flags are not used.
+// the key frames at or before it and the first one after it (the first key
+// frame of the file for a time before it), and records it in `slot`. Works
+// from the end of the file and from inside a last tag cut short. 1 when a
+// key frame was taken; 0 with the position kept when the timestamp is
+// negative, the slot is out of range or no key frame is found. flags are
+// not used.
 int flv_seek_frame(AVFormatContext* s, int64_t timestamp, int flags, int slot);
 
 // Backward reading on `slot` (0 to 3), groups newest first.
@@ -65,8 +69,8 @@ int flv_seek_frame(AVFormatContext* s, int64_t timestamp, int flags, int slot);
 // places the slot on the last group. 0, the header's negative result, or
 // -22 for a bad context or slot.
 int flv_read_header_backward(AVFormatContext* s, AVFormatParameters* ap, int slot);
-// Places the slot on the group of the file's last video packet and the
-// reader at its key frame. 0; -32 when no video key frame is found; -22 for
+// Places the slot on the last group (its key frame to the end of the last
+// whole tag) and the reader at its key frame. 0; -32 when no video key frame is found; -22 for
 // a bad context or slot.
 int flv_set_to_end_packet(AVFormatContext* s, int slot);
 // 1 when the reader's position lies inside the slot's current group, else 0.

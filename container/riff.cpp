@@ -9,7 +9,6 @@ namespace container {
 
 namespace {
 
-constexpr int kMaxExtradata = 1 << 20;
 constexpr unsigned kExtensibleFormat = 0xfffe;
 
 unsigned upper_bytes(unsigned tag) {
@@ -253,7 +252,7 @@ void get_wav_header(ByteIOContext* pb, AVCodecContext* codec, int size) {
         }
         av_freep(&codec->extradata);
         codec->extradata_size = 0;
-        if (cb_size > 0 && cb_size <= kMaxExtradata) {
+        if (cb_size > 0 && cb_size <= MAX_EXTRADATA_SIZE) {
             codec->extradata = static_cast<uint8_t*>(
                 av_mallocz(static_cast<size_t>(cb_size) + FF_INPUT_BUFFER_PADDING_SIZE));
             if (codec->extradata) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "container/amf.h"
 #include "container/avformat.h"
 #include "container/error.h"
 #include "engine/Controller.h"
@@ -20,10 +21,6 @@ constexpr qint64 kRetryMs = 2;
 constexpr qint64 kRoomWaitMs = 20;
 constexpr int kParkCycles = 10;
 constexpr int kNormalSpeed = 16;
-// Data record: byte 2, a big-endian 16-bit name length, the name.
-constexpr unsigned char kRecordTag = 2;
-constexpr int kRecordHeader = 3;
-constexpr int kMaxRecordName = 255;
 }  // namespace
 
 AVIFileRead::AVIFileRead(Controller* controller, TimeSource* time)
@@ -278,14 +275,12 @@ AVIFileRead::Route AVIFileRead::RouteAudio(int ch, qint64 dtsMs) {
 
 AVIFileRead::Route AVIFileRead::RouteRecord(int ch, qint64 dtsMs) {
     const DemuxChannel::Packet& p = channels[size_t(ch)]->Last();
-    if (ch != selectedIndex || p.size < kRecordHeader || p.data[0] != kRecordTag) {
+    int nameLength = 0;
+    if (ch != selectedIndex || !container::data_record_name(p.data, p.size, &nameLength)) {
         return Route::Dropped;
     }
-    const int nameLength = (p.data[1] << 8) | p.data[2];
-    if (nameLength > kMaxRecordName || kRecordHeader + nameLength > p.size) {
-        return Route::Dropped;
-    }
-    const QByteArray name(reinterpret_cast<const char*>(p.data) + kRecordHeader, nameLength);
+    const QByteArray name(
+        reinterpret_cast<const char*>(p.data) + container::DATA_RECORD_NAME_OFFSET, nameLength);
     DataRecordSink* gps = nullptr;
     DataRecordSink* gsensor = nullptr;
     controller->RecordSinks(&gps, &gsensor);

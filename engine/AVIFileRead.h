@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/Channels.h"
 #include "engine/ClipCutter.h"
 #include "engine/DemuxChannel.h"
 #include "engine/QueueInput.h"
@@ -22,7 +23,7 @@ class Controller;
 class AVIFileRead : public Worker {
     Q_OBJECT
 public:
-    static constexpr int kChannels = 12;
+    static constexpr int kChannels = kPlayerChannels;
 
     AVIFileRead(Controller* controller, TimeSource* time);
     ~AVIFileRead() override;

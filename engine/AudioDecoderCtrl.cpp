@@ -6,6 +6,7 @@
 
 #include "codec/ACAACDecoder.h"
 #include "codec/ACADPCMDecoder.h"
+#include "container/avformat.h"
 #include "engine/Controller.h"
 #include "engine/PacketQueue.h"
 #include "engine/QueueLock.h"
@@ -15,9 +16,6 @@
 
 namespace {
 constexpr int kRetryMs = 2;
-constexpr int kMsAdpcm = 0x11006;
-constexpr int kSwfAdpcm = 0x1100d;
-constexpr int kAac = 0x15002;
 }  // namespace
 
 AudioDecoderCtrl::AudioDecoderCtrl(Controller* controller, SoundBuffer* buffer, PacketQueue* queue,
@@ -30,10 +28,10 @@ AudioDecoderCtrl::~AudioDecoderCtrl() {
 
 std::unique_ptr<ACDecoder> AudioDecoderCtrl::MakeDecoder(int codecId) {
     switch (codecId) {
-        case kMsAdpcm:
-        case kSwfAdpcm:
+        case container::CODEC_ID_ADPCM_MS:
+        case container::CODEC_ID_ADPCM_SWF:
             return std::make_unique<ACADPCMDecoder>();
-        case kAac:
+        case container::CODEC_ID_AAC:
             return std::make_unique<ACAACDecoder>();
         default:
             return nullptr;

@@ -27,7 +27,6 @@ namespace {
 constexpr int kBatch = 64;
 // Pieces of one source audio chunk are joined up to this size.
 constexpr int kMaxJoinedChunk = 16 << 20;
-constexpr int kMaxExtraBytes = 1 << 16;
 constexpr int kVideoStream = 0;
 constexpr int kAudioStream = 1;
 
@@ -62,7 +61,7 @@ bool DeclareStream(AVFormatContext* out, const AVStream* source, int id) {
     d->time_base = source->time_base;
     d->block_align = s->codec_type == CODEC_TYPE_VIDEO ? 0 : s->block_align;
     st->sample_aspect_ratio = source->sample_aspect_ratio;
-    if (s->extradata && s->extradata_size > 0 && s->extradata_size <= kMaxExtraBytes) {
+    if (s->extradata && s->extradata_size > 0 && s->extradata_size <= MAX_EXTRADATA_SIZE) {
         d->extradata = static_cast<uint8_t*>(
             av_mallocz(size_t(s->extradata_size) + FF_INPUT_BUFFER_PADDING_SIZE));
         if (!d->extradata) {

@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "engine/Channels.h"
+
 // Writes the clips of one cut: for each chosen channel a forward reader of
 // its own on the source file, sought to the key frame nearest the begin, and
 // an AVI clip that copies the source's video and audio packets (never its
@@ -21,7 +23,7 @@
 // Owned and used by the demux thread only.
 class ClipCutter {
 public:
-    static constexpr int kChannels = 12;
+    static constexpr int kChannels = kPlayerChannels;
 
     // What the clip dialog stored, and the range in ms from the file start.
     struct Request {

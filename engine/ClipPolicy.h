@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include "engine/Channels.h"
+
 // The clip choice that the clip dialog stores and the cutter reads back: the
 // three settings keys and the policy mask. Bit 0: only the channel of the
 // selected window ("/CustomSaveDialog/SelectChannel", 0-based); otherwise bit
@@ -14,7 +16,7 @@ struct ClipPolicy {
 
     static constexpr quint32 kSelectedWindowBit = 1u;
     static constexpr quint32 kRememberBit = 1u << 31;
-    static constexpr int kChannels = 12;
+    static constexpr int kChannels = kPlayerChannels;
 
     // channel: 1..12.
     static constexpr quint32 ChannelBit(int channel) { return 1u << channel; }

@@ -16,6 +16,7 @@
 #include "engine/AudioCtrl.h"
 #include "engine/AudioDecoderCtrl.h"
 #include "engine/AudioReopen.h"
+#include "engine/Channels.h"
 #include "engine/DecodeCtrl.h"
 #include "engine/FrameQueue.h"
 #include "engine/GPSList.h"
@@ -39,7 +40,7 @@ class Widget;
 class Controller : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kChannels = 12;
+    static constexpr int kChannels = kPlayerChannels;
 
     // The two workers woken when a recording is chosen.
     enum class Reader { Demux, Gps };

@@ -18,8 +18,6 @@ namespace {
 constexpr int64_t kMaxTicks = int64_t(1) << 40;
 constexpr int64_t kMaxTimeBaseNum = int64_t(1) << 20;
 constexpr size_t kFileNameBytes = sizeof(AVFormatContext::filename);
-// Extradata larger than this is not codec set-up.
-constexpr int kMaxExtraBytes = 1 << 16;
 
 bool UsableTimeBase(const AVRational& tb) {
     return tb.num > 0 && tb.den > 0 && tb.num <= kMaxTimeBaseNum;
@@ -179,7 +177,8 @@ AudioStreamInfo DemuxChannel::AudioInfo(const AVStream* stream) {
     info.sampleRate = codec->sample_rate;
     info.channels = codec->channels;
     info.blockAlign = codec->block_align;
-    if (codec->extradata && codec->extradata_size > 0 && codec->extradata_size <= kMaxExtraBytes) {
+    if (codec->extradata && codec->extradata_size > 0 &&
+        codec->extradata_size <= MAX_EXTRADATA_SIZE) {
         info.extra.assign(codec->extradata, codec->extradata + codec->extradata_size);
     }
     return info;

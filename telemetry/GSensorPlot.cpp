@@ -166,8 +166,13 @@ void GSensorPlot::mouseMoveEvent(QMouseEvent* event) {
         tracer->updatePosition();
         values[i] = tracer->position->value();
     }
-    const QString time = QCPAxisTickerDateTime::keyToDateTime(tracer->position->key())
-                             .toString(QStringLiteral("hh:mm:ss.zzz"));
+    // Back in the start time's own offset: the recording's clock reading,
+    // not the machine's local time.
+    QDateTime at = QCPAxisTickerDateTime::keyToDateTime(tracer->position->key());
+    if (startTime.isValid()) {
+        at = at.toOffsetFromUtc(startTime.offsetFromUtc());
+    }
+    const QString time = at.toString(QStringLiteral("hh:mm:ss.zzz"));
     readout->setText(QStringLiteral("%1 x=%2,y=%3,z=%4")
                          .arg(time)
                          .arg(values[0], 0, 'g', -1)

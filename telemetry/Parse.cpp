@@ -28,7 +28,6 @@ constexpr int kMaxStringLength = container::AMF_MAX_STRING_LENGTH;
 constexpr int kMaxDepth = container::AMF_MAX_DEPTH;
 constexpr int64_t kEcmaCountSize = container::AMF_COUNT_SIZE;
 constexpr int64_t kDateSize = container::AMF_DATE_SIZE;
-constexpr int64_t kNameOffset = 3;
 
 int64_t bytesLeft(ByteIOContext* io, int64_t size) {
     return size - container::url_ftell(io);
@@ -96,14 +95,12 @@ int Parse::ParseRecord(const unsigned char* data, int size) {
 }
 
 QByteArray Parse::RecordName(const unsigned char* data, int size) {
-    if (!data || size < kNameOffset || data[0] != kString) {
+    int length = 0;
+    if (!container::data_record_name(data, size, &length)) {
         return {};
     }
-    const int length = (data[1] << 8) | data[2];
-    if (length > kMaxStringLength || length > size - kNameOffset) {
-        return {};
-    }
-    return QByteArray(reinterpret_cast<const char*>(data + kNameOffset), length);
+    return QByteArray(reinterpret_cast<const char*>(data + container::DATA_RECORD_NAME_OFFSET),
+                      length);
 }
 
 int Parse::parseValue(ByteIOContext* io, int64_t size, const char* key, int depth) {
@@ -177,12 +174,10 @@ int Parse::parseObjectMembers(ByteIOContext* io, int64_t size, int depth) {
 }
 
 int Parse::parseEcmaMembers(ByteIOContext* io, int64_t size, int depth) {
-    if (bytesLeft(io, size) >= kEcmaCountSize) {
-        // Each member takes at least one byte, so a larger count is corrupt.
-        const uint32_t count = container::get_be32(io);
-        if (count > bytesLeft(io, size)) {
-            return -1;
-        }
+    // Recorders write wrong counts: the members end at the empty key and
+    // the end marker, within the bytes left.
+    if (bytesLeft(io, size) > kEcmaCountSize) {
+        skipBytes(io, size, kEcmaCountSize);
     }
     char key[kTextSize];
     while (readText(io, size, key) > 0) {

@@ -47,6 +47,9 @@ public:
     // whole name, whose 16-bit length must be at most 255.
     static QByteArray RecordName(const unsigned char* data, int size);
 
+    // Data packets larger than this are not records.
+    static constexpr int kMaxRecordBytes = 64 * 1024;
+
 protected:
     // A field of a record class and the key whose value it keeps.
     template <typename Record, typename Value>

@@ -6,6 +6,7 @@
 #include "engine/DataQueue.h"
 #include "engine/QueueInput.h"
 #include "engine/Worker.h"
+#include "telemetry/Parse.h"
 
 // Base of the two record workers: the ring of data-stream records that the
 // demux worker fills and the worker drains on its own thread.
@@ -13,7 +14,7 @@ class RecordWorker : public Worker {
     Q_OBJECT
 public:
     // Records are a few hundred bytes; larger ones are dropped.
-    static constexpr qint64 kMaxRecordBytes = 64 * 1024;
+    static constexpr qint64 kMaxRecordBytes = Parse::kMaxRecordBytes;
 
     explicit RecordWorker(TimeSource* time);
 

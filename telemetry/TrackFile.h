@@ -4,6 +4,8 @@
 #include <QtGlobal>
 #include <memory>
 
+#include "telemetry/Parse.h"
+
 // One recording file read from start to end for its GPS records, through the
 // container layer, independently of the demux worker. Used by one thread.
 class TrackFile {
@@ -11,8 +13,7 @@ public:
     // What Next found.
     enum class Packet { Gps, Other, End };
 
-    // Data packets larger than this are not records.
-    static constexpr int kMaxRecordBytes = 64 * 1024;
+    static constexpr int kMaxRecordBytes = Parse::kMaxRecordBytes;
 
     TrackFile();
     ~TrackFile();

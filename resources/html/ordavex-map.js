@@ -18,6 +18,7 @@
   var map = null;
   var route = null;
   var routeShown = true;
+  var routeFitPending = false;
   var track = null;
   var colourIndex = 0;
   var car = null;
@@ -93,11 +94,26 @@
     route = L.polyline([], { color: "#1565c0", weight: 6, opacity: 0.8 }).addTo(m);
     route.on("click", function (e) { reportClick(e.latlng); });
     track = L.polyline([], { color: COLOURS[0], weight: 4 }).addTo(m);
+    m.on("resize", function () {
+      if (routeFitPending) {
+        fitRoute();
+      }
+    });
     map = m;
     new QWebChannel(qt.webChannelTransport, function (channel) {
       bridge = channel.objects.JSBridge;
       bridge.loadMap_finish();
     });
+  }
+
+  // Brings the map to the route. A map without a size (its view hidden)
+  // would fit it at the whole world's zoom, so that waits until it has one.
+  function fitRoute() {
+    var size = map.getSize();
+    routeFitPending = size.x === 0 || size.y === 0;
+    if (!routeFitPending && route.getLatLngs().length > 0) {
+      map.fitBounds(route.getBounds(), { maxZoom: FIRST_CAR_ZOOM });
+    }
   }
 
   function DrawBackLine(gpslist) {
@@ -117,9 +133,7 @@
       }
     });
     route.setLatLngs(points);
-    if (points.length > 0) {
-      map.fitBounds(route.getBounds(), { maxZoom: FIRST_CAR_ZOOM });
-    }
+    fitRoute();
   }
 
   function ClearBackLine() {

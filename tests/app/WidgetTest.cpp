@@ -1,6 +1,7 @@
 // The main window's handlers against a real, running Controller (no
 // recording open unless a case opens one).
 #include <QAbstractButton>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -171,10 +172,11 @@ TEST(CutBarTest, KeepsTwoOrderedPointsInsideTheRange) {
 
 TEST_F(WidgetTest, SaveAsksForTwoPointsAndOffersTheFirstPresentChannel) {
     MessageBoxAnswer answer(QMessageBox::Ok);
-    w("pushButton_save")->click();  // stopped: nothing to cut from
+    w("pushButton_save")->click();  // stopped: no cut points either
     playing(PlayStatus::Play, false);
     w("pushButton_save")->click();
-    EXPECT_EQ(answer.seen, QStringList{"Save Video|Need more cut point"});
+    EXPECT_EQ(answer.seen,
+              QStringList({"Save Video|Need more cut point", "Save Video|Need more cut point"}));
 
     QVector<QString> paths(12);
     paths[1] =
@@ -234,6 +236,30 @@ TEST_F(WidgetTest, SidePanelButtons) {
     EXPECT_TRUE(w<QWidget>("widget_2")->isHidden());
     window->rightButton_clicked();
     EXPECT_FALSE(w<QWidget>("widget_2")->isHidden() || w<QWidget>("FileToolArea")->isHidden());
+}
+
+// The two spare buttons of the progress row stay, without an action and
+// with the form's text, above the two cut-point buttons.
+TEST_F(WidgetTest, SpareButtonsStandAboveTheCutPointButtons) {
+    auto* grid = qobject_cast<QGridLayout*>(w<QWidget>("ProgressArea")->layout());
+    ASSERT_NE(grid, nullptr);
+    const struct {
+        const char *spare, *below;
+        int column;
+    } cases[] = {{"pushButton", "pushButton_setCutPoint", 0},
+                 {"pushButton_3", "pushButton_deleteCutPoint", 1}};
+    window->SetText();
+    for (const auto& c : cases) {
+        QAbstractButton* spare = w(c.spare);
+        EXPECT_FALSE(spare->isHidden()) << c.spare;
+        EXPECT_EQ(spare->text(), "PushButton");
+        EXPECT_EQ(grid->itemAtPosition(0, c.column)->widget(), spare);
+        EXPECT_EQ(grid->itemAtPosition(1, c.column)->widget(), w(c.below));
+        QSignalSpy status(engine.get(), &Controller::Signal_playStatusChange);
+        spare->click();
+        EXPECT_TRUE(status.isEmpty());
+        EXPECT_EQ(engine->playStatus.load(), PlayStatus::Stop);
+    }
 }
 
 TEST_F(WidgetTest, StoredLanguageIsAppliedAndKept) {

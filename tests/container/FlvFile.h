@@ -25,7 +25,8 @@ public:
         ctx_.pb = openMemoryStream(std::move(bytes));
         return readHeader(slot);
     }
-    // Packets (stream, dts, size, tag start, key) until a negative result, which goes to *end.
+    // Packets (stream, dts, size, payload position, key) until a negative result, which goes to
+    // *end.
     std::vector<ProbePacket> readAll(int* end = nullptr, size_t limit = SIZE_MAX) {
         std::vector<ProbePacket> got;
         int r = 0;

@@ -1,6 +1,7 @@
-// The FLV reader against ffprobe on files the ffmpeg CLI makes. Our packets
-// carry the tag start (the previous-size field in front of the tag);
-// ffprobe's pos is the tag header, 4 bytes later.
+// The FLV reader against ffprobe on files the ffmpeg CLI makes. A packet's
+// pos is the reader's position when its payload is read (the packet record's
+// rule), past the 11-byte tag header and the codec's own bytes in front of
+// the payload; ffprobe's pos is the tag header.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -79,23 +80,28 @@ std::string ourStreams(AVFormatContext* s) {
     return out.str();
 }
 
+// Bytes between ffprobe's pos (the tag header) and the payload: the header,
+// the flags byte, and the packet type of AAC and H.264 with the latter's
+// composition offset.
+int payloadOffset(const std::string& codec) {
+    return 11 + 1 + (codec == "aac" ? 1 : codec == "h264" ? 4 : 0);
+}
+
 // Backward reading's groups from the forward list: newest key frame first,
-// the packets between it and the next key frame (the last group ends with
-// the last video tag) whose dts lie between theirs.
+// the packets between it and the next key frame (the last group runs to the
+// file's end) whose dts lie between theirs.
 std::vector<ProbePacket> expectedBackward(const std::vector<ProbePacket>& all) {
     std::vector<const ProbePacket*> keys;
-    int64_t videoEnd = 0;
     for (const ProbePacket& p : all) {
         if (p.stream == 0 && p.key)
             keys.push_back(&p);
-        videoEnd = p.stream == 0 ? p.pos + 1 : videoEnd;
     }
     std::vector<ProbePacket> want;
     for (size_t g = keys.size(); g-- > 0;) {
         const bool last = g + 1 == keys.size();
         for (const ProbePacket& p : all) {
-            if (p.pos >= keys[g]->pos && p.pos < (last ? videoEnd : keys[g + 1]->pos) &&
-                p.dts >= keys[g]->dts && p.dts < (last ? INT64_MAX : keys[g + 1]->dts))
+            if (p.pos >= keys[g]->pos && (last || p.pos < keys[g + 1]->pos) &&
+                p.dts >= keys[g]->dts && (last || p.dts < keys[g + 1]->dts))
                 want.push_back(p);
         }
     }
@@ -110,8 +116,13 @@ protected:
         want = probePackets(path);
         if (truncated)  // the packet cut short, which we refuse
             want.pop_back();
+        std::istringstream codecs(
+            ffprobe({"-show_entries", "stream=codec_name", "-of", "csv=p=0"}, path).out);
+        std::vector<int> offset;
+        for (std::string codec; std::getline(codecs, codec);)
+            offset.push_back(payloadOffset(codec));
         for (ProbePacket& p : want)
-            p.pos -= 4;
+            p.pos += offset.at(size_t(p.stream));
         for (const ProbePacket& p : want)
             if (GetParam().video && p.stream == 0 && p.key)  // else stream 0 is sound
                 keys.push_back(p.dts);
@@ -121,6 +132,28 @@ protected:
     bool truncated = false;
     std::vector<ProbePacket> want;
     std::vector<int64_t> keys;
+
+    // A seek to target lands on the key frame nearest it; before the first
+    // one, on the first one.
+    void expectSeek(FlvFile& f, int64_t target) {
+        const int r = flv_seek_frame(f.ctx(), target, 0, 1);
+        if (keys.empty()) {  // no video: nothing to land on, the reader stays
+            EXPECT_EQ(r, 0);
+            return;
+        }
+        ASSERT_EQ(r, 1) << target;
+        const std::vector<ProbePacket> got =
+            f.readAll(nullptr, 1);  // the tag sought is a video one
+        ASSERT_EQ(got.size(), 1u) << target;
+        auto after = std::upper_bound(keys.begin(), keys.end(), target);
+        const int64_t nearest = after == keys.begin() ? keys[0]
+                                : after == keys.end() || target - after[-1] < *after - target
+                                    ? after[-1]
+                                    : *after;
+        EXPECT_TRUE(got[0].stream == 0 && got[0].key &&
+                    std::abs(got[0].dts - target) == std::abs(nearest - target))
+            << target << " " << got[0].dts;
+    }
 };
 
 TEST_P(FlvFiles, PacketsStreamsAndDurationMatchFfprobe) {
@@ -160,19 +193,19 @@ TEST_P(FlvFiles, SeekLandsOnNearestKeyFrame) {
     for (int i = 0; i < 20; i++) {
         const int64_t target =
             (i * 7 % 20) * (want.back().dts + 300) / 19;  // back and forth, past the end
-        const int r = flv_seek_frame(f.ctx(), target, 0, 1);
-        if (keys.empty() || target < keys[0]) {  // no key frame at or before it: stay
-            EXPECT_EQ(r, 0);
-            continue;
-        }
-        ASSERT_EQ(r, 1) << target;
-        ProbePacket p = f.readAll(nullptr, 1)[0];  // the tag sought is a video one
-        auto after = std::upper_bound(keys.begin(), keys.end(), target);
-        const int64_t nearest =
-            after == keys.end() || target - after[-1] < *after - target ? after[-1] : *after;
-        EXPECT_TRUE(p.stream == 0 && p.key &&
-                    std::abs(p.dts - target) == std::abs(nearest - target))
-            << target << " " << p.dts;
+        expectSeek(f, target);
+    }
+}
+
+// From the end of the file, or from inside a last tag that is cut short,
+// the reader still seeks; a target before the first key frame (the start
+// of the file) lands on it.
+TEST_P(FlvFiles, SeeksAfterReadingToTheEnd) {
+    FlvFile f;
+    ASSERT_EQ(f.open(path), 0);
+    for (int64_t target : {int64_t{3000}, int64_t{0}, want.back().dts / 2}) {
+        f.readAll();
+        expectSeek(f, target);
     }
 }
 
@@ -189,6 +222,32 @@ TEST_P(FlvFiles, BackwardGroupsAreForwardPacketsNewestFirst) {
 
 INSTANTIATE_TEST_SUITE_P(Ffmpeg, FlvFiles, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The AAC sequence header names the rate and the channels (configuration 7
+// is eight); the tag flags of AAC always say 44.1 kHz stereo.
+TEST(FlvAac, ChannelLayoutsAndRatesMatchFfprobe) {
+    static TempDir dir;
+    const struct {
+        const char* layout;
+        int rate;
+    } cases[] = {{"mono", 8000}, {"stereo", 22050}, {"5.1", 48000}, {"7.1", 32000}};
+    for (const auto& c : cases) {
+        const std::string path = dir.file(std::string("aac_") + c.layout + ".flv");
+        ASSERT_EQ(ffmpeg({"-f", "lavfi", "-i",
+                          "sine=sample_rate=" + std::to_string(c.rate) + ":duration=0.5", "-af",
+                          std::string("aformat=channel_layouts=") + c.layout, "-c:a", "aac", path})
+                      .exitCode,
+                  0);
+        FlvFile f;
+        ASSERT_EQ(f.open(path), 0);
+        ASSERT_EQ(f.readAll(nullptr, 1).size(), 1u);
+        const AVCodecContext* a = f.ctx()->streams[0]->codec;
+        EXPECT_EQ(
+            std::to_string(a->sample_rate) + "," + std::to_string(a->channels) + "\n",
+            ffprobe({"-show_entries", "stream=sample_rate,channels", "-of", "csv=p=0"}, path).out)
+            << c.layout;
+    }
+}
 
 using Bytes = std::vector<uint8_t>;
 
@@ -238,4 +297,33 @@ FlvPayloads containertest::readFlvPayloads(const std::string& path) {
         out.video.push_back(b);
     }
     return out;
+}
+// The same content remuxed to AVI and read backwards with the AVI reader
+// gives the same groups of pictures, newest first. (Sound is left out: the
+// AVI remux moves AAC and MP3 timestamps by the encoder delay, so sound at
+// a group's edge may fall on the other side there.)
+TEST(FlvBackwardVsAvi, SameGroupsOfPictures) {
+    for (const char* name : {"h264_aac", "h264_mp3", "no_metadata"}) {
+        const std::string flv = flvFixture(name);
+        const std::string avi = flv + ".avi";
+        ASSERT_EQ(
+            ffmpeg({"-y", "-i", flv, "-c", "copy", "-bsf:v", "h264_mp4toannexb", avi}).exitCode, 0);
+        FlvFile f;
+        ASSERT_EQ(f.open(flv, 1), 0);
+        AviFile a;
+        ASSERT_EQ(a.openBackward(avi, 1), 0);
+        int end = AVERROR_EOF;
+        std::vector<ProbePacket> fromAvi;
+        while (end == AVERROR_EOF) {  // the AVI reader reports the end of the file inside a group
+            const std::vector<ProbePacket> more = a.readAll(&end);
+            fromAvi.insert(fromAvi.end(), more.begin(), more.end());
+        }
+        const auto pictures = [](const std::vector<ProbePacket>& packets) {
+            std::string out;
+            for (const ProbePacket& p : packets)
+                out += p.stream != 0 ? "" : p.key ? "K" : "v";
+            return out;
+        };
+        EXPECT_EQ(pictures(f.readAll()), pictures(fromAvi)) << name;
+    }
 }

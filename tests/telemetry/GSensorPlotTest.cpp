@@ -1,13 +1,21 @@
 // The G-sensor chart on the offscreen platform: labels, window, unit toggles
-// by a click on a label, and the hover read-out.
+// by a click on a label, and the hover read-out, in several time zones with
+// the start time made from a recording's name as the engine makes it.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QTest>
 
+#include "TimeZone.h"
+#include "engine/RecordingName.h"
 #include "telemetry/GSensorPlot.h"
 
-TEST(GSensorPlot, ShowsValuesTogglesUnitsAndReadsOutTheNearestSample) {
+namespace {
+class GSensorPlotZones : public ::testing::TestWithParam<const char*> {};
+}  // namespace
+
+TEST_P(GSensorPlotZones, ShowsValuesTogglesUnitsAndReadsOutTheNearestSample) {
+    ScopedTimeZone zone(GetParam());
     GSensorPlot plot;
     const auto label = [&](int item) { return static_cast<QCPItemText*>(plot.item(item)); };
     plot.resize(640, 320);
@@ -15,7 +23,9 @@ TEST(GSensorPlot, ShowsValuesTogglesUnitsAndReadsOutTheNearestSample) {
     for (int i : {0, 1, 2, 3, 4, 6}) {
         EXPECT_EQ(label(i)->text(), "") << "no placeholder before the first sample: " << i;
     }
-    const QDateTime start(QDate(2023, 5, 14), QTime(12, 0, 0));
+    const QDateTime start = RecordingName::StartOf(
+        "/r/20230514120000_NM_0010000_0000100000_0320_0240_25_00512000_0000000088880001_01_x.avi");
+    ASSERT_TRUE(start.isValid());
     plot.SetDateTime(start);
     plot.AddDate(1500, 0.5, -0.25, 1.0, 100, 25);
     plot.repaint();
@@ -47,8 +57,14 @@ TEST(GSensorPlot, ShowsValuesTogglesUnitsAndReadsOutTheNearestSample) {
     QMouseEvent move(QEvent::MouseMove, QPoint(plot.xAxis->coordToPixel(key + 10), 100),
                      Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(&plot, &move);
-    EXPECT_EQ(label(6)->text(), "12:00:02.040 x=0.125,y=0.75,z=-1.5");
+    EXPECT_EQ(label(6)->text().toStdString(),
+              "12:00:02.040 x=0.125,y=0.75,z=-1.5");  // the name's clock
     plot.Clear();
     EXPECT_TRUE(plot.graph(2)->data()->isEmpty());
     EXPECT_EQ(label(3)->text(), "");
 }
+
+INSTANTIATE_TEST_SUITE_P(Zones, GSensorPlotZones, ::testing::ValuesIn(kTestZones),
+                         [](const auto& info) {
+                             return QString(info.param).replace('/', '_').toStdString();
+                         });

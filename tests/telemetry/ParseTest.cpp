@@ -103,7 +103,7 @@ TEST(Parse, BoundsDecideTheRecordsResult) {
         {AmfBuilder::record("GPS", 0).be16(0).byte(8), -1},  // ECMA end not 9
         {AmfBuilder::record("GPS", 0).be16(0), -1},          // ECMA end missing
         {AmfBuilder::record("GPS", 1).text(std::string(256, 'k')), -1},
-        {AmfBuilder::record("GPS", 1000).end(), -1},  // count past the end
+        {AmfBuilder::record("GPS", 1000).end(), 0},  // the ECMA count is not used
         {AmfBuilder().beginObject().be16(0).byte(0), -1},
         {AmfBuilder().beginObject().be16(40).byte(5).be16(0).byte(9), -1},  // key past the end
         {AmfBuilder().beginObject().text("a").number(1), -1},
@@ -121,6 +121,20 @@ TEST(Parse, BoundsDecideTheRecordsResult) {
     for (const auto& [record, result] : cases) {
         RecordingParse p;
         EXPECT_EQ(parse(p, record), result) << "row " << row++;
+    }
+}
+
+// A recorder that writes a wrong member count keeps its records: the
+// members are bounded by the bytes left and the end marker, not the count.
+TEST(Parse, AnEcmaArraysCountIsIgnored) {
+    for (uint32_t count : {0u, 1u, 2u, 3u, 1000u, 0xffffffffu}) {
+        RecordingParse p;
+        AmfBuilder b = AmfBuilder::record("GPS", count);
+        b.text("lat").number(22.5).text("lon").number(113.9).end();
+        ASSERT_EQ(parse(p, b), 0) << count;
+        ASSERT_EQ(p.reports.size(), 2u) << count;
+        EXPECT_EQ(p.reports[0].num, 22.5);
+        EXPECT_EQ(p.reports[1].key, "lon");
     }
 }
 
