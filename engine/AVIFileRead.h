@@ -8,6 +8,7 @@
 
 #include "engine/ClipCutter.h"
 #include "engine/DemuxChannel.h"
+#include "engine/PacketQueue.h"
 #include "engine/QueueInput.h"
 #include "engine/Worker.h"
 
@@ -53,6 +54,12 @@ private:
     // What a cycle does with the packets it reads.
     enum class Mode { Play, Cut };
     enum class Route { Accepted, Parked, Dropped };
+    // The queue that refused a channel's packet (null: a record sink) and
+    // its count of entries then.
+    struct Park {
+        PacketQueue* queue = nullptr;
+        int count = 0;
+    };
 
     void Cycle();
     void StopPlayback();
@@ -61,6 +68,9 @@ private:
     bool SeekPending() const;
     void HonourSeek();
     void PlayCycle();
+    void WaitForRoom();
+    bool Room() const;
+    void Parked(int ch);
     bool ServeChannel(int ch, int clockChannel);
     Route RoutePacket(int ch, int clockChannel);
     Route RouteVideo(int ch, int clockChannel, qint64 dtsMs);
@@ -96,4 +106,5 @@ private:
     ClipCutter cutter;
     std::vector<qint64> groupClock;          // backward: the group being read
     std::vector<qint64> completeGroupClock;  // backward: read, not yet reported
+    std::array<Park, kChannels> parks;       // valid while a channel's countdown runs
 };

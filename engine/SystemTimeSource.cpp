@@ -7,9 +7,9 @@
 #include <chrono>
 
 namespace {
-// A state change made without a wake is still seen within this time.
-constexpr qint64 kMaxSliceMs = 100;
 constexpr qint64 kUsPerMs = 1000;
+// Longest single timer; a longer wait takes several.
+constexpr qint64 kMaxTimerMs = 1 << 30;
 }  // namespace
 
 SystemTimeSource* SystemTimeSource::Instance() {
@@ -63,7 +63,7 @@ bool SystemTimeSource::WaitUntilUs(qint64 deadlineUs, const StopCondition& stop,
             break;
         }
         const qint64 leftMs = (leftUs + kUsPerMs - 1) / kUsPerMs;
-        timer.start(int(std::min(leftMs, kMaxSliceMs)));
+        timer.start(int(std::min(leftMs, kMaxTimerMs)));
         waiter.dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     Unregister(waiter);

@@ -95,14 +95,17 @@ TEST_F(ControllerTest, OddPathListsAndChannelsAreTakenSafely) {
     EXPECT_TRUE(recording.paths[11].isEmpty());
 }
 
-// A worker that cleared its go flag after the request came still finds the
-// new recording: it idles only while both flags are clear.
+// A worker that clears its go flag after the request came keeps it and still
+// finds the new recording: it idles only once it took the recording and
+// cleared go after that.
 TEST_F(ControllerTest, ANewRecordingIsNotLostWhenTheGoFlagIsCleared) {
     controller->On_PlayAVI(Slots(1, "/r/20240101000000_a.avi"), 1);
     controller->ClearGo(Controller::Reader::Demux);
+    EXPECT_TRUE(controller->HasGo(Controller::Reader::Demux));
     EXPECT_TRUE(controller->WaitForWork(Controller::Reader::Demux, 0));
     Controller::Recording recording;
     ASSERT_TRUE(controller->TakeNewRecording(Controller::Reader::Demux, &recording));
+    controller->ClearGo(Controller::Reader::Demux);
     EXPECT_FALSE(controller->WaitForWork(Controller::Reader::Demux, 0));
 }
 
