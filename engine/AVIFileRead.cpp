@@ -107,7 +107,6 @@ void AVIFileRead::StopPlayback() {
     controller->InputData(StreamMarker::Stop, [this] { return Abandon(StreamMarker::Stop); });
     PushSchedule(StreamMarker::Stop, 0);
     controller->ClearGo(Controller::Reader::Demux);
-    seekRequest.store(false);
 }
 
 void AVIFileRead::OpenRecording(const std::array<QString, kChannels>& paths, int selected) {
@@ -121,7 +120,6 @@ void AVIFileRead::OpenRecording(const std::array<QString, kChannels>& paths, int
     for (int ch = 0; ch < kChannels; ++ch) {
         any = channels[size_t(ch)]->Open(paths[size_t(ch)], backward) || any;
     }
-    seekRequest.store(false);
     packetAccepted = false;
     ForgetClock();
     controller->Clear();
@@ -150,8 +148,10 @@ void AVIFileRead::CloseAll() {
     }
 }
 
+// Before the first packet the files are where the open left them; a
+// recording that ended without one is sought all the same.
 bool AVIFileRead::SeekPending() const {
-    return packetAccepted && seekRequest.load(std::memory_order_acquire);
+    return (packetAccepted || endSent) && seekRequest.load(std::memory_order_acquire);
 }
 
 void AVIFileRead::HonourSeek() {
@@ -451,6 +451,10 @@ void AVIFileRead::EndAll() {
         endSent = true;
     }
     controller->ClearGo(Controller::Reader::Demux);
+    // A seek that raised go just before it was cleared is not lost.
+    if (seekRequest.load(std::memory_order_acquire)) {
+        controller->Raise(Controller::Reader::Demux);
+    }
 }
 
 // The selected channel, or the lowest one still reading when it is absent

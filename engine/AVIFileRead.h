@@ -34,7 +34,9 @@ public:
     void Seek(qint64 ms);
 
     // The seek request as the main window writes it: seekTarget first, then
-    // seekRequest (release); Seek() does both and wakes the worker.
+    // seekRequest (release); Seek() does both and wakes the worker. Choosing
+    // a recording drops the request (on the GUI thread, so a seek made after
+    // the choice is kept for the new recording).
     std::atomic<qint64> seekTarget{0};
     std::atomic<bool> seekRequest{false};
 

@@ -101,6 +101,7 @@ void Controller::On_PlayAVI(const QVector<QString>& paths, int channel) {
         startTime = RecordingName::StartOf(filePaths[selectedIndex]);
         start = startTime;
         playStatus.store(PlayStatus::Play);
+        aviFileRead.seekRequest.store(false);  // meant for the recording before
         demuxNewFile.store(true);
         gpsNewFile.store(true);
     }
@@ -124,8 +125,14 @@ bool Controller::StopUnlessReplaced() {
     return true;
 }
 
+// The demux may be idle (every file read): woken, it runs its stop path,
+// which empties the queues, so nothing still on its way is shown.
 void Controller::On_Stop() {
+    const bool wasStopped = playStatus.exchange(PlayStatus::Stop) == PlayStatus::Stop;
     SetStatus(PlayStatus::Stop);
+    if (!wasStopped) {
+        Raise(Reader::Demux);
+    }
 }
 
 void Controller::On_Pause() {

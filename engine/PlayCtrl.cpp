@@ -160,8 +160,8 @@ bool PlayCtrl::Due() {
 bool PlayCtrl::WaitEnds() const {
     const PlayStatus status = Status();
     return g_bSuspend.load() || dtsList.Generation() != held.generation ||
-           controller->unpaced.load() || (status == PlayStatus::Pause && !held.step) ||
-           Speed() != anchor.speed;
+           controller->unpaced.load() || status == PlayStatus::Stop ||
+           (status == PlayStatus::Pause && !held.step) || Speed() != anchor.speed;
 }
 
 bool PlayCtrl::Queued() {

@@ -128,6 +128,29 @@ TEST_F(PlaybackFaultTest, ARecordingChosenRightAfterASeekWhileStoppedPlays) {
     }
 }
 
+// Stopped after the demux read the last packet (slowly played out): the
+// queues are still emptied, nothing more is shown or reported.
+TEST_F(PlaybackFaultTest, StopAfterTheLastPacketWasReadShowsNothingMore) {
+    engine().SpeedChange(0);  // 1/16X: the last 200 ms take 3.2 s to play
+    driver->Open(a);
+    ASSERT_TRUE(driver->WaitFor([&] { return Count(StreamMarker::Open, 0) > 0; }, 5000 * kSlow));
+    driver->Seek(a.durationMs - 200);
+    ASSERT_TRUE(driver->WaitFor(
+        [&] { return driver->ShownPosition() > 0 && !engine().HasGo(Controller::Reader::Demux); },
+        5000 * kSlow))
+        << "the demux never finished the files";
+    driver->Stop();
+    driver->Pump(200 * kSlow);
+    const qint64 stopped = driver->Now();
+    driver->Pump(500);
+    int positions = 0;
+    for (const auto& r : driver->Reports(stopped)) {
+        positions += r.position >= 0;
+    }
+    EXPECT_EQ(positions, 0);
+    EXPECT_FALSE(ShowsPictures(stopped));
+}
+
 // Paused, then another recording: it plays with sound.
 TEST_F(PlaybackFaultTest, ARecordingChosenWhilePausedPlaysWithSound) {
     driver->Open(a);
