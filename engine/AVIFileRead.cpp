@@ -148,10 +148,17 @@ void AVIFileRead::CloseAll() {
     }
 }
 
-// Before the first packet the files are where the open left them; a
-// recording that ended without one is sought all the same.
+// Before the first packet the files are where the open left them; open
+// files that ended without one are sought all the same.
 bool AVIFileRead::SeekPending() const {
-    return (packetAccepted || endSent) && seekRequest.load(std::memory_order_acquire);
+    if (!seekRequest.load(std::memory_order_acquire)) {
+        return false;
+    }
+    if (packetAccepted) {
+        return true;
+    }
+    return endSent && std::any_of(channels.begin(), channels.end(),
+                                  [](const auto& channel) { return channel->IsOpen(); });
 }
 
 void AVIFileRead::HonourSeek() {
