@@ -290,8 +290,7 @@ void Widget::progress(qint64 cur, qint64 total) {
     if (ui->slider_progress->isSliderDown()) {
         return;
     }
-    if (cur == 0 && engine->reverse.load() && !nextAsked) {
-        nextAsked = true;  // once per recording, however often 0 is reported
+    if (cur == 0 && engine->reverse.load()) {
         askNextRecording();
     }
     ui->label_progress->setText(TimeText(cur, total));
@@ -311,7 +310,12 @@ void Widget::showMarker(qint64 marker, qint64 total) {
     }
 }
 
+// Once per recording, whichever comes first: position 0 backwards or End.
 void Widget::askNextRecording() {
+    if (nextAsked) {
+        return;
+    }
+    nextAsked = true;
     ui->page_filelist->NextPlay(engine->GetStartTime());
 }
 

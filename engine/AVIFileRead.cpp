@@ -11,6 +11,7 @@
 #include "container/error.h"
 #include "engine/Controller.h"
 #include "engine/DataRecordSink.h"
+#include "engine/QueueLock.h"
 #include "engine/StreamMarker.h"
 #include "engine/Suspend.h"
 #include "engine/TimeSource.h"
@@ -34,9 +35,15 @@ AVIFileRead::~AVIFileRead() {
     Wait();
 }
 
+// Stopped, the request only waits for the next recording, which drops it:
+// waking the demux would run its stop path again, racing a recording chosen
+// right after.
 void AVIFileRead::Seek(qint64 ms) {
     seekTarget.store(ms, std::memory_order_relaxed);
     seekRequest.store(true, std::memory_order_release);
+    if (controller->playStatus.load() == PlayStatus::Stop) {
+        return;
+    }
     controller->Raise(Controller::Reader::Demux);
     time->InterruptWaits();
 }
@@ -80,10 +87,16 @@ void AVIFileRead::Cycle() {
     QCoreApplication::sendPostedEvents(this);
 }
 
-// Nothing follows the Stop marker until the next recording or seek.
+// Nothing follows the Stop marker until the next recording or seek. A
+// recording chosen since the status was read plays; one chosen before the
+// stop is dropped.
 void AVIFileRead::StopPlayback() {
-    Controller::Recording dropped;
-    controller->TakeNewRecording(Controller::Reader::Demux, &dropped);
+    Controller::Recording recording;
+    if (controller->TakeNewRecording(Controller::Reader::Demux, &recording) &&
+        controller->playStatus.load() != PlayStatus::Stop) {
+        OpenRecording(recording.paths, recording.selectedIndex);
+        return;
+    }
     if (!controller->HasGo(Controller::Reader::Demux)) {
         return;
     }
@@ -91,7 +104,6 @@ void AVIFileRead::StopPlayback() {
     controller->InputData(StreamMarker::Stop, [this] { return Abandon(StreamMarker::Stop); });
     PushSchedule(StreamMarker::Stop, 0);
     controller->ClearGo(Controller::Reader::Demux);
-    seekRequest.store(false);
 }
 
 void AVIFileRead::OpenRecording(const std::array<QString, kChannels>& paths, int selected) {
@@ -105,21 +117,24 @@ void AVIFileRead::OpenRecording(const std::array<QString, kChannels>& paths, int
     for (int ch = 0; ch < kChannels; ++ch) {
         any = channels[size_t(ch)]->Open(paths[size_t(ch)], backward) || any;
     }
-    seekRequest.store(false);
     packetAccepted = false;
     ForgetClock();
     controller->Clear();
     if (!any) {
+        // Nothing to play: stop, and send no End, which would move the list on.
+        qDebug() << "Demux: no file of the recording opens; playback stops";
         controller->InputData(StreamMarker::Stop, [this] { return Abandon(StreamMarker::Stop); });
         PushSchedule(StreamMarker::Stop, 0);
         controller->ClearGo(Controller::Reader::Demux);
-        controller->On_Stop();
+        controller->StopUnlessReplaced();
         endSent = true;
         return;
     }
     endSent = false;
-    const int clockChannel = ClockChannel();
-    reverseDuration = channels[size_t(clockChannel)]->DurationMs();
+    reverseDuration = 0;
+    for (const auto& channel : channels) {
+        reverseDuration = std::max(reverseDuration, channel->DurationMs());
+    }
     controller->InputData(StreamMarker::Open, [this] { return Abandon(StreamMarker::Open); });
     PushSchedule(StreamMarker::Open, reverseDuration);
 }
@@ -130,8 +145,17 @@ void AVIFileRead::CloseAll() {
     }
 }
 
+// Before the first packet the files are where the open left them; open
+// files that ended without one are sought all the same.
 bool AVIFileRead::SeekPending() const {
-    return packetAccepted && seekRequest.load(std::memory_order_acquire);
+    if (!seekRequest.load(std::memory_order_acquire)) {
+        return false;
+    }
+    if (packetAccepted) {
+        return true;
+    }
+    return endSent && std::any_of(channels.begin(), channels.end(),
+                                  [](const auto& channel) { return channel->IsOpen(); });
 }
 
 void AVIFileRead::HonourSeek() {
@@ -166,19 +190,76 @@ void AVIFileRead::PlayCycle() {
     }
     ReportClock(clockChannel);
     if (!moved) {
-        // Every channel parked or ended: wait until a decoder takes a packet,
-        // then offer the parked packets again at once.
-        delay_ms(
-            kRoomWaitMs, [this] { return SeekPending(); }, &controller->packetQueues);
+        WaitForRoom();
         for (auto& channel : channels) {
             channel->countdown = std::min(channel->countdown, 0);
         }
     }
 }
 
+// Every channel parked or ended: sleep until a queue that refused a packet
+// took one, or the user changed something, then offer the parked packets
+// again at once. The video decoders announce what they take; the record
+// sinks and, while the sound plays, the audio queue are looked at every
+// few ms instead.
+void AVIFileRead::WaitForRoom() {
+    const PlayStatus status = controller->playStatus.load();
+    bool polled = false;
+    for (int ch = 0; ch < kChannels; ++ch) {
+        const Park& park = parks[size_t(ch)];
+        if (channels[size_t(ch)]->countdown < 0) {
+            continue;
+        }
+        polled = polled || !park.queue ||
+                 (park.queue == &controller->audioQueue && status == PlayStatus::Play);
+    }
+    const auto stop = [this, status] { return Room() || controller->playStatus.load() != status; };
+    if (polled) {
+        delay_ms(kRoomWaitMs, stop, &controller->packetQueues);
+    } else {
+        WaitForCause(stop, &controller->packetQueues);
+    }
+}
+
+bool AVIFileRead::Room() const {
+    if (SeekPending() || controller->NewRecordingPending(Controller::Reader::Demux)) {
+        return true;
+    }
+    for (int ch = 0; ch < kChannels; ++ch) {
+        const Park& park = parks[size_t(ch)];
+        if (channels[size_t(ch)]->countdown < 0 || !park.queue) {
+            continue;
+        }
+        if (park.queue->IsReset()) {
+            return true;
+        }
+        QueueLock<PacketQueue> lock(*park.queue);
+        if (park.queue->Count() < park.count) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Remembers the queue that refused channel ch's packet and how full it was.
+void AVIFileRead::Parked(int ch) {
+    const int type = channels[size_t(ch)]->Last().codecType;
+    Park& park = parks[size_t(ch)];
+    park.queue = nullptr;
+    if (type == container::CODEC_TYPE_VIDEO) {
+        park.queue = &controller->packetQueues[size_t(ch)];
+    } else if (type == container::CODEC_TYPE_AUDIO) {
+        park.queue = &controller->audioQueue;
+    }
+    if (park.queue) {
+        QueueLock<PacketQueue> lock(*park.queue);
+        park.count = park.queue->Count();
+    }
+}
+
 // One packet of channel ch: the parked one when its time has come, else the
 // next read. True when the channel moved on (a packet passed on or dropped,
-// or the channel ended); false when it is parked.
+// or the channel ended); false when it is parked or waits out its park.
 bool AVIFileRead::ServeChannel(int ch, int clockChannel) {
     DemuxChannel& channel = *channels[size_t(ch)];
     if (!channel.IsOpen() || channel.ended) {
@@ -202,9 +283,10 @@ bool AVIFileRead::ServeChannel(int ch, int clockChannel) {
             return true;
         case Route::Parked:
             channel.countdown = kParkCycles;
+            Parked(ch);
             return false;
         case Route::Dropped:
-            return false;
+            return true;  // reading on is progress: a cycle of drops must not sleep
     }
     return false;
 }
@@ -371,14 +453,29 @@ void AVIFileRead::EndAll() {
         endSent = true;
     }
     controller->ClearGo(Controller::Reader::Demux);
+    // A seek that raised go just before it was cleared is not lost.
+    if (seekRequest.load(std::memory_order_acquire)) {
+        controller->Raise(Controller::Reader::Demux);
+    }
 }
 
 // The selected channel, or the lowest one still reading when it is absent
-// or has ended, so playback always reaches its end.
+// or has ended, so playback always reaches its end. Backwards every channel
+// ends at the start of the files, but only the longest ones begin at the
+// reversal's 0: the clock follows one of them, so that no channel's
+// pictures wait for a clock that has not reached them.
 int AVIFileRead::ClockChannel() const {
-    const DemuxChannel& selected = *channels[size_t(selectedIndex)];
-    if (selected.IsOpen() && !selected.ended) {
+    const auto reading = [this](int ch) {
+        const DemuxChannel& c = *channels[size_t(ch)];
+        return c.IsOpen() && !c.ended && (!backward || c.DurationMs() == reverseDuration);
+    };
+    if (reading(selectedIndex)) {
         return selectedIndex;
+    }
+    for (int ch = 0; ch < kChannels; ++ch) {
+        if (reading(ch)) {
+            return ch;
+        }
     }
     for (int ch = 0; ch < kChannels; ++ch) {
         if (channels[size_t(ch)]->IsOpen() && !channels[size_t(ch)]->ended) {

@@ -9,6 +9,7 @@
 #include "engine/Channels.h"
 #include "engine/ClipCutter.h"
 #include "engine/DemuxChannel.h"
+#include "engine/PacketQueue.h"
 #include "engine/QueueInput.h"
 #include "engine/Worker.h"
 
@@ -34,7 +35,9 @@ public:
     void Seek(qint64 ms);
 
     // The seek request as the main window writes it: seekTarget first, then
-    // seekRequest (release); Seek() does both and wakes the worker.
+    // seekRequest (release); Seek() does both and wakes the worker. Choosing
+    // a recording drops the request (on the GUI thread, so a seek made after
+    // the choice is kept for the new recording).
     std::atomic<qint64> seekTarget{0};
     std::atomic<bool> seekRequest{false};
 
@@ -54,6 +57,12 @@ private:
     // What a cycle does with the packets it reads.
     enum class Mode { Play, Cut };
     enum class Route { Accepted, Parked, Dropped };
+    // The queue that refused a channel's packet (null: a record sink) and
+    // its count of entries then.
+    struct Park {
+        PacketQueue* queue = nullptr;
+        int count = 0;
+    };
 
     void Cycle();
     void StopPlayback();
@@ -62,6 +71,9 @@ private:
     bool SeekPending() const;
     void HonourSeek();
     void PlayCycle();
+    void WaitForRoom();
+    bool Room() const;
+    void Parked(int ch);
     bool ServeChannel(int ch, int clockChannel);
     Route RoutePacket(int ch, int clockChannel);
     Route RouteVideo(int ch, int clockChannel, qint64 dtsMs);
@@ -97,4 +109,5 @@ private:
     ClipCutter cutter;
     std::vector<qint64> groupClock;          // backward: the group being read
     std::vector<qint64> completeGroupClock;  // backward: read, not yet reported
+    std::array<Park, kChannels> parks;       // valid while a channel's countdown runs
 };

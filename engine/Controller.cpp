@@ -82,6 +82,8 @@ void Controller::JoinWorkers() {
     audioDecoderCtrl.Wait();
 }
 
+// The status and the new-recording flags change together under fileMutex,
+// so a worker that takes the flag sees Play unless a later Stop came.
 void Controller::On_PlayAVI(const QVector<QString>& paths, int channel) {
     if (channel < 1 || channel > kChannels) {
         channel = 1;
@@ -95,20 +97,39 @@ void Controller::On_PlayAVI(const QVector<QString>& paths, int channel) {
         selectedIndex = channel - 1;
         startTime = RecordingName::StartOf(filePaths[selectedIndex]);
         start = startTime;
-    }
-    emit Signal_startTimeChange(start);
-    SetStatus(PlayStatus::Play);
-    {
-        std::lock_guard<std::mutex> lock(fileMutex);
+        playStatus.store(PlayStatus::Play);
+        aviFileRead.seekRequest.store(false);  // meant for the recording before
         demuxNewFile.store(true);
         gpsNewFile.store(true);
     }
+    // Whatever paused the output before, the new recording plays with sound.
+    audioCtrl.Resume();
+    emit Signal_startTimeChange(start);
+    SetStatus(PlayStatus::Play);
     Raise(Reader::Gps);
     Raise(Reader::Demux);
 }
 
-void Controller::On_Stop() {
+bool Controller::StopUnlessReplaced() {
+    {
+        std::lock_guard<std::mutex> lock(fileMutex);
+        if (demuxNewFile.load()) {
+            return false;
+        }
+        playStatus.store(PlayStatus::Stop);
+    }
     SetStatus(PlayStatus::Stop);
+    return true;
+}
+
+// The demux may be idle (every file read): woken, it runs its stop path,
+// which empties the queues, so nothing still on its way is shown.
+void Controller::On_Stop() {
+    const bool wasStopped = playStatus.exchange(PlayStatus::Stop) == PlayStatus::Stop;
+    SetStatus(PlayStatus::Stop);
+    if (!wasStopped) {
+        Raise(Reader::Demux);
+    }
 }
 
 void Controller::On_Pause() {
@@ -261,10 +282,14 @@ bool Controller::WaitForWork(Reader reader, int timeoutMs) {
     return hasWork();
 }
 
+// Raise() sets go under the same lock after the new-recording flag, so a
+// recording chosen meanwhile keeps its go.
 void Controller::ClearGo(Reader reader) {
     RequestFlags flags = Flags(reader);
     std::lock_guard<std::mutex> lock(flags.mutex);
-    flags.go = false;
+    if (!flags.newFile.load()) {
+        flags.go = false;
+    }
 }
 
 bool Controller::NewRecordingPending(Reader reader) {

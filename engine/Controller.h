@@ -71,8 +71,12 @@ public:
     void Shutdown();
     // paths: the 12 channel slots (missing slots are empty, extra ones ignored);
     // channel: the selected channel, 1 to 12 (others are taken as 1).
+    // Also resumes the sound output that a pause suspended.
     void On_PlayAVI(const QVector<QString>& paths, int channel);
     void On_Stop();
+    // Demux thread, when no file of the chosen recording opens: stops
+    // playback unless another recording was chosen meanwhile (false then).
+    bool StopUnlessReplaced();
     // Play to Pause and Pause to Play, suspending and resuming the audio
     // output; other states stay. Both emit the status.
     void On_Pause();
@@ -114,7 +118,8 @@ public:
     // Sleeps up to timeoutMs while the reader has neither its go flag nor its
     // new-recording flag (or until exit); true when it has work.
     bool WaitForWork(Reader reader, int timeoutMs);
-    // Clears the reader's go flag (playback stopped, nothing left to read).
+    // Clears the reader's go flag (playback stopped, nothing left to read),
+    // unless a new recording waits for the reader.
     void ClearGo(Reader reader);
     bool HasGo(Reader reader);
     // Sets the reader's go flag and wakes it.

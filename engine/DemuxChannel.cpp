@@ -1,5 +1,6 @@
 #include "engine/DemuxChannel.h"
 
+#include <QDebug>
 #include <QFile>
 #include <algorithm>
 #include <cstring>
@@ -43,9 +44,12 @@ DemuxChannel::~DemuxChannel() {
 
 bool DemuxChannel::Open(const QString& path, bool backward) {
     Close();
-    const QByteArray name = QFile::encodeName(path);
-    if (name.isEmpty() || size_t(name.size()) >= kFileNameBytes) {
+    if (path.isEmpty()) {
         return false;
+    }
+    const QByteArray name = QFile::encodeName(path);
+    if (size_t(name.size()) >= kFileNameBytes) {
+        return Refuse(path, "the path is too long");
     }
     *context = AVFormatContext{};
     *avi = AVIContext{};
@@ -53,19 +57,31 @@ bool DemuxChannel::Open(const QString& path, bool backward) {
     std::memcpy(context->filename, name.constData(), size_t(name.size()) + 1);
     if (url_fopen(&context->pb, context->filename, 0) < 0) {
         context->pb = nullptr;
-        return false;
+        return Refuse(path, "it cannot be opened");
     }
     open = true;
-    if (backward) {
-        avi_read_header_backward(context.get(), nullptr, slot);
-    } else {
-        avi_read_header(context.get(), nullptr);
+    const int header = backward ? avi_read_header_backward(context.get(), nullptr, slot)
+                                : avi_read_header(context.get(), nullptr);
+    if (header < 0 || context->nb_streams == 0) {
+        Close();
+        return Refuse(path, "it has no readable AVI header");
+    }
+    if (!backward) {
         ScanIndex();
     }
     durationMs = ComputeDurationMs();
+    if (durationMs <= 0) {
+        Close();
+        return Refuse(path, "it holds no readable packet");
+    }
     ended = false;
     countdown = -1;
     return true;
+}
+
+bool DemuxChannel::Refuse(const QString& path, const char* why) {
+    qDebug().noquote() << "Demux channel" << slot << "skips" << path << "as" << why;
+    return false;
 }
 
 void DemuxChannel::Close() {

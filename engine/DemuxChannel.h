@@ -38,8 +38,9 @@ public:
 
     // Closes what is open, then opens path and reads its header (for reading
     // backwards when backward). A file without an index is read through once
-    // so that its duration is known and every seek works. False when the
-    // file cannot be opened.
+    // so that its duration is known and every seek works. False (and a
+    // debug line saying why) when the file cannot be opened or holds no
+    // readable packet; an empty path is simply absent.
     bool Open(const QString& path, bool backward);
     void Close();
     bool IsOpen() const { return open; }
@@ -63,6 +64,7 @@ public:
     int countdown = -1;
 
 private:
+    bool Refuse(const QString& path, const char* why);
     void ScanIndex();
     qint64 ComputeDurationMs() const;
     void Describe();

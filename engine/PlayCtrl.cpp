@@ -9,8 +9,6 @@
 #include "engine/TimeSource.h"
 
 namespace {
-// Longest sleep of a wait that a wake ends.
-constexpr qint64 kIdleMs = 100;
 // Keeps gap x 16 far from overflow; no recording spans this.
 constexpr qint64 kMaxGapMs = qint64(1) << 40;
 // Later than this (a stall of the machine or of the feed), pacing starts
@@ -74,8 +72,8 @@ void PlayCtrl::RunPass() {
 bool PlayCtrl::TakeEntry() {
     if (Status() == PlayStatus::Pause && !controller->singleStep.load()) {
         resumePending = true;
-        delay_ms(kIdleMs,
-                 [this] { return Status() != PlayStatus::Pause || controller->singleStep.load(); });
+        WaitForCause(
+            [this] { return Status() != PlayStatus::Pause || controller->singleStep.load(); });
         return false;
     }
     bool wasReset = false;
@@ -90,8 +88,7 @@ bool PlayCtrl::TakeEntry() {
         prev = -1;
     }
     if (!got) {
-        delay_ms(
-            kIdleMs, [this] { return Queued(); }, &dtsList);
+        WaitForCause([this] { return Queued(); }, &dtsList);
         return false;
     }
     held.valid = true;
@@ -130,7 +127,7 @@ bool PlayCtrl::Due() {
     const PlayStatus status = Status();
     if (status == PlayStatus::Stop) {
         // Held until the Clear that follows a stop drops it.
-        delay_ms(kIdleMs, [this] {
+        WaitForCause([this] {
             return dtsList.Generation() != held.generation || Status() != PlayStatus::Stop;
         });
         return false;
@@ -138,7 +135,7 @@ bool PlayCtrl::Due() {
     if (status == PlayStatus::Pause && !held.step) {
         resumePending = true;
         if (!controller->singleStep.exchange(false)) {
-            delay_ms(kIdleMs, [this] {
+            WaitForCause([this] {
                 return Status() != PlayStatus::Pause || controller->singleStep.load() ||
                        dtsList.Generation() != held.generation;
             });
@@ -163,8 +160,8 @@ bool PlayCtrl::Due() {
 bool PlayCtrl::WaitEnds() const {
     const PlayStatus status = Status();
     return g_bSuspend.load() || dtsList.Generation() != held.generation ||
-           controller->unpaced.load() || (status == PlayStatus::Pause && !held.step) ||
-           Speed() != anchor.speed;
+           controller->unpaced.load() || status == PlayStatus::Stop ||
+           (status == PlayStatus::Pause && !held.step) || Speed() != anchor.speed;
 }
 
 bool PlayCtrl::Queued() {

@@ -5,12 +5,11 @@
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
-#include <climits>
 
 namespace {
-// An untagged wait sees a state change made without a wake within this time.
-constexpr qint64 kMaxSliceMs = 100;
 constexpr qint64 kUsPerMs = 1000;
+// Longest single timer; a longer wait takes several.
+constexpr qint64 kMaxTimerMs = 1 << 30;
 }  // namespace
 
 SystemTimeSource* SystemTimeSource::Instance() {
@@ -64,8 +63,7 @@ bool SystemTimeSource::WaitUntilUs(qint64 deadlineUs, const StopCondition& stop,
             break;
         }
         const qint64 leftMs = (leftUs + kUsPerMs - 1) / kUsPerMs;
-        // A tagged wait is woken by its cause; only untagged ones look again.
-        timer.start(int(tag ? std::min<qint64>(leftMs, INT_MAX) : std::min(leftMs, kMaxSliceMs)));
+        timer.start(int(std::min(leftMs, kMaxTimerMs)));
         waiter.dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     Unregister(waiter);

@@ -10,7 +10,8 @@ class QAbstractEventDispatcher;
 // The real time source: a monotonic clock, and waits that sleep in the
 // thread's event dispatcher (so queued calls and timers of the thread run
 // inside them) until a precise timer, an interrupt or a wake of their tag
-// ends the sleep.
+// ends the sleep. A sleep is not cut into slices: a stop condition is looked
+// at again only when something wakes the waiter.
 class SystemTimeSource : public TimeSource {
 public:
     // The process-wide instance; never destroyed.

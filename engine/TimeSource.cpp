@@ -12,3 +12,7 @@ bool TimeSource::WaitFor(qint64 ms, const StopCondition& stop, const void* tag) 
     }
     return WaitUntil(NowMs() + ms, stop, tag);
 }
+
+void TimeSource::WaitForCause(const StopCondition& stop, const void* tag) {
+    WaitUntil(kNoDeadline, stop, tag);
+}

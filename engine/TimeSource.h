@@ -8,6 +8,8 @@
 class TimeSource {
 public:
     using StopCondition = std::function<bool()>;
+    // A deadline never reached: the wait ends on its stop condition only.
+    static constexpr qint64 kNoDeadline = qint64(1) << 50;
 
     virtual ~TimeSource();
 
@@ -32,4 +34,7 @@ public:
     // Waits ms milliseconds (0 or less returns at once), never less; ends
     // early only on stop. True when the whole time passed.
     virtual bool WaitFor(qint64 ms, const StopCondition& stop = {}, const void* tag = nullptr);
+    // Waits until stop holds, however long; whoever makes it hold must wake
+    // the waiter (InterruptWaits, or Wake(tag)).
+    void WaitForCause(const StopCondition& stop, const void* tag = nullptr);
 };

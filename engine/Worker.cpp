@@ -37,3 +37,7 @@ void Worker::delay_ms(qint64 ms, const std::function<bool()>& stop, const void* 
     time->WaitFor(
         ms, [&stop] { return g_bSuspend.load() || (stop && stop()); }, tag);
 }
+
+void Worker::WaitForCause(const std::function<bool()>& stop, const void* tag) {
+    time->WaitForCause([&stop] { return g_bSuspend.load() || stop(); }, tag);
+}

@@ -38,6 +38,9 @@ protected:
     // ends early when the exit flag is raised or stop holds. tag: what the
     // wait is for (see TimeSource::Wake).
     void delay_ms(qint64 ms, const std::function<bool()>& stop = {}, const void* tag = nullptr);
+    // Waits until stop holds or the exit flag is raised, however long (see
+    // TimeSource::WaitForCause).
+    void WaitForCause(const std::function<bool()>& stop, const void* tag = nullptr);
 
     TimeSource* const time;
 

@@ -121,6 +121,9 @@ TEST_F(WidgetTest, ReportsDriveTheLabelTheRangesAndTheNextRecording) {
     window->progress(0, 10000);
     EXPECT_EQ(next.count(), 1);  // once per recording
     window->progress(-3, 10000);
+    EXPECT_EQ(next.count(), 1);  // the End of the same recording asks no more
+    window->progress(-1, 10000);
+    window->progress(-3, 10000);
     EXPECT_EQ(next.count(), 2);
 }
 

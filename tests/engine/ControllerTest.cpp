@@ -95,41 +95,50 @@ TEST_F(ControllerTest, OddPathListsAndChannelsAreTakenSafely) {
     EXPECT_TRUE(recording.paths[11].isEmpty());
 }
 
-// A worker that cleared its go flag after the request came still finds the
-// new recording: it idles only while both flags are clear.
+// A worker that clears its go flag after the request came keeps it and still
+// finds the new recording: it idles only once it took the recording and
+// cleared go after that.
 TEST_F(ControllerTest, ANewRecordingIsNotLostWhenTheGoFlagIsCleared) {
     controller->On_PlayAVI(Slots(1, "/r/20240101000000_a.avi"), 1);
     controller->ClearGo(Controller::Reader::Demux);
+    EXPECT_TRUE(controller->HasGo(Controller::Reader::Demux));
     EXPECT_TRUE(controller->WaitForWork(Controller::Reader::Demux, 0));
     Controller::Recording recording;
     ASSERT_TRUE(controller->TakeNewRecording(Controller::Reader::Demux, &recording));
+    controller->ClearGo(Controller::Reader::Demux);
     EXPECT_FALSE(controller->WaitForWork(Controller::Reader::Demux, 0));
 }
 
 // Each command signals the status after it; pause only leaves Play, play
-// only leaves Pause, and none raises the demux's request.
+// only leaves Pause. Only a stop of a playing or paused engine raises the
+// demux's request (it may be idle after the last file and must still empty
+// the queues).
 TEST_F(ControllerTest, TransportCommandsMoveTheStatus) {
     using Command = void (Controller::*)();
     const struct {
         PlayStatus from;
         Command command;
         PlayStatus to;
-    } table[] = {{PlayStatus::Play, &Controller::On_Stop, PlayStatus::Stop},
-                 {PlayStatus::Play, &Controller::On_Pause, PlayStatus::Pause},
-                 {PlayStatus::Stop, &Controller::On_Pause, PlayStatus::Stop},
-                 {PlayStatus::Pause, &Controller::On_Pause, PlayStatus::Pause},
-                 {PlayStatus::Pause, &Controller::On_Play, PlayStatus::Play},
-                 {PlayStatus::Stop, &Controller::On_Play, PlayStatus::Stop},
-                 {PlayStatus::Play, &Controller::On_Play, PlayStatus::Play}};
+        bool wakesDemux;
+    } table[] = {{PlayStatus::Play, &Controller::On_Stop, PlayStatus::Stop, true},
+                 {PlayStatus::Pause, &Controller::On_Stop, PlayStatus::Stop, true},
+                 {PlayStatus::Stop, &Controller::On_Stop, PlayStatus::Stop, false},
+                 {PlayStatus::Play, &Controller::On_Pause, PlayStatus::Pause, false},
+                 {PlayStatus::Stop, &Controller::On_Pause, PlayStatus::Stop, false},
+                 {PlayStatus::Pause, &Controller::On_Pause, PlayStatus::Pause, false},
+                 {PlayStatus::Pause, &Controller::On_Play, PlayStatus::Play, false},
+                 {PlayStatus::Stop, &Controller::On_Play, PlayStatus::Stop, false},
+                 {PlayStatus::Play, &Controller::On_Play, PlayStatus::Play, false}};
     for (const auto& row : table) {
         controller->playStatus.store(row.from);
+        controller->ClearGo(Controller::Reader::Demux);
         QSignalSpy status(controller.get(), &Controller::Signal_playStatusChange);
         (controller.get()->*row.command)();
         ASSERT_EQ(status.count(), 1);
         EXPECT_EQ(status.at(0).at(0).value<PlayStatus>(), row.to);
         EXPECT_EQ(controller->playStatus.load(), row.to);
+        EXPECT_EQ(controller->HasGo(Controller::Reader::Demux), row.wakesDemux);
     }
-    EXPECT_FALSE(controller->HasGo(Controller::Reader::Demux));
 }
 
 TEST_F(ControllerTest, SpeedIndexMapsToSixteenthsAndIsClamped) {

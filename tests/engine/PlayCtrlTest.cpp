@@ -368,3 +368,33 @@ TEST_F(ClockTest, ShutdownEndsALongWait) {
 }
 
 }  // namespace
+
+namespace {
+
+// With nothing to release (no entry; paused; stopped with an entry held) the
+// clock sleeps until something wakes it, with no timed poll.
+TEST_F(ClockTest, AnIdlePausedOrStoppedClockSleepsWithoutADeadline) {
+    Start();
+    const struct {
+        const char* name;
+        std::function<void()> change;
+    } states[] = {
+        {"empty schedule", [] {}},
+        {"paused with entries",
+         [&] {
+             controller->playStatus.store(PlayStatus::Pause);
+             Feed({StreamMarker::Open, 0, 40});
+         }},
+        {"stopped with an entry held", [&] { controller->playStatus.store(PlayStatus::Stop); }},
+    };
+    for (const auto& state : states) {
+        SCOPED_TRACE(state.name);
+        Apply(state.change);
+        RunFor(time.NowMs() + 500);
+        const auto sleep = time.Sleeping();
+        ASSERT_TRUE(sleep.has_value());
+        EXPECT_GE(sleep->deadline, TimeSource::kNoDeadline);
+    }
+}
+
+}  // namespace
