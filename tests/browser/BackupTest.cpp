@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "Command.h"
+#include "Limits.h"
 #include "TempDir.h"
 #include "TestData.h"
 #include "browser/CopyFileS.h"
@@ -183,7 +184,7 @@ TEST_F(DialogTest, CancelAndCloseMidFileLeaveNothingOfIt) {
     QElapsedTimer timer;
     timer.start();
     delete dialog;
-    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_LT(timer.elapsed(), 5000 * testsupport::kSanitizerFactor);
     EXPECT_EQ(targetNames(), QStringList{"small.avi"});
 }
 
