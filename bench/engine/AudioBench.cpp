@@ -73,6 +73,7 @@ void BM_FirstPcmAfterSeek(benchmark::State& state, const char* file) {
             QueueLock<PacketQueue> lock(path.c.audioQueue);
             path.c.audioQueue.Clear();
         }
+        path.c.InterruptWaits();  // as the controller's Clear does
         while (!path.c.soundBuffer.TakeReset())
             QCoreApplication::processEvents();
         QElapsedTimer t;

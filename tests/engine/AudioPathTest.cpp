@@ -67,20 +67,32 @@ protected:
     // Offers the file's audio packets as the demux would (at most limit, with
     // codec id id when given), reading the ring meanwhile as an output would.
     void Feed(const std::string& file, int id = 0, int limit = 1 << 30) {
-        for (const AudioPacket& p : AudioPackets(file, limit))
+        for (const AudioPacket& p : AudioPackets(file, limit)) {
             Push(id ? id : p.id, p.dts, p.data.data(), int(p.data.size()));
-    }
-    void Push(int id, qint64 dts, const unsigned char* data, int size) {
-        for (; c.InputAudioData(id, dts, data, size) == QueueInput::Full; QThread::msleep(1))
-            ReadRing(ring, &pcm);
-    }
-    // Ends the stream and reads until the worker has written everything.
-    void End() {
-        Push(0, StreamMarker::End, nullptr, 0);
-        for (size_t before = SIZE_MAX; before != pcm.size(); ReadRing(ring, &pcm)) {
-            before = pcm.size();
-            QThread::msleep(300);
+            if (HasFatalFailure())
+                return;
         }
+    }
+    // Gives up after 10 s of a full queue: a worker that stopped taking fails
+    // the test, it does not hang it.
+    void Push(int id, qint64 dts, const unsigned char* data, int size) {
+        for (int ms = 0; c.InputAudioData(id, dts, data, size) == QueueInput::Full; ++ms) {
+            ASSERT_LT(ms, 10000) << "the worker stopped taking packets";
+            ReadRing(ring, &pcm);
+            QThread::msleep(1);
+        }
+    }
+    // Ends the stream and reads until the worker has written everything: it
+    // takes the second End marker only after it drained for the first.
+    void End() {
+        for (int marker = 0; marker < 2 && !HasFatalFailure(); ++marker)
+            Push(0, StreamMarker::End, nullptr, 0);
+        for (int ms = 0; WithLock(c.audioQueue, [&] { return c.audioQueue.Count() > 0; }); ++ms) {
+            ASSERT_LT(ms, 10000) << "the worker stopped taking packets";
+            ReadRing(ring, &pcm);
+            QThread::msleep(1);
+        }
+        ReadRing(ring, &pcm);
     }
     Controller c{SystemTimeSource::Instance()};
     SoundBuffer& ring = c.soundBuffer;
@@ -114,8 +126,8 @@ TEST_F(AudioPath, StressOfSeeksAndRateChangesLeavesAWorkingPath) {
     c.audioDecoderCtrl.Start();
     const auto seek = [&] {
         ring.TakeReset();
-        QueueLock<PacketQueue> lock(c.audioQueue);
-        c.audioQueue.Clear();
+        WithLock(c.audioQueue, [&] { c.audioQueue.Clear(); });
+        c.InterruptWaits();  // as the controller's Clear does
     };
     for (int round = 0; round < 40; ++round) {
         Feed(round % 3 ? "h264_aac.avi" : "h264_adpcm_ms.avi", 0, 10 + round);
@@ -254,7 +266,8 @@ TEST(AudioWorker, WakesOnItsCausesAndWaitsOutAnOutputThatFallsBehind) {
     ReadRing(ring, &pcm);
     ASSERT_TRUE(time.Sleeping());
     EXPECT_GT(Buffered(ring), 0) << "the room waited for the clock";
-    while (next < packets.size()) {
+    for (size_t turns = 0; next < packets.size(); ++turns) {
+        ASSERT_LT(turns, 10 * packets.size()) << "the worker stopped taking packets";
         push();
         ReadRing(ring, &pcm);
         ASSERT_TRUE(time.Sleeping());
