@@ -20,12 +20,19 @@ bool Playable(const QAudioFormat& f) {
 }  // namespace
 
 AudioCtrl::AudioCtrl(SoundBuffer* buffer, QObject* parent)
-    : QObject(parent), buffer(buffer), device(buffer), sink(&device) {
+    : QObject(parent), buffer(buffer), device(buffer), sink(&device, [buffer] {
+          QueueLock<SoundBuffer> lock(*buffer);
+          return buffer->GetBufDataLen() > 0;
+      }) {
     connect(&timer, &QTimer::timeout, this, &AudioCtrl::checkDevice);
+    // The writer's thread tells the idle sink, which lives here, that sound came.
+    buffer->SetSoundListener(
+        [this] { QMetaObject::invokeMethod(&sink, &SilentSink::Wake, Qt::QueuedConnection); });
 }
 
 AudioCtrl::~AudioCtrl() {
     Close();
+    buffer->SetSoundListener({});
 }
 
 QAudioFormat AudioCtrl::SetFormat(int sampleRate, int channelCount, int sampleSize,
@@ -65,6 +72,7 @@ void AudioCtrl::Start() {
             sink.Suspend();
         }
     }
+    // Only now: a re-created output never looks like none to the writer.
     buffer->SetReaderRunning(output || sink.IsActive());
     // The watch runs after a failed start too, so a device that appears is used.
     watching = true;
@@ -93,13 +101,13 @@ bool AudioCtrl::StartOutput() {
 void AudioCtrl::Close() {
     timer.stop();
     watching = false;
+    buffer->SetReaderRunning(false);
     TearDown();
     QueueLock<SoundBuffer> lock(*buffer);
     buffer->SeekBufDataLen(buffer->GetBufDataLen());
 }
 
 void AudioCtrl::TearDown() {
-    buffer->SetReaderRunning(false);
     if (output) {
         output->stop();
         output.reset();

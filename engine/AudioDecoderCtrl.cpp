@@ -15,15 +15,24 @@
 #include "engine/Suspend.h"
 
 namespace {
-constexpr int kRetryMs = 2;
+// Every wait ends on a wake; this only bounds the cost of one that was missed.
+constexpr qint64 kWakeMissMs = 1000;
 }  // namespace
 
 AudioDecoderCtrl::AudioDecoderCtrl(Controller* controller, SoundBuffer* buffer, PacketQueue* queue,
                                    TimeSource* time)
-    : Worker(time), controller(controller), buffer(buffer), queue(queue) {}
+    : Worker(time), controller(controller), buffer(buffer), queue(queue) {
+    buffer->SetRoomListener([time, buffer] { time->Wake(buffer); });
+}
 
 AudioDecoderCtrl::~AudioDecoderCtrl() {
     Wait();
+    buffer->SetRoomListener({});
+}
+
+void AudioDecoderCtrl::Start() {
+    controller->audioDecoding.store(true);
+    Worker::Start();
 }
 
 std::unique_ptr<ACDecoder> AudioDecoderCtrl::MakeDecoder(int codecId) {
@@ -40,10 +49,9 @@ std::unique_ptr<ACDecoder> AudioDecoderCtrl::MakeDecoder(int codecId) {
 
 void AudioDecoderCtrl::run() {
     std::vector<unsigned char> packet(size_t(queue->MaxPacketBytes()));
-    controller->audioDecoding.store(true);
     while (!g_bSuspend.load()) {
         if (!Pass(&packet)) {
-            delay_ms(kRetryMs);
+            WaitForPacket();
         }
     }
     controller->audioDecoding.store(false);
@@ -66,12 +74,23 @@ bool AudioDecoderCtrl::Pass(std::vector<unsigned char>* packet) {
     if (!got) {
         return reset;
     }
+    time->Wake(&controller->packetQueues);  // room for the demux
     if (info.dts == StreamMarker::End) {
         Drain();
     } else if (info.dts >= 0) {
         Decode(info, packet->data(), size);
     }
     return true;
+}
+
+void AudioDecoderCtrl::WaitForPacket() {
+    delay_ms(
+        kWakeMissMs,
+        [this] {
+            QueueLock<PacketQueue> lock(*queue);
+            return queue->Count() > 0 || queue->IsReset();
+        },
+        queue);
 }
 
 void AudioDecoderCtrl::Restart() {
@@ -122,21 +141,30 @@ void AudioDecoderCtrl::Write(const unsigned char* pcm, qint64 bytes, qint64 dts,
         qDebug() << "Audio block larger than the sound buffer dropped:" << bytes;
         return;
     }
+    const auto giveUp = [this] { return !buffer->ReaderRunning() || queue->IsReset(); };
     char* room = nullptr;
-    for (;;) {
-        if (g_bSuspend.load() || !buffer->ReaderRunning() || queue->IsReset()) {
+    while (!room) {
+        if (g_bSuspend.load() || giveUp()) {
             return;
         }
-        {
-            QueueLock<SoundBuffer> lock(*buffer);
-            if (buffer->LockBuf(&room, bytes) >= bytes) {
-                break;
-            }
+        room = Room(bytes);
+        // A slow output only delays the block: the sound plays late, whole.
+        if (!room) {
+            delay_ms(
+                kWakeMissMs, [&] { return giveUp() || (room = Room(bytes)) != nullptr; }, buffer);
         }
-        delay_ms(kRetryMs);
     }
     std::memcpy(room, pcm, size_t(bytes));
+    {
+        QueueLock<SoundBuffer> lock(*buffer);
+        buffer->UnlockBuf(bytes);
+        buffer->SetEndDts(nextDts);
+    }
+    buffer->AfterWrite();
+}
+
+char* AudioDecoderCtrl::Room(qint64 bytes) {
+    char* room = nullptr;
     QueueLock<SoundBuffer> lock(*buffer);
-    buffer->UnlockBuf(bytes);
-    buffer->SetEndDts(nextDts);
+    return buffer->LockBuf(&room, bytes) >= bytes ? room : nullptr;
 }

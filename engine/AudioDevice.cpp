@@ -25,6 +25,7 @@ qint64 AudioDevice::readData(char* data, qint64 maxlen) {
         copied = buffer->OutputData(data, maxlen);
     }
     if (copied > 0) {
+        buffer->AfterRead();
         if (tap) {
             tap(data, copied);
         }

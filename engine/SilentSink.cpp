@@ -3,15 +3,22 @@
 #include <QIODevice>
 #include <algorithm>
 
+#include "engine/SystemTimeSource.h"
+
 namespace {
 constexpr qint64 kFrameBytes = 2;        // mono 16-bit: keep reads on whole samples
 constexpr qint64 kMaxReadBytes = 16384;  // one read; a late tick reads several
 }  // namespace
 
-SilentSink::SilentSink(QIODevice* source, QObject* parent)
-    : QObject(parent), source(source), scratch(size_t(kMaxReadBytes)) {
+SilentSink::SilentSink(QIODevice* source, std::function<bool()> hasSound, TimeSource* clock,
+                       QObject* parent)
+    : QObject(parent),
+      source(source),
+      hasSound(std::move(hasSound)),
+      clock(clock ? clock : SystemTimeSource::Instance()),
+      scratch(size_t(kMaxReadBytes)) {
     timer.setTimerType(Qt::PreciseTimer);
-    connect(&timer, &QTimer::timeout, this, &SilentSink::Pull);
+    connect(&timer, &QTimer::timeout, this, &SilentSink::Tick);
 }
 
 void SilentSink::Start(qint64 bytesPerSecond) {
@@ -20,7 +27,8 @@ void SilentSink::Start(qint64 bytesPerSecond) {
         Stop();
         return;
     }
-    Resume();
+    timer.stop();
+    Wake();
 }
 
 void SilentSink::Stop() {
@@ -31,22 +39,36 @@ void SilentSink::Stop() {
 void SilentSink::Suspend() {
     Pull();
     timer.stop();
+    suspended = true;
 }
 
 void SilentSink::Resume() {
-    if (rate == 0) {
+    suspended = false;
+    Wake();
+}
+
+void SilentSink::Wake() {
+    if (rate == 0 || suspended || timer.isActive()) {
         return;
     }
     pulled = 0;
-    clock.start();
+    startMs = clock->NowMs();
     timer.start(kTickMs);
 }
 
+void SilentSink::Tick() {
+    Pull();
+    // What was read last was silence: nothing plays until Wake.
+    if (!hasSound()) {
+        timer.stop();
+    }
+}
+
 void SilentSink::Pull() {
-    if (rate == 0 || !clock.isValid()) {
+    if (rate == 0 || !timer.isActive()) {
         return;
     }
-    const qint64 due = clock.elapsed() * rate / 1000 / kFrameBytes * kFrameBytes;
+    const qint64 due = (clock->NowMs() - startMs) * rate / 1000 / kFrameBytes * kFrameBytes;
     while (pulled < due) {
         const qint64 got = source->read(scratch.data(), std::min(due - pulled, kMaxReadBytes));
         if (got <= 0) {

@@ -62,6 +62,9 @@ void SoundBuffer::UnlockBuf(qint64 n) {
     if (n <= 0) {
         return;
     }
+    if (GetBufDataLen() == 0) {
+        soundArrived.store(true);
+    }
     writePos = (writePos + n) % wrapSize;
     if (writePos == readPos) {
         full = true;
@@ -129,4 +132,21 @@ void SoundBuffer::Clear() {
     endDts = 0;
     reserved = 0;
     RaiseReset();
+}
+
+void SoundBuffer::SetReaderRunning(bool on) {
+    readerRunning.store(on);
+    AfterRead();
+}
+
+void SoundBuffer::AfterRead() {
+    if (roomListener) {
+        roomListener();
+    }
+}
+
+void SoundBuffer::AfterWrite() {
+    if (soundArrived.exchange(false) && soundListener) {
+        soundListener();
+    }
 }

@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "engine/ResetLock.h"
@@ -10,8 +11,8 @@
 // audio output (reader). The writer reserves one contiguous block, copies into
 // it without the lock and commits it; when the block does not fit before the
 // end, the writer wraps early and the valid bytes end at wrapSize. Every call
-// but IsReset, Fits and the reader-running flag is made between Lock() and
-// Unlock().
+// but IsReset, Fits, the reader-running flag, the listeners and the After
+// calls is made between Lock() and Unlock().
 class SoundBuffer : public ResetLock {
 public:
     static constexpr qint64 kCapacity = 102400;
@@ -46,15 +47,28 @@ public:
     qint64 EndDts() const { return endDts; }
     void SetEndDts(qint64 dts) { endDts = dts; }
 
-    // Any thread, without the lock: whether an output is pulling (or will pull
-    // once resumed). The writer drops PCM while none is, so it never waits on
-    // a ring nobody reads.
+    // Any thread, without the lock: whether an output exists to pull (now or
+    // once resumed), however slowly it pulls. The writer drops PCM only while
+    // none does, so it never waits on a ring nobody reads. A change wakes a
+    // writer waiting for room.
     bool ReaderRunning() const { return readerRunning.load(); }
-    void SetReaderRunning(bool on) { readerRunning.store(on); }
+    void SetReaderRunning(bool on);
+
+    // Set before the writer and the reader start, cleared after they ended:
+    // onRoom is called when the reader made room or stopped (reader's thread),
+    // onSound when sound was committed to an empty ring (writer's thread).
+    void SetRoomListener(std::function<void()> onRoom) { roomListener = std::move(onRoom); }
+    void SetSoundListener(std::function<void()> onSound) { soundListener = std::move(onSound); }
+    // Without the lock, after the read or the commit: tell the other side.
+    void AfterRead();
+    void AfterWrite();
 
 private:
     const std::unique_ptr<char[]> ring;
     std::atomic<bool> readerRunning{false};
+    std::atomic<bool> soundArrived{false};  // the last commit filled an empty ring
+    std::function<void()> roomListener;
+    std::function<void()> soundListener;
 
     // Guarded by the lock.
     qint64 endDts = 0;

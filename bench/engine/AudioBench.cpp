@@ -6,7 +6,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 #include <cstdlib>
 #include <vector>
 
@@ -71,6 +73,7 @@ void BM_FirstPcmAfterSeek(benchmark::State& state, const char* file) {
             QueueLock<PacketQueue> lock(path.c.audioQueue);
             path.c.audioQueue.Clear();
         }
+        path.c.InterruptWaits();  // as the controller's Clear does
         while (!path.c.soundBuffer.TakeReset())
             QCoreApplication::processEvents();
         QElapsedTimer t;
@@ -99,6 +102,31 @@ void BM_CpuAt1X(benchmark::State& state, const char* file) {
     }
 }
 
+// Nothing to play for 10 s, the output running or paused: CPU of the whole
+// process (the worker waiting for a packet, the sink waiting for sound).
+void BM_IdleCost(benchmark::State& state) {
+    Path path;
+    if (state.range(0)) {
+        path.c.audioCtrl.Suspend();
+    }
+    for (auto _ : state) {
+        const double cpu = ProcessCpuMs();
+        QElapsedTimer t;
+        t.start();
+        QEventLoop idle;
+        QTimer::singleShot(10000, &idle, &QEventLoop::quit);
+        idle.exec();
+        state.counters["cpu_percent_of_core"] = (ProcessCpuMs() - cpu) / double(t.elapsed()) * 100;
+    }
+}
+
+BENCHMARK(BM_IdleCost)
+    ->ArgName("paused")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
 BENCHMARK_CAPTURE(BM_FirstPcmAfterSeek, adpcm, "h264_adpcm_ms.avi")
     ->UseManualTime()
     ->Iterations(50)

@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -16,6 +17,7 @@
 #include "engine/Controller.h"
 #include "engine/StreamMarker.h"
 #include "engine/Suspend.h"
+#include "engine/SystemTimeSource.h"
 #include "engine/Worker.h"
 
 namespace {
@@ -131,6 +133,31 @@ void BM_IdleWorkers(benchmark::State& state) {
     g_bSuspend.store(false);
 }
 
+// How late a wait of N ms on the system time source ends, measured in
+// microseconds. Tests hold only that a wait is never early; the overshoot
+// depends on the machine's load.
+void BM_WaitOvershoot(benchmark::State& state) {
+    const qint64 ms = state.range(0);
+    SystemTimeSource* time = SystemTimeSource::Instance();
+    std::vector<double> lateUs;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        time->WaitFor(ms);
+        const auto took = std::chrono::steady_clock::now() - start;
+        state.SetIterationTime(std::chrono::duration<double>(took).count());
+        lateUs.push_back(std::chrono::duration<double, std::micro>(took).count() - ms * 1000.0);
+    }
+    std::sort(lateUs.begin(), lateUs.end());
+    double sum = 0;
+    for (double us : lateUs) {
+        sum += us;
+    }
+    state.counters["late_mean_us"] = sum / double(lateUs.size());
+    state.counters["late_p99_us"] = lateUs[lateUs.size() * 99 / 100];
+    state.counters["late_max_us"] = lateUs.back();
+    state.counters["early"] = double(lateUs.front() < 0);
+}
+
 }  // namespace
 
 BENCHMARK(BM_ClockPacing)
@@ -152,6 +179,16 @@ BENCHMARK(BM_IdleWorkers)
     ->Iterations(1)
     ->UseRealTime()
     ->Unit(benchmark::kSecond);
+
+BENCHMARK(BM_WaitOvershoot)
+    ->ArgName("ms")
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(7)
+    ->Arg(20)
+    ->Iterations(500)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);

@@ -59,12 +59,9 @@ qint64 PlayerDriver::close(Window window) {
     // A request in the first seconds is at times lost before it reaches the
     // window (only while the map view starts up): asked again, as a user
     // would, and timed from the one that closed it.
-    const std::string pid = std::to_string(player.processId());
-    const auto gone = [&] {
-        return player.state() == QProcess::NotRunning ||
-               !xdotool({"search", "--onlyvisible", "--pid", pid})
-                    .contains(QString::number(window));
-    };
+    // Asked of the X server for this window alone: a search of the whole
+    // tree fails when some other window goes meanwhile, which is no answer.
+    const auto gone = [&] { return player.state() == QProcess::NotRunning || !shown(window); };
     QElapsedTimer timer;
     for (int i = 0; i < 10 && (i == 0 || !gone()); ++i) {
         timer.start();
@@ -109,6 +106,16 @@ QImage PlayerDriver::grab(Window window, const QRect& area) {
     return QGuiApplication::primaryScreen()
         ->grabWindow(window, area.x(), area.y(), area.width(), area.height())
         .toImage();
+}
+
+bool PlayerDriver::shown(Window window) {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    xcb_get_window_attributes_reply_t* a = xcb_get_window_attributes_reply(
+        c, xcb_get_window_attributes(c, xcb_window_t(window)), nullptr);
+    const bool viewable = a && a->map_state == XCB_MAP_STATE_VIEWABLE;
+    std::free(a);
+    xcb_disconnect(c);
+    return viewable;
 }
 
 // WM_DELETE_WINDOW, what a window manager's close button sends.

@@ -41,6 +41,8 @@ public:
     static void key(const char* name);  // to the window with the focus
     static QImage grab(Window window, const QRect& area = {0, 0, -1, -1});
     static void requestClose(Window window);
+    // Whether the window exists and is mapped.
+    static bool shown(Window window);
     static QStringList xdotool(std::vector<std::string> words);
 
 private:

@@ -8,6 +8,7 @@
 #include <QTranslator>
 
 #include "Command.h"
+#include "Limits.h"
 #include "PlayerDriver.h"
 #include "TestData.h"
 #include "resources/OrdavexResources.h"
@@ -32,7 +33,7 @@ protected:
     void expectPromptExit(Window window) {
         const qint64 ms = driver.close(window);
         EXPECT_GE(ms, 0);
-        EXPECT_LT(ms, 1500);
+        EXPECT_LT(ms, testsupport::kExitLimitMs);
         EXPECT_EQ(driver.process().exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(driver.process().exitCode(), 0);
         QStringList lines{"Demux exit",        "PlayCtrl exit", "ReadFileGPS exit",
@@ -55,7 +56,8 @@ TEST_F(ProgramTest, StartsInTheStoredLanguageAndEndsPromptly) {
         driver.store()->setValue("/Widget/Language", language);
         const Window window = driver.start(ORDAVEX_PROGRAM);
         ASSERT_NE(window, 0u);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return driver.title(window) == titleIn(language); }));
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return driver.title(window) == titleIn(language); }, 20000));
         QTest::qWait(1000);  // the map page and the first paint
         EXPECT_TRUE(driver.grab(window).save(
             shots + QString("/Ordavex_%1.png").arg(kLanguageFiles[language])));
@@ -87,7 +89,7 @@ TEST_F(ProgramTest, PlaysATwelveChannelRecordingFromTheChosenFolder) {
     driver.click(window, 830, 120, 2);  // a row of the listed recording
     ASSERT_TRUE(QTest::qWaitFor([&] { return driver.grab(window, wall) != empty; }, 10000));
     const QImage playing = driver.grab(window, wall);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return driver.grab(window, wall) != playing; }, 2000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return driver.grab(window, wall) != playing; }, 10000));
     EXPECT_TRUE(driver.grab(window).save(QString(ORDAVEX_SCREENSHOTS) + "/Ordavex_playing.png"));
     expectPromptExit(window);
 }

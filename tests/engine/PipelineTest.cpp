@@ -15,6 +15,7 @@
 #include <random>
 
 #include "Command.h"
+#include "Limits.h"
 #include "TempDir.h"
 #include "TestData.h"
 
@@ -89,7 +90,7 @@ Played Play(const Files& files, std::vector<std::string> args) {
     Played p;
     EXPECT_EQ(r.exitCode, 0) << "harness failed or hung";
     p.json = QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
-    EXPECT_LT(p.json["shutdown_ms"].toDouble(), 1500) << "Shutdown took too long";
+    EXPECT_LT(p.json["shutdown_ms"].toDouble(), testsupport::kExitLimitMs) << "Shutdown too slow";
     std::map<int, std::map<std::string, int>> index;
     for (const auto& [ch, path] : files) {
         index[ch - 1] = FrameIndex(path);

@@ -49,16 +49,18 @@ TEST_F(WaitTest, ZeroWaitReturnsWithoutServingEvents) {
     EXPECT_EQ(counter.count.load(), 1);
 }
 
-// Measured with the real clock in microseconds: never early, and late by
-// no more than a scheduling slip.
-TEST_F(WaitTest, LastsAtLeastTheTimeAndOvershootsBoundedly) {
+// Measured with the real clock in microseconds: never early, and asleep
+// meanwhile (the stop condition is looked at once per wake-up, not in a
+// spin). How late it ends is the machine's business: see the clock benchmark.
+TEST_F(WaitTest, LastsAtLeastTheTimeAndSleeps) {
     using namespace std::chrono;
-    for (int ms : {1, 2, 7, 20}) {
+    for (int ms : {1, 2, 7, 20, 150}) {
+        int looks = 0;
         const auto start = steady_clock::now();
-        EXPECT_TRUE(time->WaitFor(ms));
+        EXPECT_TRUE(time->WaitFor(ms, [&] { return ++looks < 0; }));
         const auto us = duration_cast<microseconds>(steady_clock::now() - start).count();
         EXPECT_GE(us, ms * 1000);
-        EXPECT_LT(us, ms * 1000 + 15000);
+        EXPECT_LE(looks, 10) << ms << " ms";
     }
 }
 
@@ -78,7 +80,12 @@ TEST_F(WaitTest, StopConditionRaisedFromAnotherThreadEndsTheWait) {
 class IdleWorker : public Worker {
 public:
     explicit IdleWorker(TimeSource* time) : Worker(time) {}
-    ~IdleWorker() override { Wait(); }
+    // Ends the loop first, so a test that failed half-way does not hang here.
+    ~IdleWorker() override {
+        g_bSuspend.store(true);
+        time->InterruptWaits();
+        Wait();
+    }
     std::atomic<int> passes{0};
 
 protected:
@@ -97,9 +104,10 @@ TEST_F(WaitTest, WorkerServesQueuedEventsInItsWaitsAndEndsOnTheExitFlag) {
     worker.Start();
     counter.moveToThread(worker.thread());
     QCoreApplication::postEvent(&counter, new QEvent(QEvent::User));
-    while (counter.count.load() == 0) {
+    for (int ms = 0; counter.count.load() == 0 && ms < 10000; ++ms) {
         QThread::msleep(1);
     }
+    ASSERT_EQ(counter.count.load(), 1);
     EXPECT_EQ(counter.thread.load(), worker.thread());
     g_bSuspend.store(true);
     time->InterruptWaits();

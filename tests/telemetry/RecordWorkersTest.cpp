@@ -7,6 +7,7 @@
 #include <QTest>
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "AmfBuilder.h"
 #include "RecorderFixture.h"
@@ -36,6 +37,25 @@ void Log(W* worker, Clear clear, Add add, QObject* context, QStringList* events)
 bool Saw(const QStringList& events, int n) {
     return QTest::qWaitFor([&] { return events.size() >= n; }, 5000);
 }
+
+// Ends started workers on every way out of a test, a failed assertion
+// included, so a failure does not wait for ctest's time-out.
+class Ending {
+public:
+    explicit Ending(std::initializer_list<Worker*> workers) : workers(workers) {}
+    ~Ending() { End(); }
+    void End() {
+        g_bSuspend.store(true);
+        kTime->InterruptWaits();
+        for (Worker* w : workers) {
+            w->Wait();
+        }
+        g_bSuspend.store(false);
+    }
+
+private:
+    const std::vector<Worker*> workers;
+};
 
 }  // namespace
 
@@ -120,6 +140,7 @@ TEST(RecordWorkers, ClearComesOnceBeforeTheNextOutput) {
     sensor.Clear();
     sensor.Clear();
     sensor.InputData(0, Bytes(fix), fix.size());
+    Ending ending{&gps, &sensor};
     gps.Start();
     sensor.Start();
     ASSERT_TRUE(Saw(events, 1));
@@ -128,11 +149,7 @@ TEST(RecordWorkers, ClearComesOnceBeforeTheNextOutput) {
     ASSERT_TRUE(Saw(events, 3));
     controller.mapOffset.store(false);
     ASSERT_TRUE(Saw(events, 4) && Saw(samples, 2));
-    g_bSuspend.store(true);
-    kTime->InterruptWaits();
-    gps.Wait();
-    sensor.Wait();
-    g_bSuspend.store(false);
+    ending.End();
     EXPECT_EQ(events, QStringList({"add", "clear", "add", "clear"}));
     EXPECT_EQ(samples, QStringList({"clear", "add"}));
 }
