@@ -187,4 +187,18 @@ TEST_F(DialogTest, CancelAndCloseMidFileLeaveNothingOfIt) {
     EXPECT_EQ(targetNames(), QStringList{"small.avi"});
 }
 
+// A Stop that comes before the copier runs: nothing is copied, the end is
+// reported as a forced shutdown.
+TEST_F(BackupTest, StopBeforeTheFirstFileCopiesNothing) {
+    const QStringList files = {makeFile("1.avi", 100), makeFile("2.avi", 100)};
+    CopyFileS copier(files, dst());
+    copier.Stop();
+    const CopyRun run = runCopier(copier);
+    EXPECT_EQ(run.successes, 0);
+    EXPECT_TRUE(run.copies.isEmpty());
+    ASSERT_EQ(run.errors.size(), 1);
+    EXPECT_EQ(run.errors[0], (QList<QVariant>{-3, "Forced shutdown!"}));
+    EXPECT_TRUE(targetNames().isEmpty());
+}
+
 }  // namespace
