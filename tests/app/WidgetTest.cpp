@@ -290,4 +290,23 @@ TEST_F(WidgetTest, StoredLanguageIsAppliedAndKept) {
     EXPECT_EQ(stored("/Widget/Language").toInt(), 1);
 }
 
+// A step while playing pauses: the direction being played loses its check
+// mark, the other stays unchecked; the step also ends unpaced play.
+TEST_F(WidgetTest, StepUnchecksThePlayedDirectionAndEndsUnpacedPlay) {
+    for (const bool reverse : {false, true}) {
+        SCOPED_TRACE(reverse ? "backwards" : "forwards");
+        playing(PlayStatus::Play, reverse);
+        const char* active = reverse ? "toolButton_backwards" : "toolButton_forwards";
+        const char* other = reverse ? "toolButton_forwards" : "toolButton_backwards";
+        ASSERT_TRUE(w(active)->isChecked());
+        engine->unpaced.store(true);
+        w("toolButton_oneframe")->click();
+        EXPECT_EQ(engine->playStatus.load(), PlayStatus::Pause);
+        EXPECT_FALSE(w(active)->isChecked());
+        EXPECT_FALSE(w(other)->isChecked());
+        EXPECT_FALSE(engine->unpaced.load());
+        EXPECT_TRUE(engine->singleStep.load());
+    }
+}
+
 }  // namespace

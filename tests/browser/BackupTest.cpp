@@ -285,6 +285,19 @@ TEST_F(BackupFaultTest, LatinOneFolders) {
     EXPECT_EQ(run.successes, 1);
     for (const std::string name : {"/1.avi", "/\xc3\xa9t\xc3\xa9.avi"})
         EXPECT_EQ(testsupport::runCommand({"cmp", from + name, to + name}).exitCode, 0) << name;
+
+// A Stop that comes before the copier runs: nothing is copied, the end is
+// reported as a forced shutdown.
+TEST_F(BackupTest, StopBeforeTheFirstFileCopiesNothing) {
+    const QStringList files = {makeFile("1.avi", 100), makeFile("2.avi", 100)};
+    CopyFileS copier(files, dst());
+    copier.Stop();
+    const CopyRun run = runCopier(copier);
+    EXPECT_EQ(run.successes, 0);
+    EXPECT_TRUE(run.copies.isEmpty());
+    ASSERT_EQ(run.errors.size(), 1);
+    EXPECT_EQ(run.errors[0], (QList<QVariant>{-3, "Forced shutdown!"}));
+    EXPECT_TRUE(targetNames().isEmpty());
 }
 
 }  // namespace

@@ -418,4 +418,37 @@ TEST(AviWriter, AbortClosesAnUnfinishedClip) {
     EXPECT_EQ(avi_write_abort(clip.ctx()), 0);  // a second abort has nothing left to do
 }
 
+// Chunks of odd size are padded to an even length: walking the movi list
+// chunk by chunk, by the sizes alone, meets every chunk and lands on its end.
+TEST(AviWriter, OddChunksArePaddedSoTheMoviListWalks) {
+    TempDir dir;
+    const std::string path = dir.file("odd.avi");
+    std::vector<uint32_t> sizes;
+    writeClip(path, [&](ClipFile& clip) {
+        for (int i = 0; i < 12; i++) {
+            const size_t size = 101 + 2 * size_t(i) + size_t(i % 3 == 0);  // mostly odd
+            ASSERT_EQ(clip.write(0, i, i == 0, payload(size, i)), 0);
+            ASSERT_EQ(clip.write(1, i, true, payload(257, i)), 0);
+            sizes.insert(sizes.end(), {uint32_t(size), 257u});
+        }
+    });
+    const std::string d = readFile(path);
+    const std::vector<RiffChunk> movi = riffChunks(d, "movi");
+    ASSERT_EQ(movi.size(), 1u);
+    const size_t end = movi[0].pos + 8 + movi[0].size;
+    std::vector<uint32_t> walked;
+    size_t at = movi[0].pos + 12;
+    while (at + 8 <= end) {
+        const std::string tag = d.substr(at, 4);
+        const uint32_t size = le32(d, at + 4);
+        if (tag == "00dc" || tag == "01wb")
+            walked.push_back(size);
+        else
+            EXPECT_TRUE(tag == "JUNK" || tag == "LIST" || tag.substr(0, 2) == "ix") << tag;
+        at += 8 + size + (size & 1);
+    }
+    EXPECT_EQ(at, end);
+    EXPECT_EQ(walked, sizes);
+}
+
 }  // namespace

@@ -396,4 +396,28 @@ TEST(ClipCutFaultTest, EveryFaultEndsWholeOrWithNothing) {
         if (fault == FullDisk)
             umount(folder.c_str());
     }
+
+// Sound written after the pictures of its time (here 0.6 s late): the clip
+// still holds the sound up to the end, read after the first picture past it.
+TEST(ClipCutTest, SoundInterleavedLateIsCutUpToTheEndToo) {
+    TempDir dir, out;
+    const std::string source =
+        dir.file("20230514083000_NM_0004000_0000100000_0320_0240_25_1_2_01_3.avi");
+    ASSERT_EQ(ffmpeg({"-f",         "lavfi",
+                      "-i",         "testsrc2=s=320x240:r=25:d=4",
+                      "-itsoffset", "0.6",
+                      "-f",         "lavfi",
+                      "-i",         "sine=r=8000:d=4",
+                      "-c:v",       "libx264",
+                      "-preset",    "ultrafast",
+                      "-bf",        "0",
+                      "-g",         "25",
+                      "-c:a",       "adpcm_ms",
+                      "-ac",        "1",
+                      source})
+                  .exitCode,
+              0);
+    const ClipCutter::Outcome clip = Cut(Q(source), out.path(), 3000);
+    ASSERT_TRUE(clip.ok);
+    ExpectCopy(Q(source), clip.path, 3000);
 }

@@ -70,4 +70,19 @@ TEST(GPSListTest, ClearRewindsAndSetsReset) {
     EXPECT_EQ(dts, 2);
 }
 
+// The distance is the sum of both differences: points level in latitude are
+// told apart by longitude, and a diagonal step counts both ways (0.02 + 0.02
+// is farther than 0.03 + 0, though not in a straight line).
+TEST(GPSListTest, LongitudeCountsAsMuchAsLatitude) {
+    GPSList level;
+    level.InputData(0, 22.5, 113.90);
+    level.InputData(1, 22.5, 113.95);
+    EXPECT_EQ(level.GetDTS(22.51, 113.949), 1);
+    EXPECT_EQ(level.GetDTS(22.49, 113.91), 0);
+    GPSList diagonal;
+    diagonal.InputData(5, 22.52, 113.92);
+    diagonal.InputData(6, 22.53, 113.90);
+    EXPECT_EQ(diagonal.GetDTS(22.50, 113.90), 6);
+}
+
 }  // namespace

@@ -106,3 +106,79 @@ TEST_F(TrackTest, NewFileAndStopClearTheListAndClicksThenDoNothing) {
     EXPECT_EQ(clears.size(), 1);
     EXPECT_EQ(seeks.size(), 0);
 }
+
+namespace {
+
+// The map point of the first fix of a file, as the page would send it back.
+QStringList FirstFixOnTheMap(const FixtureFile& file) {
+    for (const FixtureRecord& r : file.records) {
+        if (r.name == "GPS") {
+            const LatLon p = GPSTransfer().toMap(
+                MapType::Google, {r.values["lat"].toDouble(), r.values["lon"].toDouble()}, {});
+            return {QString::number(p.lat, 'f', 6), QString::number(p.lon, 'f', 6)};
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+// Until the track line worker has taken the new recording's route to the
+// page, the page still shows the old one: a click on it seeks nowhere.
+TEST_F(TrackTest, AClickOnTheOldRouteAfterANewRecordingDoesNotSeek) {
+    controller.mapType.store(MapType::Google);
+    const FixtureFile first = WriteRecording(dir.path() + "/", {"--duration-ms", "5000"});
+    const FixtureFile second = WriteRecording(
+        dir.path() + "/", {"--duration-ms", "8000", "--seed", "7", "--channel", "2"});
+    Play(first.path);
+    ASSERT_TRUE(PointsReach(5));
+    line.RunPass();
+    const QStringList oldPoint = FirstFixOnTheMap(first);
+    ASSERT_EQ(oldPoint.size(), 2);
+    Play(second.path);
+    ASSERT_TRUE(PointsReach(8));  // the new track is in, the page has the old one
+    line.RecvPoint(oldPoint[0], oldPoint[1]);
+    EXPECT_EQ(seeks.size(), 0);
+    clears.clear();
+    line.RunPass();  // the old route goes, the new one is drawn
+    EXPECT_EQ(clears.size(), 1);
+    const QStringList newPoint = FirstFixOnTheMap(second);
+    line.RecvPoint(newPoint[0], newPoint[1]);
+    ASSERT_EQ(seeks.size(), 1);
+}
+
+// The track is the selected channel's, not the first channel's.
+TEST_F(TrackTest, TheTrackIsReadFromTheSelectedChannel) {
+    const FixtureFile one = WriteRecording(dir.path() + "/", {"--duration-ms", "3000"});
+    const FixtureFile two =
+        WriteRecording(dir.path() + "/", {"--duration-ms", "7000", "--channel", "2"});
+    controller.On_PlayAVI({one.path, two.path}, 2);
+    EXPECT_TRUE(PointsReach(7));
+    controller.On_PlayAVI({one.path, two.path}, 1);
+    EXPECT_TRUE(PointsReach(3));
+}
+
+// A file whose header the reader refuses gives no track, even when its
+// records would still be found chunk by chunk.
+TEST_F(TrackTest, AFileWhoseHeaderIsRefusedGivesNoTrack) {
+    const FixtureFile file = WriteRecording(dir.path() + "/", {"--duration-ms", "6000"});
+    Play(file.path);
+    ASSERT_TRUE(PointsReach(6));
+    QFile f(file.path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    QByteArray bytes = f.readAll();
+    const int type = bytes.indexOf(QByteArray("strh\x38\0\0\0dats", 12));
+    ASSERT_GT(type, 0);
+    bytes[type + 8] = 'z';  // a stream type the reader does not know
+    f.seek(0);
+    f.write(bytes);
+    f.close();
+    Play(file.path);
+    ASSERT_TRUE(PointsReach(0));
+    EXPECT_FALSE(QTest::qWaitFor(
+        [&] {
+            QueueLock<GPSList> lock(controller.gpsList);
+            return controller.gpsList.Count() > 0;
+        },
+        1500));
+}

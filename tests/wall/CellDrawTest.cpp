@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QMenu>
+#include <QPainter>
 #include <QTest>
 
 #include "WallFrames.h"
@@ -115,6 +116,36 @@ TEST_F(CellDraw, MouseSignalsSwallowTheReleaseEndingADoubleClick) {
         }
         EXPECT_EQ(counts, expected) << events;
     }
+}
+
+// "Closed" sits where the raster engine puts the same text: centred, its
+// baseline on the middle row (the GL cell may differ by a pixel of rounding).
+TEST_F(CellDraw, ClosedTextLiesWhereTheRasterEngineDrawsIt) {
+    cell.findChild<QMenu*>()->actions().at(1)->trigger();  // "Close"
+    const QImage img = cell.grabFramebuffer();
+    QImage ref(img.size(), QImage::Format_RGB32);
+    ref.fill(Qt::white);
+    {
+        QPainter painter(&ref);
+        painter.setFont(QFont("Arial", 20, QFont::Bold));
+        painter.setPen(Qt::black);
+        const int textWidth = painter.fontMetrics().horizontalAdvance("Closed");
+        painter.drawText((ref.width() - textWidth) / 2, ref.height() / 2, "Closed");
+    }
+    // Pixels at least half covered by the text, on either background.
+    const auto ink = [](const QImage& image, int darkBelow) {
+        QRect r;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                r |= qGreen(image.pixel(x, y)) < darkBelow ? QRect(x, y, 1, 1) : QRect();
+        return r;
+    };
+    const QRect got = ink(img, 64), want = ink(ref, 128);
+    ASSERT_FALSE(want.isEmpty());
+    EXPECT_NEAR(got.top(), want.top(), 1);
+    EXPECT_NEAR(got.bottom(), want.bottom(), 1);
+    EXPECT_NEAR(got.left(), want.left(), 1);
+    EXPECT_NEAR(got.right(), want.right(), 1);
 }
 
 }  // namespace

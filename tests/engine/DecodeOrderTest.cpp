@@ -1,0 +1,141 @@
+// One decode worker fed a file's video packets as the demux feeds them
+// (backwards: group by group from the last, reversed times), against ffmpeg:
+// every picture leaves with the time that belongs to it, in rising order.
+#include <gtest/gtest.h>
+
+#include <QCryptographicHash>
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include "Command.h"
+#include "TestData.h"
+#include "engine/Controller.h"
+#include "engine/DemuxChannel.h"
+#include "engine/QueueLock.h"
+#include "engine/StreamMarker.h"
+#include "engine/Suspend.h"
+#include "engine/SystemTimeSource.h"
+
+namespace {
+
+// Any duration above the file's: reversed times are this minus the time.
+constexpr qint64 kReverseFrom = 10000;
+
+// ffmpeg's pictures in display order: MD5 -> index.
+std::map<QByteArray, int> Pictures(const std::string& path) {
+    const auto r = testsupport::ffmpeg(
+        {"-i", path, "-map", "0:v", "-f", "framemd5", "-pix_fmt", "yuv420p", "-"});
+    std::map<QByteArray, int> index;
+    int n = 0;
+    for (const QString& line : QString::fromStdString(r.out).split('\n')) {
+        if (!line.isEmpty() && !line.startsWith('#')) {
+            index.emplace(line.section(',', -1).trimmed().toLatin1(), n++);
+        }
+    }
+    return index;
+}
+
+// The time of each picture in display order: the packets' times sorted, as
+// ffprobe reads them (time base 1/25).
+std::vector<qint64> PictureTimes(const std::string& path) {
+    const auto r = testsupport::ffprobe(
+        {"-select_streams", "v", "-show_entries", "packet=dts", "-of", "csv=p=0"}, path);
+    std::vector<qint64> ms;
+    for (const QString& line : QString::fromStdString(r.out).split('\n', Qt::SkipEmptyParts)) {
+        ms.push_back(line.trimmed().toLongLong() * 40);
+    }
+    std::sort(ms.begin(), ms.end());
+    return ms;
+}
+
+struct Out {
+    qint64 dts;
+    QByteArray md5;
+};
+
+class DecodeOrder : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { g_bSuspend.store(false); }
+    void TearDown() override {
+        controller.Shutdown();
+        g_bSuspend.store(false);
+    }
+
+    // Takes what the worker queued; true once the End marker came.
+    bool Collect() {
+        std::vector<unsigned char> pixels;
+        qint64 dts = 0;
+        int width = 0;
+        int height = 0;
+        for (;;) {
+            {
+                QueueLock<FrameQueue> lock(controller.frameQueues[0]);
+                if (!controller.frameQueues[0].OutputData(&dts, &pixels, &width, &height)) {
+                    return false;
+                }
+            }
+            if (dts == StreamMarker::End) {
+                return true;
+            }
+            const auto bytes = int(FrameQueue::FrameBytes(width, height));
+            out.push_back({dts, QCryptographicHash::hash(
+                                    QByteArray(reinterpret_cast<const char*>(pixels.data()), bytes),
+                                    QCryptographicHash::Md5)
+                                    .toHex()});
+        }
+    }
+
+    Controller controller{SystemTimeSource::Instance()};
+    std::vector<Out> out;
+};
+
+TEST_P(DecodeOrder, EachPictureLeavesWithItsOwnTime) {
+    const bool backward = GetParam();
+    const std::string path = testsupport::testDataFile("h264_bframes_aac.avi");
+    DemuxChannel file(0);
+    ASSERT_TRUE(file.Open(QString::fromStdString(path), backward));
+    controller.decodeCtrls[0]->Start();
+    bool ended = false;
+    while (file.Read(backward) >= 0) {
+        const DemuxChannel::Packet& p = file.Last();
+        if (p.codecType != 0 || p.dtsMs < 0) {
+            continue;  // not video
+        }
+        PacketInfo info;
+        info.type = p.codecId;
+        info.key = p.key;
+        info.backward = backward;
+        info.width = p.width;
+        info.height = p.height;
+        info.dts = backward ? kReverseFrom - p.dtsMs : p.dtsMs;
+        while (controller.InputData(0, info, p.data, p.size) == QueueInput::Full) {
+            ended = Collect() || ended;
+        }
+    }
+    ASSERT_TRUE(controller.InputData(StreamMarker::End));
+    for (int i = 0; i < 5000 && !ended; ++i) {
+        ended = Collect();
+        QThread::msleep(1);
+    }
+    ASSERT_TRUE(ended);
+
+    const std::map<QByteArray, int> pictures = Pictures(path);
+    const std::vector<qint64> times = PictureTimes(path);
+    ASSERT_EQ(times.size(), pictures.size());
+    ASSERT_EQ(out.size(), pictures.size());
+    for (size_t k = 0; k < out.size(); ++k) {
+        const auto at = pictures.find(out[k].md5);
+        ASSERT_NE(at, pictures.end()) << "a picture ffmpeg never made, at " << k;
+        const qint64 ms = times[size_t(at->second)];
+        EXPECT_EQ(out[k].dts, backward ? kReverseFrom - ms : ms) << "picture " << at->second;
+        if (k > 0) {
+            EXPECT_GT(out[k].dts, out[k - 1].dts) << "picture " << at->second;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Directions, DecodeOrder, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Backward" : "Forward"; });
+
+}  // namespace
