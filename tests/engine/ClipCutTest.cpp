@@ -396,6 +396,7 @@ TEST(ClipCutFaultTest, EveryFaultEndsWholeOrWithNothing) {
         if (fault == FullDisk)
             umount(folder.c_str());
     }
+}
 
 // Sound written after the pictures of its time (here 0.6 s late): the clip
 // still holds the sound up to the end, read after the first picture past it.
