@@ -5,6 +5,7 @@
 
 #include <QCryptographicHash>
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <vector>
 
@@ -69,11 +70,17 @@ protected:
         int width = 0;
         int height = 0;
         for (;;) {
+            bool roomWanted = false;
             {
                 QueueLock<FrameQueue> lock(controller.frameQueues[0]);
                 if (!controller.frameQueues[0].OutputData(&dts, &pixels, &width, &height)) {
                     return false;
                 }
+                roomWanted = controller.frameQueues[0].TakeRoomWanted();
+            }
+            if (roomWanted) {
+                // As the release worker does: the decode worker waits for room.
+                SystemTimeSource::Instance()->Wake(&controller.frameQueues[0]);
             }
             if (dts == StreamMarker::End) {
                 return true;
@@ -114,7 +121,9 @@ TEST_P(DecodeOrder, EachPictureLeavesWithItsOwnTime) {
         }
     }
     ASSERT_TRUE(controller.InputData(StreamMarker::End));
-    for (int i = 0; i < 5000 && !ended; ++i) {
+    // Ends when the End marker comes; the bound only stops a hung worker.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!ended && std::chrono::steady_clock::now() < giveUp) {
         ended = Collect();
         QThread::msleep(1);
     }
