@@ -58,9 +58,9 @@ PlayerDriver::Window PlayerDriver::start(const QString& program, const QStringLi
 qint64 PlayerDriver::close(Window window) {
     // A request in the first seconds is at times lost before it reaches the
     // window (only while the map view starts up): asked again, as a user
-    // would, and timed from the one that closed it.
-    // Asked of the X server for this window alone: a search of the whole
-    // tree fails when some other window goes meanwhile, which is no answer.
+    // would, and timed from the one that closed it. Whether the window is
+    // still there is asked of the X server for this window alone: a search
+    // of the whole tree fails when some other window goes meanwhile.
     const auto gone = [&] { return player.state() == QProcess::NotRunning || !shown(window); };
     QElapsedTimer timer;
     for (int i = 0; i < 10 && (i == 0 || !gone()); ++i) {

@@ -32,7 +32,7 @@ protected:
     // The player ends within 1.5 s of a close, with 0 and every worker's exit line.
     void expectPromptExit(Window window) {
         const qint64 ms = driver.close(window);
-        EXPECT_GE(ms, 0);
+        EXPECT_GE(ms, 0) << "did not end; it said:\n" << driver.output().toStdString();
         EXPECT_LT(ms, testsupport::kExitLimitMs);
         EXPECT_EQ(driver.process().exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(driver.process().exitCode(), 0);
