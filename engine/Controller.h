@@ -157,7 +157,8 @@ public:
 
     // Makes waiting workers look at the shared state again; call after
     // changing playStatus, speed, unpaced, reverse or singleStep from outside
-    // these commands (else a worker may see it only 100 ms later).
+    // these commands (a worker that waits for its cause sees it only when
+    // woken).
     void InterruptWaits();
     TimeSource* Time() const { return time; }
 

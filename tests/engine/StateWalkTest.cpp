@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -528,6 +529,9 @@ TEST(EngineStateWalk, EveryChangeOfStateKeepsTheInvariants) {
     }
     std::printf("walk seed %llu (%s=%llu repeats it)\n", static_cast<unsigned long long>(seed),
                 kSeedVariable, static_cast<unsigned long long>(seed));
+    // Each child writes to its own file: a pipe that nobody drains while
+    // another child is waited for would fill up and stop its writer.
+    testsupport::TempDir logs;
     std::vector<std::unique_ptr<QProcess>> children;
     for (int shard = 0; shard < kShards; ++shard) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -536,6 +540,7 @@ TEST(EngineStateWalk, EveryChangeOfStateKeepsTheInvariants) {
         auto child = std::make_unique<QProcess>();
         child->setProcessEnvironment(env);
         child->setProcessChannelMode(QProcess::MergedChannels);
+        child->setStandardOutputFile(QString::fromStdString(logs.file(std::to_string(shard))));
         child->start(QCoreApplication::applicationFilePath(), {"--gtest_filter=EngineStateWalk.*"});
         children.push_back(std::move(child));
     }
@@ -543,15 +548,16 @@ TEST(EngineStateWalk, EveryChangeOfStateKeepsTheInvariants) {
         QProcess& child = *children[size_t(shard)];
         // The child's own watchdog ends a hang; this only bounds a wedged exit.
         const bool ended = child.waitForFinished(int(kHangMs * 20));
-        const QByteArray output = child.readAll();
-        const bool passed =
-            ended && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
         if (!ended) {
             child.kill();
             child.waitForFinished();
         }
+        const bool passed =
+            ended && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
+        QFile log(QString::fromStdString(logs.file(std::to_string(shard))));
+        log.open(QIODevice::ReadOnly);
         EXPECT_TRUE(passed) << "seed " << seed << ", shard " << shard << ":\n"
-                            << QString::fromUtf8(output)
+                            << QString::fromUtf8(log.readAll())
                                    .split('\n')
                                    .filter(QRegularExpression(
                                        "Failure|Expected|Which is|Value of|seed=|frozen|order|"
