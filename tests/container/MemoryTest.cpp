@@ -52,4 +52,30 @@ TEST(Metadata, SetReplaceRemove) {
     EXPECT_EQ(m, nullptr);
 }
 
+// Flag 2 takes a key that merely begins with the one asked for, from after
+// prev on; an empty key with it walks every element.
+TEST(Metadata, PrefixMatchesWalkOnFromThePrevious) {
+    AVMetadata* m = nullptr;
+    ASSERT_EQ(av_metadata_set(&m, "title", "a"), 0);
+    ASSERT_EQ(av_metadata_set(&m, "comment", "b"), 0);
+    ASSERT_EQ(av_metadata_set(&m, "titlecard", "c"), 0);
+    const int prefix = AV_METADATA_IGNORE_SUFFIX;
+    EXPECT_EQ(av_metadata_get(m, "tit", nullptr, 0), nullptr);
+    AVMetadataTag* first = av_metadata_get(m, "TIT", nullptr, prefix);
+    ASSERT_NE(first, nullptr);
+    EXPECT_STREQ(first->value, "a");
+    AVMetadataTag* next = av_metadata_get(m, "TIT", first, prefix);
+    ASSERT_NE(next, nullptr);
+    EXPECT_STREQ(next->value, "c");
+    EXPECT_EQ(av_metadata_get(m, "TIT", next, prefix), nullptr);
+    EXPECT_EQ(av_metadata_get(m, "TIT", nullptr, prefix | AV_METADATA_MATCH_CASE), nullptr);
+    EXPECT_STREQ(av_metadata_get(m, "tit", nullptr, prefix | AV_METADATA_MATCH_CASE)->value, "a");
+    int all = 0;
+    for (AVMetadataTag* t = nullptr; (t = av_metadata_get(m, "", t, prefix));)
+        ++all;
+    EXPECT_EQ(all, 3);
+    av_metadata_free(&m);
+    EXPECT_EQ(m, nullptr);
+}
+
 }  // namespace
