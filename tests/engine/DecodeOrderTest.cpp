@@ -5,6 +5,7 @@
 
 #include <QCryptographicHash>
 #include <algorithm>
+#include <climits>
 #include <map>
 #include <vector>
 
@@ -54,7 +55,7 @@ struct Out {
     QByteArray md5;
 };
 
-class DecodeOrder : public ::testing::TestWithParam<bool> {
+class DecodeWorker : public ::testing::Test {
 protected:
     void SetUp() override { g_bSuspend.store(false); }
     void TearDown() override {
@@ -78,6 +79,10 @@ protected:
             if (dts == StreamMarker::End) {
                 return true;
             }
+            if (dts == StreamMarker::Open) {
+                openedAt = out.size();
+                continue;
+            }
             const auto bytes = int(FrameQueue::FrameBytes(width, height));
             out.push_back({dts, QCryptographicHash::hash(
                                     QByteArray(reinterpret_cast<const char*>(pixels.data()), bytes),
@@ -86,39 +91,59 @@ protected:
         }
     }
 
+    // Feeds the file's video packets as the demux does, at most `limit`.
+    // keyFlags false: as from a file whose index marks no key frames.
+    void Feed(const std::string& path, bool backward, int limit = INT_MAX, bool keyFlags = true) {
+        DemuxChannel file(0);
+        ASSERT_TRUE(file.Open(QString::fromStdString(path), backward));
+        for (int n = 0; n < limit && file.Read(backward) >= 0;) {
+            const DemuxChannel::Packet& p = file.Last();
+            if (p.codecType != 0 || p.dtsMs < 0) {
+                continue;  // not video
+            }
+            PacketInfo info;
+            info.type = p.codecId;
+            info.key = keyFlags && p.key;
+            info.backward = backward;
+            info.width = p.width;
+            info.height = p.height;
+            info.dts = backward ? kReverseFrom - p.dtsMs : p.dtsMs;
+            while (controller.InputData(0, info, p.data, p.size) == QueueInput::Full) {
+                ended = Collect() || ended;
+            }
+            ++n;
+        }
+    }
+    // Sends End and takes everything up to it.
+    void Finish() {
+        ASSERT_TRUE(controller.InputData(StreamMarker::End));
+        for (int i = 0; i < 5000 && !ended; ++i) {
+            ended = Collect();
+            QThread::msleep(1);
+        }
+        ASSERT_TRUE(ended);
+    }
+
     Controller controller{SystemTimeSource::Instance()};
     std::vector<Out> out;
+    size_t openedAt = 0;  // pictures taken before the Open marker
+    bool ended = false;
 };
 
+struct OrderCase {
+    const char* name;
+    bool backward;
+    bool keyFlags;  // false: a backward group is known by its rising times alone
+};
+
+class DecodeOrder : public DecodeWorker, public ::testing::WithParamInterface<OrderCase> {};
+
 TEST_P(DecodeOrder, EachPictureLeavesWithItsOwnTime) {
-    const bool backward = GetParam();
+    const bool backward = GetParam().backward;
     const std::string path = testsupport::testDataFile("h264_bframes_aac.avi");
-    DemuxChannel file(0);
-    ASSERT_TRUE(file.Open(QString::fromStdString(path), backward));
     controller.decodeCtrls[0]->Start();
-    bool ended = false;
-    while (file.Read(backward) >= 0) {
-        const DemuxChannel::Packet& p = file.Last();
-        if (p.codecType != 0 || p.dtsMs < 0) {
-            continue;  // not video
-        }
-        PacketInfo info;
-        info.type = p.codecId;
-        info.key = p.key;
-        info.backward = backward;
-        info.width = p.width;
-        info.height = p.height;
-        info.dts = backward ? kReverseFrom - p.dtsMs : p.dtsMs;
-        while (controller.InputData(0, info, p.data, p.size) == QueueInput::Full) {
-            ended = Collect() || ended;
-        }
-    }
-    ASSERT_TRUE(controller.InputData(StreamMarker::End));
-    for (int i = 0; i < 5000 && !ended; ++i) {
-        ended = Collect();
-        QThread::msleep(1);
-    }
-    ASSERT_TRUE(ended);
+    Feed(path, backward, INT_MAX, GetParam().keyFlags);
+    Finish();
 
     const std::map<QByteArray, int> pictures = Pictures(path);
     const std::vector<qint64> times = PictureTimes(path);
@@ -135,7 +160,29 @@ TEST_P(DecodeOrder, EachPictureLeavesWithItsOwnTime) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Directions, DecodeOrder, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Backward" : "Forward"; });
+INSTANTIATE_TEST_SUITE_P(Directions, DecodeOrder,
+                         ::testing::Values(OrderCase{"Forward", false, true},
+                                           OrderCase{"Backward", true, true},
+                                           OrderCase{"BackwardWithoutKeyFlags", true, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// After the Open marker the codec opens afresh for the next recording: HEVC
+// pictures of the same size follow H.264 ones.
+TEST_F(DecodeWorker, TheNextRecordingOpensItsOwnCodec) {
+    controller.decodeCtrls[0]->Start();
+    Feed(testsupport::testDataFile("h264_aac.avi"), false, 10);
+    ASSERT_TRUE(controller.InputData(StreamMarker::Open));
+    const std::string hevc = testsupport::testDataFile("hevc_adpcm_ms.avi");
+    Feed(hevc, false);
+    Finish();
+    const std::map<QByteArray, int> pictures = Pictures(hevc);
+    ASSERT_GE(out.size(), openedAt);
+    ASSERT_EQ(out.size() - openedAt, pictures.size());
+    for (size_t k = openedAt; k < out.size(); ++k) {
+        const auto at = pictures.find(out[k].md5);
+        ASSERT_NE(at, pictures.end()) << "not an HEVC picture, at " << k - openedAt;
+        EXPECT_EQ(size_t(at->second), k - openedAt);
+    }
+}
 
 }  // namespace
