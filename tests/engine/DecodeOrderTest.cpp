@@ -23,20 +23,6 @@ namespace {
 // Any duration above the file's: reversed times are this minus the time.
 constexpr qint64 kReverseFrom = 10000;
 
-// ffmpeg's pictures in display order: MD5 -> index.
-std::map<QByteArray, int> Pictures(const std::string& path) {
-    const auto r = testsupport::ffmpeg(
-        {"-i", path, "-map", "0:v", "-f", "framemd5", "-pix_fmt", "yuv420p", "-"});
-    std::map<QByteArray, int> index;
-    int n = 0;
-    for (const QString& line : QString::fromStdString(r.out).split('\n')) {
-        if (!line.isEmpty() && !line.startsWith('#')) {
-            index.emplace(line.section(',', -1).trimmed().toLatin1(), n++);
-        }
-    }
-    return index;
-}
-
 // The time of each picture in display order: the packets' times sorted, as
 // ffprobe reads them (time base 1/25).
 std::vector<qint64> PictureTimes(const std::string& path) {
@@ -52,7 +38,7 @@ std::vector<qint64> PictureTimes(const std::string& path) {
 
 struct Out {
     qint64 dts;
-    QByteArray md5;
+    std::string md5;
 };
 
 class DecodeWorker : public ::testing::Test {
@@ -87,7 +73,8 @@ protected:
             out.push_back({dts, QCryptographicHash::hash(
                                     QByteArray(reinterpret_cast<const char*>(pixels.data()), bytes),
                                     QCryptographicHash::Md5)
-                                    .toHex()});
+                                    .toHex()
+                                    .toStdString()});
         }
     }
 
@@ -145,7 +132,7 @@ TEST_P(DecodeOrder, EachPictureLeavesWithItsOwnTime) {
     Feed(path, backward, INT_MAX, GetParam().keyFlags);
     Finish();
 
-    const std::map<QByteArray, int> pictures = Pictures(path);
+    const std::map<std::string, int> pictures = testsupport::videoFrameIndex(path);
     const std::vector<qint64> times = PictureTimes(path);
     ASSERT_EQ(times.size(), pictures.size());
     ASSERT_EQ(out.size(), pictures.size());
@@ -175,7 +162,7 @@ TEST_F(DecodeWorker, TheNextRecordingOpensItsOwnCodec) {
     const std::string hevc = testsupport::testDataFile("hevc_adpcm_ms.avi");
     Feed(hevc, false);
     Finish();
-    const std::map<QByteArray, int> pictures = Pictures(hevc);
+    const std::map<std::string, int> pictures = testsupport::videoFrameIndex(hevc);
     ASSERT_GE(out.size(), openedAt);
     ASSERT_EQ(out.size() - openedAt, pictures.size());
     for (size_t k = openedAt; k < out.size(); ++k) {
