@@ -1,5 +1,5 @@
-// What a Clear (a seek or a new recording) does to the clock and to the
-// release workers, under virtual time.
+// What a Clear (a seek or a new recording) and the stream markers do to the
+// clock and to the release workers, under virtual time.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -115,6 +115,39 @@ TEST_F(ClearTest, AFrameQueuedBeforeAClearIsNeverShownAfterIt) {
     EXPECT_EQ(controller->clock.load(), 3000);
     std::lock_guard<std::mutex> lock(mutex);
     EXPECT_EQ(shown, 0);
+}
+
+// A timestamp is shown once: a second frame with it is dropped, until the
+// Open marker of the next recording, whose frames start afresh.
+TEST_F(ClearTest, EachTimeIsShownOnceUntilTheNextRecordingOpens) {
+    VideoCtrl& video = *controller->videoCtrls[0];
+    int pictures = 0;
+    int empties = 0;
+    QObject::connect(
+        &video, &VideoCtrl::Signal_show, &video,
+        [&](uchar* pixels, int, int) {
+            std::lock_guard<std::mutex> lock(mutex);
+            (pixels ? pictures : empties) += 1;
+            if (pixels) {
+                std::free(pixels);
+                video.FrameConsumed();
+            }
+        },
+        Qt::DirectConnection);
+    const std::vector<unsigned char> pixels(size_t(FrameQueue::FrameBytes(2, 2)));
+    for (qint64 dts : {qint64(40), qint64(40), StreamMarker::Open, qint64(40)}) {
+        const bool marker = StreamMarker::IsMarker(dts);
+        QueueLock<FrameQueue> lock(controller->frameQueues[0]);
+        ASSERT_EQ(controller->frameQueues[0].InputData(dts, marker ? nullptr : pixels.data(),
+                                                       marker ? 0 : 2, marker ? 0 : 2),
+                  QueueInput::Accepted);
+    }
+    controller->clock.store(1000);  // every frame is due
+    video.Start();
+    ASSERT_TRUE(time.Sleeping(1).has_value());  // the queue is empty
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(pictures, 2);
+    EXPECT_EQ(empties, 1);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QCryptographicHash>
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <map>
 #include <vector>
 
@@ -23,20 +24,6 @@ namespace {
 // Any duration above the file's: reversed times are this minus the time.
 constexpr qint64 kReverseFrom = 10000;
 
-// ffmpeg's pictures in display order: MD5 -> index.
-std::map<QByteArray, int> Pictures(const std::string& path) {
-    const auto r = testsupport::ffmpeg(
-        {"-i", path, "-map", "0:v", "-f", "framemd5", "-pix_fmt", "yuv420p", "-"});
-    std::map<QByteArray, int> index;
-    int n = 0;
-    for (const QString& line : QString::fromStdString(r.out).split('\n')) {
-        if (!line.isEmpty() && !line.startsWith('#')) {
-            index.emplace(line.section(',', -1).trimmed().toLatin1(), n++);
-        }
-    }
-    return index;
-}
-
 // The time of each picture in display order: the packets' times sorted, as
 // ffprobe reads them (time base 1/25).
 std::vector<qint64> PictureTimes(const std::string& path) {
@@ -52,10 +39,10 @@ std::vector<qint64> PictureTimes(const std::string& path) {
 
 struct Out {
     qint64 dts;
-    QByteArray md5;
+    std::string md5;
 };
 
-class DecodeOrder : public ::testing::TestWithParam<bool> {
+class DecodeWorker : public ::testing::Test {
 protected:
     void SetUp() override { g_bSuspend.store(false); }
     void TearDown() override {
@@ -85,51 +72,76 @@ protected:
             if (dts == StreamMarker::End) {
                 return true;
             }
+            if (dts == StreamMarker::Open) {
+                openedAt = out.size();
+                continue;
+            }
             const auto bytes = int(FrameQueue::FrameBytes(width, height));
             out.push_back({dts, QCryptographicHash::hash(
                                     QByteArray(reinterpret_cast<const char*>(pixels.data()), bytes),
                                     QCryptographicHash::Md5)
-                                    .toHex()});
+                                    .toHex()
+                                    .toStdString()});
         }
+    }
+
+    // Feeds the file's video packets as the demux does, at most `limit`.
+    // keyFlags false: as from a file whose index marks no key frames.
+    void Feed(const std::string& path, bool backward, int limit = INT_MAX, bool keyFlags = true) {
+        DemuxChannel file(0);
+        ASSERT_TRUE(file.Open(QString::fromStdString(path), backward));
+        for (int n = 0; n < limit && file.Read(backward) >= 0;) {
+            const DemuxChannel::Packet& p = file.Last();
+            if (p.codecType != 0 || p.dtsMs < 0) {
+                continue;  // not video
+            }
+            PacketInfo info;
+            info.type = p.codecId;
+            info.key = keyFlags && p.key;
+            info.backward = backward;
+            info.width = p.width;
+            info.height = p.height;
+            info.dts = backward ? kReverseFrom - p.dtsMs : p.dtsMs;
+            while (controller.InputData(0, info, p.data, p.size) == QueueInput::Full) {
+                ended = Collect() || ended;
+            }
+            ++n;
+        }
+    }
+    // Sends End and takes everything up to it.
+    void Finish() {
+        ASSERT_TRUE(controller.InputData(StreamMarker::End));
+        // Ends when the End marker comes; the bound only stops a hung worker.
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!ended && std::chrono::steady_clock::now() < giveUp) {
+            ended = Collect();
+            QThread::msleep(1);
+        }
+        ASSERT_TRUE(ended);
     }
 
     Controller controller{SystemTimeSource::Instance()};
     std::vector<Out> out;
+    size_t openedAt = 0;  // pictures taken before the Open marker
+    bool ended = false;
 };
 
-TEST_P(DecodeOrder, EachPictureLeavesWithItsOwnTime) {
-    const bool backward = GetParam();
-    const std::string path = testsupport::testDataFile("h264_bframes_aac.avi");
-    DemuxChannel file(0);
-    ASSERT_TRUE(file.Open(QString::fromStdString(path), backward));
-    controller.decodeCtrls[0]->Start();
-    bool ended = false;
-    while (file.Read(backward) >= 0) {
-        const DemuxChannel::Packet& p = file.Last();
-        if (p.codecType != 0 || p.dtsMs < 0) {
-            continue;  // not video
-        }
-        PacketInfo info;
-        info.type = p.codecId;
-        info.key = p.key;
-        info.backward = backward;
-        info.width = p.width;
-        info.height = p.height;
-        info.dts = backward ? kReverseFrom - p.dtsMs : p.dtsMs;
-        while (controller.InputData(0, info, p.data, p.size) == QueueInput::Full) {
-            ended = Collect() || ended;
-        }
-    }
-    ASSERT_TRUE(controller.InputData(StreamMarker::End));
-    // Ends when the End marker comes; the bound only stops a hung worker.
-    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!ended && std::chrono::steady_clock::now() < giveUp) {
-        ended = Collect();
-        QThread::msleep(1);
-    }
-    ASSERT_TRUE(ended);
+struct OrderCase {
+    const char* name;
+    bool backward;
+    bool keyFlags;  // false: a backward group is known by its rising times alone
+};
 
-    const std::map<QByteArray, int> pictures = Pictures(path);
+class DecodeOrder : public DecodeWorker, public ::testing::WithParamInterface<OrderCase> {};
+
+TEST_P(DecodeOrder, EachPictureLeavesWithItsOwnTime) {
+    const bool backward = GetParam().backward;
+    const std::string path = testsupport::testDataFile("h264_bframes_aac.avi");
+    controller.decodeCtrls[0]->Start();
+    Feed(path, backward, INT_MAX, GetParam().keyFlags);
+    Finish();
+
+    const std::map<std::string, int> pictures = testsupport::videoFrameIndex(path);
     const std::vector<qint64> times = PictureTimes(path);
     ASSERT_EQ(times.size(), pictures.size());
     ASSERT_EQ(out.size(), pictures.size());
@@ -144,7 +156,29 @@ TEST_P(DecodeOrder, EachPictureLeavesWithItsOwnTime) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Directions, DecodeOrder, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Backward" : "Forward"; });
+INSTANTIATE_TEST_SUITE_P(Directions, DecodeOrder,
+                         ::testing::Values(OrderCase{"Forward", false, true},
+                                           OrderCase{"Backward", true, true},
+                                           OrderCase{"BackwardWithoutKeyFlags", true, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// After the Open marker the codec opens afresh for the next recording: HEVC
+// pictures of the same size follow H.264 ones.
+TEST_F(DecodeWorker, TheNextRecordingOpensItsOwnCodec) {
+    controller.decodeCtrls[0]->Start();
+    Feed(testsupport::testDataFile("h264_aac.avi"), false, 10);
+    ASSERT_TRUE(controller.InputData(StreamMarker::Open));
+    const std::string hevc = testsupport::testDataFile("hevc_adpcm_ms.avi");
+    Feed(hevc, false);
+    Finish();
+    const std::map<std::string, int> pictures = testsupport::videoFrameIndex(hevc);
+    ASSERT_GE(out.size(), openedAt);
+    ASSERT_EQ(out.size() - openedAt, pictures.size());
+    for (size_t k = openedAt; k < out.size(); ++k) {
+        const auto at = pictures.find(out[k].md5);
+        ASSERT_NE(at, pictures.end()) << "not an HEVC picture, at " << k - openedAt;
+        EXPECT_EQ(size_t(at->second), k - openedAt);
+    }
+}
 
 }  // namespace

@@ -35,16 +35,7 @@ Files Recording(const QString& start) {
 
 // The file's pictures in display order: MD5 -> index.
 std::map<std::string, int> FrameIndex(const std::string& path) {
-    const auto r = testsupport::ffmpeg(
-        {"-i", path, "-map", "0:v", "-f", "framemd5", "-pix_fmt", "yuv420p", "-"});
-    std::map<std::string, int> index;
-    int n = 0;
-    for (const QString& line : QString::fromStdString(r.out).split('\n')) {
-        if (!line.isEmpty() && !line.startsWith('#')) {
-            index.emplace(line.section(',', -1).trimmed().toStdString(), n++);
-        }
-    }
-    return index;
+    return testsupport::videoFrameIndex(path);
 }
 
 // Indices of the packets the file marks as key frames (the fixtures have no

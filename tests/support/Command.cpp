@@ -52,4 +52,26 @@ CommandResult ffmpeg(const std::vector<std::string>& args) {
     return runCommand(argv);
 }
 
+std::map<std::string, int> videoFrameIndex(const std::string& file) {
+    const CommandResult r =
+        ffmpeg({"-i", file, "-map", "0:v", "-f", "framemd5", "-pix_fmt", "yuv420p", "-"});
+    std::map<std::string, int> index;
+    int n = 0;
+    size_t at = 0;
+    while (at < r.out.size()) {
+        size_t end = r.out.find('\n', at);
+        end = end == std::string::npos ? r.out.size() : end;
+        const std::string line = r.out.substr(at, end - at);
+        at = end + 1;
+        const size_t comma = line.rfind(',');
+        if (line.empty() || line[0] == '#' || comma == std::string::npos)
+            continue;
+        const size_t first = line.find_first_not_of(' ', comma + 1);
+        const size_t last = line.find_last_not_of(" \r");
+        if (first != std::string::npos && last >= first)
+            index.emplace(line.substr(first, last - first + 1), n++);
+    }
+    return index;
+}
+
 }  // namespace testsupport

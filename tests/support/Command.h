@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,9 @@ CommandResult ffprobe(const std::vector<std::string>& args, const std::string& f
 
 // ffmpeg -nostdin -v error <args...>.
 CommandResult ffmpeg(const std::vector<std::string>& args);
+
+// The file's pictures as ffmpeg decodes them to yuv420p (framemd5): MD5 ->
+// index in display order (the first index when two pictures are equal).
+std::map<std::string, int> videoFrameIndex(const std::string& file);
 
 }  // namespace testsupport
