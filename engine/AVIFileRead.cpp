@@ -252,8 +252,10 @@ void AVIFileRead::Parked(int ch) {
         park.queue = &controller->audioQueue;
     }
     if (park.queue) {
+        // The consumer may have emptied the queue since it refused: an empty
+        // queue has room, or its wake-ups, all gone by now, would be lost.
         QueueLock<PacketQueue> lock(*park.queue);
-        park.count = park.queue->Count();
+        park.count = std::max(park.queue->Count(), 1);
     }
 }
 
