@@ -556,12 +556,17 @@ TEST(EngineStateWalk, EveryChangeOfStateKeepsTheInvariants) {
             ended && child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0;
         QFile log(QString::fromStdString(logs.file(std::to_string(shard))));
         log.open(QIODevice::ReadOnly);
-        EXPECT_TRUE(passed) << "seed " << seed << ", shard " << shard << ":\n"
+        EXPECT_TRUE(passed) << "seed " << seed << ", shard " << shard << " ended "
+                            << (!ended                                      ? "never"
+                                : child.exitStatus() == QProcess::CrashExit ? "by a crash"
+                                                                            : "with code")
+                            << " " << child.exitCode() << ":\n"
                             << QString::fromUtf8(log.readAll())
                                    .split('\n')
                                    .filter(QRegularExpression(
                                        "Failure|Expected|Which is|Value of|seed=|frozen|order|"
-                                       "never|after|hangs|took|no (sound|End)|\\[status"))
+                                       "never|after|hangs|took|no "
+                                       "(sound|End)|\\[status|Sanitizer|SUMMARY|#[0-9]+ "))
                                    .mid(0, 60)
                                    .join('\n')
                                    .toStdString();
