@@ -40,6 +40,12 @@
 
 namespace {
 
+// Taken around making a queued functor and first thing in its body.
+std::mutex& QueuedCallMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
 constexpr int kEndCheckMs = 50;
 
 struct Options {
@@ -282,9 +288,13 @@ private:
             for (int i = 2; i + 1 < parts.size() && count < cuts.size(); i += 2) {
                 cuts[count++] = {parts[i].toInt(), parts[i + 1].toInt()};
             }
+            // Qt's event queue orders the call where ThreadSanitizer cannot
+            // see it: the functor is made under a lock its body takes first.
+            std::lock_guard<std::mutex> queued(QueuedCallMutex());
             QMetaObject::invokeMethod(
                 demux,
                 [demux, cuts, count] {
+                    std::lock_guard<std::mutex> made(QueuedCallMutex());
                     for (size_t c = 0; c < count; ++c) {
                         demux->SetCut(cuts[c].first, cuts[c].second);
                     }
