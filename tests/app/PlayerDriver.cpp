@@ -56,11 +56,10 @@ PlayerDriver::Window PlayerDriver::start(const QString& program, const QStringLi
 }
 
 qint64 PlayerDriver::close(Window window) {
-    // A request in the first seconds is at times lost before it reaches the
-    // window (only while the map view starts up): asked again, as a user
-    // would, and timed from the one that closed it. Whether the window is
-    // still there is asked of the X server for this window alone: a search
-    // of the whole tree fails when some other window goes meanwhile.
+    // Asked again while the window stays, as a user would, and timed from
+    // the one that closed it. Whether the window is still there is asked of
+    // the X server for this window alone: a search of the whole tree fails
+    // when some other window goes meanwhile.
     const auto gone = [&] { return player.state() == QProcess::NotRunning || !shown(window); };
     QElapsedTimer timer;
     for (int i = 0; i < 10 && (i == 0 || !gone()); ++i) {
@@ -136,7 +135,9 @@ void PlayerDriver::requestClose(Window window) {
     event.data.data32[0] = atom("WM_DELETE_WINDOW");
     xcb_send_event(c, 0, xcb_window_t(window), XCB_EVENT_MASK_NO_EVENT,
                    reinterpret_cast<const char*>(&event));
-    xcb_flush(c);
+    // A round trip before hanging up: a server that sees the hang-up before
+    // it has read the request drops the request, which a busy one does.
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     xcb_disconnect(c);
 }
 
