@@ -25,9 +25,11 @@ AudioCtrl::AudioCtrl(SoundBuffer* buffer, QObject* parent)
           return buffer->GetBufDataLen() > 0;
       }) {
     connect(&timer, &QTimer::timeout, this, &AudioCtrl::checkDevice);
-    // The writer's thread tells the idle sink, which lives here, that sound came.
-    buffer->SetSoundListener(
-        [this] { QMetaObject::invokeMethod(&sink, &SilentSink::Wake, Qt::QueuedConnection); });
+    // The writer's thread tells the idle sink, which lives here, that sound
+    // came. A queued signal: its connection is made here, so the writer's
+    // thread builds no call object that this thread then reads.
+    connect(this, &AudioCtrl::Signal_soundCame, &sink, &SilentSink::Wake, Qt::QueuedConnection);
+    buffer->SetSoundListener([this] { emit Signal_soundCame(); });
 }
 
 AudioCtrl::~AudioCtrl() {

@@ -56,6 +56,11 @@ public:
     void SetTap(std::function<void(const char*, qint64)> tap) { device.SetTap(std::move(tap)); }
     QAudioFormat Format() const { return format; }
 
+signals:
+    // Sound came into the ring (sent from the writer's thread; the idle
+    // silent sink takes it here).
+    void Signal_soundCame();
+
 private:
     void checkDevice();
     void TearDown();

@@ -13,6 +13,7 @@
 #include "ManualTimeSource.h"
 #include "SoundRing.h"
 #include "TestData.h"
+#include "engine/AudioCtrl.h"
 #include "engine/AudioDevice.h"
 #include "engine/Controller.h"
 #include "engine/SilentSink.h"
@@ -323,6 +324,33 @@ TEST(SilentSinkTicks, OnlyWhileSoundPlays) {
     EXPECT_TRUE(sink.IsTicking());
     sound = false;
     EXPECT_TRUE(QTest::qWaitFor([&] { return !sink.IsTicking(); }, 10000));
+}
+
+// Sound written from another thread, again and again into an emptied ring,
+// wakes the idle silent sink every time; ThreadSanitizer sees every wake-up
+// ordered after what the writer did.
+TEST_F(AudioPath, SoundFromTheWritersThreadWakesTheIdleSink) {
+    AudioCtrl audio(&ring);
+    audio.SetFormat(16000, 1, 16, "audio/pcm", QAudioFormat::LittleEndian, QAudioFormat::SignedInt);
+    audio.Start();
+    ASSERT_TRUE(audio.Silent());
+    constexpr int kRounds = 200;
+    std::atomic<int> written{0};
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        while (!stop.load() && written.load() < kRounds) {
+            if (Buffered(ring) == 0 && WriteRing(ring, 64, 1))
+                ++written;
+            QThread::usleep(200);
+        }
+    });
+    const bool drained =
+        QTest::qWaitFor([&] { return written.load() == kRounds && Buffered(ring) == 0; }, 60000);
+    stop.store(true);
+    writer.join();
+    EXPECT_TRUE(drained) << written.load() << " blocks written, " << Buffered(ring)
+                         << " bytes left unplayed";
+    audio.Close();
 }
 
 }  // namespace
