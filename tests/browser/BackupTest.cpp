@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include "Command.h"
+#include "Limits.h"
 #include "TempDir.h"
 #include "TestData.h"
 #include "browser/CopyFileS.h"
@@ -186,7 +187,7 @@ TEST_F(DialogTest, CancelAndCloseMidFileLeaveNothingOfIt) {
     QElapsedTimer timer;
     timer.start();
     delete dialog;
-    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_LT(timer.elapsed(), 5000 * testsupport::kSanitizerFactor);
     EXPECT_EQ(targetNames(), QStringList{"small.avi"});
 }
 

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <thread>
 
+#include "Limits.h"
 #include "ManualTimeSource.h"
 #include "engine/Controller.h"
 #include "engine/StreamMarker.h"
@@ -70,7 +71,7 @@ TEST_F(IdleWaitTest, ShutdownEndsBothAtOnce) {
     controller.Shutdown();
     controller.decodeCtrls[0]->Wait();
     controller.videoCtrls[0]->Wait();
-    EXPECT_LT(real.elapsed(), 1500);
+    EXPECT_LT(real.elapsed(), testsupport::kExitLimitMs);
 }
 
 // On the real clock: a wait that names its cause looks at its stop condition
@@ -99,7 +100,7 @@ TEST(SystemWaitTest, ATaggedWaitSleepsUntilWoken) {
     waiter.join();
     EXPECT_LE(idleLooks, 4);  // a look every 100 ms would be 9 or more
     EXPECT_FALSE(reached.load());
-    EXPECT_LT(woken.elapsed(), 1500);
+    EXPECT_LT(woken.elapsed(), testsupport::kExitLimitMs);
 }
 
 }  // namespace

@@ -8,17 +8,14 @@
 #include <mutex>
 
 #include "EngineDriver.h"
+#include "Limits.h"
 #include "TempDir.h"
 #include "engine/StreamMarker.h"
 
 namespace {
 
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-constexpr qint64 kSlow = 4;
-#else
-constexpr qint64 kSlow = 1;
-#endif
-constexpr qint64 kShutdownMs = 1500 * kSlow;
+constexpr qint64 kSlow = testsupport::kSanitizerFactor;
+constexpr qint64 kShutdownMs = testsupport::kExitLimitMs;
 constexpr qint64 kUs = 1000;
 // 0.2 s of the fixtures' 8000 Hz 16-bit mono sound.
 constexpr qint64 kSomeSound = 3200;
@@ -222,7 +219,8 @@ TEST_F(PlaybackFaultTest, BackwardsEveryChannelShowsAllItsPictures) {
 // At 16X a short or absent selected channel plays as fast as a long one:
 // cycles that only drop packets (other channels' sound and records) are
 // progress, not idle time. Compared with the same files, so the machine's
-// load cancels out.
+// load cancels out; a pair is measured again (up to three times) when a burst
+// of load fell on one run only, while a capped speed fails every pair.
 TEST_F(PlaybackFaultTest, SixteenTimesIsNotCappedByAShortOrAbsentSelectedChannel) {
     const Recording noFirst = EngineDriver::Fixture("20230514083000", 1, {2, 3, 4});
     const struct {
@@ -234,18 +232,22 @@ TEST_F(PlaybackFaultTest, SixteenTimesIsNotCappedByAShortOrAbsentSelectedChannel
     engine().SpeedChange(8);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        const auto uncapped = [](const qint64* took) {
+            return took[0] < 2 * took[1] + 300 * kUs * kSlow;
+        };
         qint64 took[2] = {0, 0};
-        for (int i = 0; i < 2; ++i) {
-            Recording r = c.files;
-            r.selected = i == 0 ? c.slow : c.fast;
-            const qint64 from = driver->Now();
-            driver->Open(r);
-            ASSERT_TRUE(
-                driver->WaitFor([&] { return Count(StreamMarker::End, from) > 0; }, 20000 * kSlow));
-            took[i] = driver->Now() - from;
+        for (int pair = 0; pair < 3 && (pair == 0 || !uncapped(took)); ++pair) {
+            for (int i = 0; i < 2; ++i) {
+                Recording r = c.files;
+                r.selected = i == 0 ? c.slow : c.fast;
+                const qint64 from = driver->Now();
+                driver->Open(r);
+                ASSERT_TRUE(driver->WaitFor([&] { return Count(StreamMarker::End, from) > 0; },
+                                            20000 * kSlow));
+                took[i] = driver->Now() - from;
+            }
         }
-        EXPECT_LT(took[0], 2 * took[1] + 300 * kUs * kSlow)
-            << took[0] / kUs << " ms against " << took[1] / kUs << " ms";
+        EXPECT_TRUE(uncapped(took)) << took[0] / kUs << " ms against " << took[1] / kUs << " ms";
     }
 }
 

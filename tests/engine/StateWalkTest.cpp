@@ -27,23 +27,19 @@
 #include <vector>
 
 #include "EngineDriver.h"
+#include "Limits.h"
 #include "TempDir.h"
 #include "engine/StreamMarker.h"
 
 namespace {
 
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
-constexpr qint64 kSlow = 4;
-constexpr int kShards = 4;
-constexpr int kDefaultSequences = 130;
-#else
-constexpr qint64 kSlow = 1;
-constexpr int kShards = 6;
-constexpr int kDefaultSequences = 520;
-#endif
+constexpr qint64 kSlow = testsupport::kSanitizerFactor;
+// Sanitizer builds walk fewer sequences in fewer processes.
+constexpr int kShards = kSlow > 1 ? 4 : 6;
+constexpr int kDefaultSequences = kSlow > 1 ? 130 : 520;
 constexpr qint64 kUs = 1000;
 constexpr qint64 kHangMs = 20000 * kSlow;  // no step of the walk takes this long
-constexpr qint64 kShutdownMs = 1500 * kSlow;
+constexpr qint64 kShutdownMs = testsupport::kExitLimitMs;
 constexpr qint64 kSettleMs = 3000 * kSlow;  // for what must come at once
 constexpr qint64 kQuietMs = 250;
 constexpr qint64 kSomeSound = 3200;  // 0.2 s of 8000 Hz 16-bit mono
