@@ -9,13 +9,13 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
 #include <cstdio>
 #include <vector>
 
+#include "PulseServer.h"
 #include "engine/AudioCtrl.h"
 #include "engine/QueueLock.h"
 #include "engine/SoundBuffer.h"
@@ -24,19 +24,6 @@ namespace {
 
 constexpr int kDefaultMoves = 40;
 constexpr int kWaitMs = 10000;
-
-QString Pactl(const QStringList& args) {
-    QProcess pactl;
-    pactl.start("pactl", args);
-    pactl.waitForFinished();
-    return pactl.readAllStandardOutput();
-}
-
-// The sink's index; "" when it is not there.
-QString Sink(const QString& name) {
-    const QRegularExpression line("^(\\d+)\t" + name + "\t", QRegularExpression::MultilineOption);
-    return line.match(Pactl({"list", "short", "sinks"})).captured(1);
-}
 
 // The sink the first stream plays on; "" when there is none.
 QString StreamSink() {
@@ -67,17 +54,11 @@ int main(int argc, char** argv) {
     QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     const QString socket = runtime.path() + "/native";
     qputenv("XDG_RUNTIME_DIR", runtime.path().toUtf8());
-    qputenv("PULSE_SERVER", ("unix:" + socket).toUtf8());
     QCoreApplication app(argc, argv);
     const int moves = argc > 1 ? std::max(2, atoi(argv[1])) : kDefaultMoves;
 
     QProcess server;
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start("pulseaudio", {"--daemonize=no", "--exit-idle-time=-1", "-n", "--use-pid-file=no",
-                                "--disable-shm", "-L", "module-null-sink sink_name=one", "-L",
-                                "module-null-sink sink_name=two", "-L",
-                                "module-native-protocol-unix auth-anonymous=1 socket=" + socket});
-    if (!QTest::qWaitFor([] { return !Sink("two").isEmpty(); }, kWaitMs)) {
+    if (!StartPulseServer(server, socket)) {
         std::fprintf(stderr, "no PulseAudio server\n");
         return 1;
     }

@@ -4,9 +4,9 @@
 
 #include <QAudioOutput>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTest>
 
+#include "PulseServer.h"
 #include "SoundRing.h"
 #include "engine/AudioCtrl.h"
 
@@ -14,19 +14,9 @@ namespace {
 
 QProcess server;
 
-QString Pactl(const QStringList& args) {
-    QProcess pactl;
-    pactl.start("pactl", args);
-    pactl.waitForFinished();
-    return pactl.readAllStandardOutput();
-}
 // "index\tsink" of the first stream; "" when there is none.
 QString Stream() {
     return Pactl({"list", "short", "sink-inputs"}).section('\t', 0, 1);
-}
-QString Sink(const QString& name) {
-    const QRegularExpression line("^(\\d+)\t" + name + "\t", QRegularExpression::MultilineOption);
-    return line.match(Pactl({"list", "short", "sinks"})).captured(1);
 }
 
 // Mean magnitude of what the sink plays, recorded from its monitor while the
@@ -50,14 +40,7 @@ class PulseOutput : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         const QString socket = qEnvironmentVariable("XDG_RUNTIME_DIR") + "/native";
-        qputenv("PULSE_SERVER", ("unix:" + socket).toUtf8());
-        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        server.start(
-            "pulseaudio",
-            {"--daemonize=no", "--exit-idle-time=-1", "-n", "--use-pid-file=no", "--disable-shm",
-             "-L", "module-null-sink sink_name=one", "-L", "module-null-sink sink_name=two", "-L",
-             "module-native-protocol-unix auth-anonymous=1 socket=" + socket});
-        ASSERT_TRUE(QTest::qWaitFor([] { return !Sink("two").isEmpty(); }, 10000));
+        ASSERT_TRUE(StartPulseServer(server, socket));
     }
     static void TearDownTestSuite() {
         server.terminate();
