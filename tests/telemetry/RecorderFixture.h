@@ -51,6 +51,7 @@ inline FixtureFile WriteRecording(const std::string& folder, std::vector<std::st
         "python3",
         testsupport::sourceDir() + "/scripts/fixtures/make_recordings.py",
         "single",
+        "--manifest",
         "--media",
         testsupport::testDataDir(),
         "--out",
