@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Test and product lines per folder, as a Markdown table on standard output
-# (docs/line-counts.md keeps the last one). Product: each library folder;
+# (docs/ci.md keeps the last one). Product: each library folder;
 # tests: tests/<folder>. tests/support, tests/tools and the rest of tests/
 # count as test lines too; bench/ and the fixture tools (scripts/fixtures)
 # count as neither. Lines are all lines of source files (C++, CMake, shell,

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and tests every preset CI checks:
-#   default  every test (labels unit, gui, slow)
+#   default  every test (labels unit, gui, slow); also compiles every benchmark
+#            (not run), so one that stops compiling fails the stage
 #   asan     every test under AddressSanitizer + UndefinedBehaviorSanitizer
 #   tsan     the engine and browser tests under ThreadSanitizer
 #   fuzz     every libFuzzer target for 30 s on its seed corpus

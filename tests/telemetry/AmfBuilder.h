@@ -46,6 +46,15 @@ public:
         b.string(name).beginEcma(members);
         return b;
     }
+    // A whole "GPS" record with every key, as a recorder writes it.
+    static AmfBuilder gpsRecord() {
+        AmfBuilder b = record("GPS", 10);
+        b.text("mode").number(3).text("lat").number(22.5431).text("lon").number(113.9345);
+        b.text("alt").number(-4.5).text("speed").number(54).text("course").number(270.5);
+        b.text("sat_used").number(8).text("sat_visible").number(14);
+        b.text("time").number(1684053000).text("carInfo").string("B12345");
+        return b.end();
+    }
     // A whole "GSensor" record with every key.
     static AmfBuilder sensorRecord() {
         AmfBuilder b = record("GSensor", 5);
