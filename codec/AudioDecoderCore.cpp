@@ -8,13 +8,14 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include "codec/PcmFormat.h"
+
 namespace {
 
 constexpr unsigned int kInitialOutputBytes = 384000;
 // One packet's PCM beyond this is not audio a recorder writes.
 constexpr int64_t kMaxOutputBytes = 64 * 1024 * 1024;
 constexpr int kMaxExtraBytes = 1024 * 1024;
-constexpr int kBytesPerSample = 2;  // mono signed 16-bit
 
 }  // namespace
 
@@ -65,7 +66,7 @@ bool AudioDecoderCore::open(int codecId, const OpenDefaults& d) {
 }
 
 bool AudioDecoderCore::reserve(int samples) {
-    const int64_t need = used + int64_t(samples) * kBytesPerSample;
+    const int64_t need = used + int64_t(samples) * PcmFormat::kBytesPerSample;
     if (need > kMaxOutputBytes)
         return false;
     if (need > capacity) {
@@ -87,7 +88,7 @@ bool AudioDecoderCore::append(const AVFrame* frame) {
     const int got = converter.Convert(frame, output + used, most);
     if (got < 0)
         return false;
-    used += int64_t(got) * kBytesPerSample;
+    used += int64_t(got) * PcmFormat::kBytesPerSample;
     return true;
 }
 
@@ -119,7 +120,7 @@ unsigned char* AudioDecoderCore::Drain(int* out, unsigned char*, int) {
     const int held = converter.Pending();
     if (held > 0 && reserve(held)) {
         const int got = converter.Drain(output + used, held);
-        used += got > 0 ? int64_t(got) * kBytesPerSample : 0;
+        used += got > 0 ? int64_t(got) * PcmFormat::kBytesPerSample : 0;
     }
     converter.Reset();
     if (used <= 0)

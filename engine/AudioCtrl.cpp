@@ -4,18 +4,19 @@
 #include <QAudioOutput>
 #include <algorithm>
 
+#include "codec/PcmFormat.h"
 #include "engine/QueueLock.h"
 #include "engine/Sleeper.h"
 #include "engine/SoundBuffer.h"
 
 namespace {
 constexpr unsigned long kSwitchPauseMs = 10;
-constexpr int kBytesPerSample = 2;
 
 // What the ring holds: mono signed 16-bit little-endian PCM at a real rate.
 bool Playable(const QAudioFormat& f) {
-    return f.sampleRate() > 0 && f.channelCount() == 1 && f.sampleSize() == 16 &&
-           f.sampleType() == QAudioFormat::SignedInt && f.byteOrder() == QAudioFormat::LittleEndian;
+    return f.sampleRate() > 0 && f.channelCount() == 1 &&
+           f.sampleSize() == PcmFormat::kSampleBits && f.sampleType() == QAudioFormat::SignedInt &&
+           f.byteOrder() == QAudioFormat::LittleEndian;
 }
 }  // namespace
 
@@ -69,7 +70,7 @@ void AudioCtrl::Start() {
     TearDown();
     device.open(QIODevice::ReadOnly);
     if (!StartOutput()) {
-        sink.Start(qint64(format.sampleRate()) * kBytesPerSample);
+        sink.Start(qint64(format.sampleRate()) * PcmFormat::kBytesPerSample);
         if (suspended) {
             sink.Suspend();
         }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "codec/PcmFormat.h"
 #include "engine/DataRecordSink.h"
 #include "engine/DefaultFolders.h"
 #include "engine/QueueLock.h"
@@ -328,7 +329,7 @@ QAudioFormat Controller::PcmFormat(int sampleRate) {
     QAudioFormat format;
     format.setSampleRate(sampleRate);
     format.setChannelCount(1);
-    format.setSampleSize(16);
+    format.setSampleSize(PcmFormat::kSampleBits);
     format.setCodec(QStringLiteral("audio/pcm"));
     format.setByteOrder(QAudioFormat::LittleEndian);
     format.setSampleType(QAudioFormat::SignedInt);

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-constexpr qint64 kBytesPerSample = 2;  // mono signed 16-bit
-}  // namespace
+#include "codec/PcmFormat.h"
 
 SoundBuffer::SoundBuffer() : ring(new char[kCapacity]) {}
 
@@ -13,7 +11,7 @@ qint64 SoundBuffer::DurationMs(qint64 bytes, int sampleRate) {
     if (sampleRate <= 0 || bytes <= 0) {
         return 0;
     }
-    return bytes / kBytesPerSample * 1000 / sampleRate;
+    return bytes / PcmFormat::kBytesPerSample * 1000 / sampleRate;
 }
 
 qint64 SoundBuffer::LockBuf(char** out, qint64 want) {
