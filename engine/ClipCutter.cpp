@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "container/avidec.h"
@@ -87,6 +88,29 @@ bool SyncToDisk(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) && ::fsync(file.handle()) == 0;
 }
+
+// Tells the file under a name now from the one there before: rewritten in
+// place, or another file put in its place.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    qint64 bytes = -1;  // -1: no file to look at
+    qint64 modifiedSec = 0;
+    qint64 modifiedNsec = 0;
+
+    bool operator==(const FileIdentity& o) const {
+        return device == o.device && inode == o.inode && bytes == o.bytes &&
+               modifiedSec == o.modifiedSec && modifiedNsec == o.modifiedNsec;
+    }
+};
+
+FileIdentity Identify(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0) {
+        return {};
+    }
+    return {st.st_dev, st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
 }  // namespace
 
 struct ClipCutter::Clip {
@@ -98,7 +122,7 @@ struct ClipCutter::Clip {
     const AVStream* audioSource = nullptr;
     QString workPath;
     QString sourcePath;
-    qint64 sourceBytes = 0;  // the source's size when the cut began
+    FileIdentity sourceBegan;  // the source as the cut began
     qint64 beginMs = 0;
     qint64 frameMs = 0;
     qint64 videoEndMs = -1;  // where the last written video frame ends
@@ -188,7 +212,10 @@ int ClipCutter::Start(const Request& request, const std::array<QString, kChannel
 bool ClipCutter::StartClip(int ch, const QString& source, const QString& workPath, qint64 beginMs) {
     std::unique_ptr<Clip> clip(new Clip(ch));
     clip->workPath = workPath;
-    if (!clip->source.Open(source, false)) {
+    // Looked at before the reader opens it: a file replaced in between is
+    // taken as replaced during the cut.
+    clip->sourceBegan = Identify(source);
+    if (clip->sourceBegan.bytes < 0 || !clip->source.Open(source, false)) {
         Report(ch, false, QString(), QStringLiteral("cannot open ") + source);
         return false;
     }
@@ -201,7 +228,6 @@ bool ClipCutter::StartClip(int ch, const QString& source, const QString& workPat
     clip->beginMs = beginMs;
     clip->frameMs = FrameMs(clip->videoSource);
     clip->sourcePath = source;
-    clip->sourceBytes = QFileInfo(source).size();
     clips[size_t(ch)] = std::move(clip);
     return true;
 }
@@ -225,9 +251,6 @@ bool ClipCutter::CopyOne(Clip& clip) {
         // holds what there was, and its name says how long that is.
         if (!clip.opened) {
             Fail(clip, QStringLiteral("no video in the range"));
-        } else if (QFileInfo(clip.sourcePath).size() < clip.sourceBytes) {
-            // Cut short while it was read: what was read last may be torn.
-            Fail(clip, QStringLiteral("the source shrank during the cut"));
         } else {
             if (result != AVERROR_EOF)
                 qDebug() << "Cut: channel" << clip.channel + 1 << "source unreadable from here,"
@@ -343,6 +366,11 @@ bool ClipCutter::Write(Clip& clip, int stream, const unsigned char* data, int si
 }
 
 void ClipCutter::Finish(Clip& clip, const QString& cutShort) {
+    const QString changed = SourceChange(clip);
+    if (!changed.isEmpty()) {
+        Fail(clip, changed);
+        return;
+    }
     if (!clip.audioChunk.isEmpty()) {
         const QByteArray rest = clip.audioChunk;
         clip.audioChunk.clear();
@@ -382,6 +410,22 @@ void ClipCutter::Finish(Clip& clip, const QString& cutShort) {
     }
     Report(clip.channel, cutShort.isEmpty(), final,
            cutShort.isEmpty() ? QString() : QStringLiteral("cut short: ") + cutShort);
+}
+
+// A source that changed while it was read gives a clip of mixed or torn
+// bytes, whatever the reader made of them.
+QString ClipCutter::SourceChange(const Clip& clip) {
+    const FileIdentity now = Identify(clip.sourcePath);
+    if (now == clip.sourceBegan) {
+        return QString();
+    }
+    if (now.bytes < 0) {
+        return QStringLiteral("the source went away during the cut");
+    }
+    if (now.bytes < clip.sourceBegan.bytes) {
+        return QStringLiteral("the source shrank during the cut");
+    }
+    return QStringLiteral("the source was replaced during the cut");
 }
 
 void ClipCutter::Fail(Clip& clip, const QString& why) {

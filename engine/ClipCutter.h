@@ -16,7 +16,9 @@
 // name whose size field is "0000000000", and renamed to carry its real
 // length and size once it is on the disk; a clip that cannot take its final
 // name, or fails on the way, is removed. A source that ends before the cut
-// does gives a shorter clip, which is a success. Results go to the debug log:
+// does gives a shorter clip, which is a success; a source that changes while
+// it is read (shrinks, is rewritten or replaced under its name, goes away)
+// fails its clip, even one read to its end. Results go to the debug log:
 // "Cut Error" (with the channel and the reason) for each clip that fails or
 // is cut short, and "cut SU" when every clip of the cut was finished whole.
 //
@@ -76,8 +78,12 @@ private:
     bool WriteAudio(Clip& clip, const unsigned char* data, int size, bool chunkEnds, qint64 dtsMs);
     bool Write(Clip& clip, int stream, const unsigned char* data, int size, bool key);
     // Ends the file and gives it its final name (real length and size);
-    // cutShort, when not empty, is why it ends before the cut does.
+    // cutShort, when not empty, is why it ends before the cut does. A clip
+    // whose source changed fails instead.
     void Finish(Clip& clip, const QString& cutShort);
+    // Why the clip cannot be kept when its source is no longer the file the
+    // cut began on (other size, time or file); empty when it still is.
+    static QString SourceChange(const Clip& clip);
     void Fail(Clip& clip, const QString& why);
     void Discard(Clip& clip, const QString& why);
     void Report(int ch, bool ok, const QString& path, const QString& why);

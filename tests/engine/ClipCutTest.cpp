@@ -246,6 +246,16 @@ qint64 WholeVideoFrames(const QString& file) {
     return std::stoll(
         runCommand({"python3", "-c", walk, QFile::encodeName(file).toStdString()}).out);
 }
+// Other bytes under the same name and size, the file's own rotated by an odd
+// count: written in place (same inode), or as a new file renamed over it.
+bool Replace(const QString& file, bool renamed) {
+    QFile in(file), out(renamed ? file + ".new" : file);
+    const QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    if (bytes.size() < 8192 || !out.open(renamed ? QIODevice::WriteOnly : QIODevice::ReadWrite) ||
+        out.write(bytes.mid(4099) + bytes.left(4099)) != bytes.size() || !out.flush())
+        return false;
+    return !renamed || rename(QFile::encodeName(out.fileName()), QFile::encodeName(file)) == 0;
+}
 ClipCutter::Outcome CutAll(ClipCutter& cutter, const QString& source, const QString& folder,
                            qint64 beginMs, qint64 endMs) {
     EXPECT_EQ(cutter.Start({beginMs, endMs, folder, 2, 0}, {source}, {true}), 1);
@@ -348,8 +358,9 @@ TEST(ClipCutFaultTest, NameStatesTheRealLength) {
 // that left nothing; sources the cut only reads keep their bytes.
 TEST(ClipCutFaultTest, EveryFaultEndsWholeOrWithNothing) {
     FileNameCodec::Install();
-    enum Fault { FullDisk, SourceTruncated, LatinOneNames };
-    for (const Fault fault : {FullDisk, SourceTruncated, LatinOneNames}) {
+    enum Fault { FullDisk, SourceTruncated, LatinOneNames, SourceOverwritten, SourceRenamedOver };
+    for (const Fault fault :
+         {FullDisk, SourceTruncated, LatinOneNames, SourceOverwritten, SourceRenamedOver}) {
         SCOPED_TRACE(int(fault));
         TempDir dir, out;
         QString source = Make(dir.path(), "single --duration-ms 8000");
@@ -375,6 +386,11 @@ TEST(ClipCutFaultTest, EveryFaultEndsWholeOrWithNothing) {
         cutter.Step();
         if (fault == SourceTruncated)
             std::thread([&] { QFile(source).resize(QFile(source).size() / 3); }).join();
+        const bool replaced = fault >= SourceOverwritten;  // the clip would mix two files' bytes
+        if (replaced) {
+            ASSERT_TRUE(cutter.Active());  // while the source is read
+            std::thread([&] { EXPECT_TRUE(Replace(source, fault == SourceRenamedOver)); }).join();
+        }
         while (cutter.Step()) {
         }
         const ClipCutter::Outcome clip = cutter.Outcomes().at(0);
@@ -391,7 +407,9 @@ TEST(ClipCutFaultTest, EveryFaultEndsWholeOrWithNothing) {
             EXPECT_EQ(made, "");
             EXPECT_TRUE(log.Has("Cut Error") && !log.Has("cut SU")) << log.Text();
         }
-        EXPECT_TRUE(fault == SourceTruncated || Md5(source) == sum);
+        EXPECT_EQ(Md5(source) == sum, fault != SourceTruncated && !replaced);
+        EXPECT_EQ(log.Has("the source shrank during the cut"), fault == SourceTruncated);
+        EXPECT_EQ(log.Has("the source was replaced during the cut"), replaced) << log.Text();
         EXPECT_EQ(clip.ok, fault == LatinOneNames) << log.Text();
         if (fault == FullDisk)
             umount(folder.c_str());
