@@ -2,8 +2,9 @@
 // time from process start to its window and from the double-click on a
 // 12-channel recording to its first frame, with the page cache of the program
 // and the recording dropped (cold) and kept (warm); then the peak resident
-// memory while it plays 12 x 1080p forwards and backwards. Run under Xvfb:
-//   bash scripts/with-xvfb.sh build-bench/bin/program_bench
+// memory while it plays 12 x 1080p forwards and backwards. Run under Xvfb
+// (the variable for root):
+//   bash scripts/with-xvfb.sh env QTWEBENGINE_DISABLE_SANDBOX=1 build-bench/bin/program_bench
 #include <fcntl.h>
 #include <unistd.h>
 

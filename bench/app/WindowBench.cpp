@@ -1,8 +1,8 @@
 // The main window playing 12 channels of 1280 x 720 at 25 fps: time from the
 // double-click to a first frame on every cell, then the GUI thread's load
 // over ten seconds (its own CPU time per wall second) and its longest stall
-// (how late a 10 ms timer fires). Run under Xvfb:
-//   bash scripts/with-xvfb.sh build-bench/bin/window_bench
+// (how late a 10 ms timer fires). Run under Xvfb (the variable for root):
+//   bash scripts/with-xvfb.sh env QTWEBENGINE_DISABLE_SANDBOX=1 build-bench/bin/window_bench
 #include <time.h>
 
 #include <QApplication>

@@ -86,7 +86,8 @@ void BM_ClockPacing(benchmark::State& state) {
     g_bSuspend.store(false);
 }
 
-// Stands for an engine worker with nothing to take: it polls every 2 ms.
+// An engine worker with nothing to take, as the workers were before they
+// waited for their causes: it polls every 2 ms.
 class PollingWorker : public Worker {
 public:
     explicit PollingWorker(TimeSource* time) : Worker(time) {}

@@ -6,6 +6,8 @@
 //     absorbs, and the GUI thread's worst delay while it does.
 //
 //   telemetry_track_bench <folder for the recording>
+// with ORDAVEX_TESTDATA (the media the fixture writer reads) and
+// ORDAVEX_SOURCE_DIR (where the writer is) set.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
