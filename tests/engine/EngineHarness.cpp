@@ -3,6 +3,16 @@
 // channel, clock, size, MD5 of the pixels), every time report and status, and
 // how long Shutdown took. A watchdog turns a hang into exit code 3.
 //
+// The actions run in the order of their times (equal times in command-line
+// order), each at or after its time and never after a later one, from one
+// precise timer that walks the sorted list. The run ends at --timeout, at a
+// quit action, or (unless --no-end) once no action is left, the latest time
+// report is End, every channel's latest picture signal is a marker (or it
+// showed nothing: a channel without a file only gets markers, and End is the
+// last thing a playing channel shows), and no frame, sound or action came for
+// --grace ms. A seek or direction change after End brings new reports, so the
+// run waits for the next End.
+//
 // engine_harness [--selected N] [--speed INDEX] [--unpaced] [--reverse]
 //                [--timeout MS] [--grace MS] [--no-end] [--audio FILE]
 //                [--action MS:KIND[:ARG]]... CHANNEL=PATH... [-- CHANNEL=PATH...]...
@@ -26,12 +36,13 @@
 #include <QTimer>
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "engine/Controller.h"
 #include "engine/FileNameCodec.h"
@@ -48,6 +59,11 @@ std::mutex& QueuedCallMutex() {
 
 constexpr int kEndCheckMs = 50;
 
+struct Action {
+    qint64 at = 0;      // ms on the harness clock
+    QStringList parts;  // MS, KIND, ARG...
+};
+
 struct Options {
     std::vector<QVector<QString>> recordings{QVector<QString>(Controller::kChannels)};
     QString audioFile;
@@ -58,7 +74,7 @@ struct Options {
     bool stopAtEnd = true;
     int timeoutMs = 20000;
     int graceMs = 400;
-    QStringList actions;
+    std::vector<Action> actions;  // sorted by time once parsed
 };
 
 bool Parse(const QStringList& args, Options* o) {
@@ -80,7 +96,8 @@ bool Parse(const QStringList& args, Options* o) {
         } else if (a == "--grace") {
             o->graceMs = next().toInt();
         } else if (a == "--action") {
-            o->actions << next();
+            const QStringList parts = next().split(':');
+            o->actions.push_back(Action{parts.value(0).toLongLong(), parts});
         } else if (a == "--audio") {
             o->audioFile = next();
         } else if (a == "--") {
@@ -95,6 +112,8 @@ bool Parse(const QStringList& args, Options* o) {
             return false;
         }
     }
+    std::stable_sort(o->actions.begin(), o->actions.end(),
+                     [](const Action& a, const Action& b) { return a.at < b.at; });
     return true;
 }
 
@@ -129,10 +148,12 @@ public:
         controller.Start();
         result["threads_started"] = Threads();
         controller.On_PlayAVI(options.recordings[0], options.selected);
-        for (const QString& action : options.actions) {
-            Schedule(action);
-        }
-        QTimer::singleShot(options.timeoutMs, &app(), [] { QCoreApplication::exit(0); });
+        actionTimer.setSingleShot(true);
+        actionTimer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&actionTimer, &QTimer::timeout, [this] { RunDueActions(); });
+        ArmActionTimer();
+        QTimer::singleShot(options.timeoutMs, Qt::PreciseTimer, &app(),
+                           [] { QCoreApplication::exit(0); });
         QTimer endCheck;
         if (options.stopAtEnd) {
             QObject::connect(&endCheck, &QTimer::timeout, [this] { QuitWhenQuiet(); });
@@ -160,6 +181,12 @@ public:
 private:
     static QCoreApplication& app() { return *QCoreApplication::instance(); }
 
+    static std::array<bool, Controller::kChannels> MarkersOnly() {
+        std::array<bool, Controller::kChannels> all{};
+        all.fill(true);
+        return all;
+    }
+
     void Wire() {
         audioFile.setFileName(options.audioFile);
         if (!options.audioFile.isEmpty() && audioFile.open(QIODevice::WriteOnly)) {
@@ -167,7 +194,7 @@ private:
                 audioFile.write(pcm, bytes);
                 std::lock_guard<std::mutex> lock(mutex);
                 audio.append(QJsonArray{double(clock.elapsed()), double(bytes)});
-                lastFrameAt = clock.elapsed();  // sound still playing keeps the run going
+                lastActivityAt = clock.elapsed();  // sound still playing keeps the run going
             });
         }
         for (int ch = 0; ch < Controller::kChannels; ++ch) {
@@ -212,49 +239,55 @@ private:
         }
         std::lock_guard<std::mutex> lock(mutex);
         frames.append(f);
-        lastFrameAt = clock.elapsed();
-        markers[size_t(ch)] += pixels ? 0 : 1;
+        lastActivityAt = clock.elapsed();
+        showsMarker[size_t(ch)] = !pixels;
     }
 
     void Time(qint64 position, qint64 duration) {
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            times.append(QJsonArray{double(clock.elapsed()), double(position), double(duration)});
-            if (position >= 0) {
-                lastPosition = position;
-            }
-        }
-        if (position == StreamMarker::End) {
-            endSeen.store(true);
+        std::lock_guard<std::mutex> lock(mutex);
+        times.append(QJsonArray{double(clock.elapsed()), double(position), double(duration)});
+        atEnd = position == StreamMarker::End;
+        if (position >= 0) {
+            lastPosition = position;
         }
     }
 
-    // Frames still on their way after the End report (a slow decoder) are
-    // waited for: the run ends once every channel passed the same markers
-    // (each gets all of them) and no frame came for the grace time.
+    // The End report comes when the clock passed the last picture; a channel
+    // whose decoder is slow still has frames, then its End marker, to show.
+    // Counting markers does not tell: every channel gets every marker, but a
+    // seek's Clear drops the End still queued behind a playing channel's
+    // pictures, while a channel without a file has shown it long before.
     void QuitWhenQuiet() {
-        if (!endSeen.load()) {
+        if (nextAction < options.actions.size()) {
             return;
         }
-        qint64 quietFor = 0;
-        bool markersEqual = false;
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            quietFor = clock.elapsed() - lastFrameAt;
-            markersEqual = std::equal(markers.begin() + 1, markers.end(), markers.begin());
-        }
-        if (!markersEqual) {
-            quietFor = 0;
-        }
-        if (quietFor >= options.graceMs) {
+        std::lock_guard<std::mutex> lock(mutex);
+        const bool channelsAtEnd =
+            std::all_of(showsMarker.begin(), showsMarker.end(), [](bool marker) { return marker; });
+        if (atEnd && channelsAtEnd && clock.elapsed() - lastActivityAt >= options.graceMs) {
             QCoreApplication::exit(0);
         }
     }
 
-    void Schedule(const QString& action) {
-        const QStringList parts = action.split(':');
-        const int at = parts.value(0).toInt();
-        QTimer::singleShot(at, &app(), [this, parts] { Act(parts); });
+    // Coarse timers fire up to 5 % off their time, which would swap actions
+    // a few ms apart: one precise timer runs them strictly in list order.
+    void RunDueActions() {
+        while (nextAction < options.actions.size() &&
+               options.actions[nextAction].at <= clock.elapsed()) {
+            const QStringList& parts = options.actions[nextAction++].parts;
+            Act(parts);
+            if (parts.value(1) == "quit") {
+                return;  // nothing runs after the quit
+            }
+        }
+        ArmActionTimer();
+    }
+
+    void ArmActionTimer() {
+        if (nextAction < options.actions.size()) {
+            const qint64 wait = options.actions[nextAction].at - clock.elapsed();
+            actionTimer.start(int(std::clamp<qint64>(wait, 0, std::numeric_limits<int>::max())));
+        }
     }
 
     void Act(const QStringList& parts) {
@@ -309,11 +342,15 @@ private:
         }
         std::lock_guard<std::mutex> lock(mutex);
         done.append(QJsonArray{at, parts.join(':'), double(RssKb()), Threads()});
+        // What the action sets off may not have reached the reports yet.
+        lastActivityAt = clock.elapsed();
     }
 
     const Options options;
     Controller controller;
     QFile audioFile;  // GUI thread
+    QTimer actionTimer;
+    size_t nextAction = 0;  // GUI thread
     QElapsedTimer clock;
     std::mutex mutex;
     // Guarded by mutex.
@@ -323,9 +360,10 @@ private:
     QJsonArray done;
     QJsonArray audio;
     qint64 lastPosition = 0;
-    qint64 lastFrameAt = 0;
-    std::atomic<bool> endSeen{false};
-    std::array<int, Controller::kChannels> markers{};  // null frames per channel
+    qint64 lastActivityAt = 0;  // a frame, a sound take or an action
+    bool atEnd = false;         // the latest time report is End
+    // Each channel's latest picture signal was a marker, or it had none yet.
+    std::array<bool, Controller::kChannels> showsMarker = MarkersOnly();
     QJsonObject result;
 };
 
