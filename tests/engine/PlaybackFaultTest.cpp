@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QStringList>
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
@@ -17,6 +18,7 @@ namespace {
 constexpr qint64 kSlow = testsupport::kSanitizerFactor;
 constexpr qint64 kShutdownMs = testsupport::kExitLimitMs;
 constexpr qint64 kUs = 1000;
+constexpr qint64 kFrameMs = 40;  // the fixtures' 25 frames per second
 // 0.2 s of the fixtures' 8000 Hz 16-bit mono sound.
 constexpr qint64 kSomeSound = 3200;
 constexpr int kRecorderNoise = 100000;
@@ -203,6 +205,13 @@ TEST_F(PlaybackFaultTest, BackwardsEveryChannelShowsAllItsPictures) {
         SCOPED_TRACE(c.name);
         const qint64 from = driver->Now();
         ASSERT_TRUE(PlayToTheEnd(c.recording, true)) << "no End";
+        // The clock follows the longest channel, from its newest picture: one
+        // shorter would let the longer ones' first pictures run ahead of it.
+        const auto reports = driver->Reports(from);
+        const auto first = std::find_if(reports.begin(), reports.end(),
+                                        [](const auto& r) { return r.position >= 0; });
+        ASSERT_NE(first, reports.end()) << "no position";
+        EXPECT_EQ(first->position, c.recording.durationMs - kFrameMs);
         for (int ch = 0; ch < EngineDriver::kChannels; ++ch) {
             if (!c.recording.readable[size_t(ch)]) {
                 continue;
