@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 
+#include "Command.h"
 #include "EngineDriver.h"
 #include "Limits.h"
 #include "TempDir.h"
@@ -162,6 +163,27 @@ TEST_F(PlaybackFaultTest, ARecordingChosenWhilePausedPlaysWithSound) {
     EXPECT_TRUE(
         driver->WaitFor([&] { return driver->PcmBytes() > before + kSomeSound; }, 5000 * kSlow))
         << "the sound output stayed suspended";
+}
+
+// Backwards every packet of a sound-only recording is dropped; once it has
+// ended, a seek (forwards at 1X) plays it from the start, with sound.
+TEST_F(PlaybackFaultTest, ASeekAfterAnEndWithEveryPacketDroppedPlays) {
+    testsupport::TempDir dir;
+    Recording sound;
+    sound.paths[0] = QString::fromStdString(dir.file("sound.avi"));
+    ASSERT_EQ(testsupport::ffmpeg({"-i", a.paths[0].toStdString(), "-map", "0:a", "-c", "copy",
+                                   sound.paths[0].toStdString()})
+                  .exitCode,
+              0);
+    ASSERT_TRUE(PlayToTheEnd(sound, true)) << "no End";
+    const qint64 before = driver->PcmBytes();
+    // Both set before the seek: sound read while either is on is dropped.
+    engine().reverse.store(false);
+    engine().unpaced.store(false);
+    driver->Seek(0);
+    EXPECT_TRUE(
+        driver->WaitFor([&] { return driver->PcmBytes() > before + kSomeSound; }, 5000 * kSlow))
+        << "the seek after the End did nothing";
 }
 
 // A recording whose files hold nothing playable stops playback: no End (so
