@@ -186,6 +186,48 @@ TEST_F(ClockTest, ReleaseWorkerShowsEachFrameWhenTheClockReachesIt) {
     EXPECT_EQ(shown, (std::vector<qint64>{0, 40, 80}));
 }
 
+// A receiver that falls behind (as the window on a slow machine) holds the
+// release worker at its limit of frames handed over; once it takes them, the
+// worker goes on and shows every frame still queued.
+TEST_F(ClockTest, ReleaseWorkerGoesOnOnceASlowReceiverCatchesUp) {
+    VideoCtrl& video = *controller->videoCtrls[0];
+    std::vector<uchar*> held;  // shown, not yet taken by the receiver
+    QObject::connect(
+        &video, &VideoCtrl::Signal_show, &video,
+        [&](uchar* pixels, int, int) {
+            std::lock_guard<std::mutex> lock(mutex);
+            held.push_back(pixels);
+        },
+        Qt::DirectConnection);
+    const auto catchUp = [&] {
+        std::vector<uchar*> taken;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            taken.swap(held);
+        }
+        for (uchar* pixels : taken) {
+            std::free(pixels);
+            video.FrameConsumed();
+        }
+        return int(taken.size());
+    };
+    constexpr int kFrames = VideoCtrl::kMaxPosted + 2;
+    const std::vector<unsigned char> pixels(size_t(FrameQueue::FrameBytes(2, 2)));
+    for (int k = 0; k < kFrames; ++k) {
+        QueueLock<FrameQueue> lock(controller->frameQueues[0]);
+        ASSERT_EQ(controller->frameQueues[0].InputData(k * 40, pixels.data(), 2, 2),
+                  QueueInput::Accepted);
+    }
+    controller->clock.store(1000);  // every frame is due
+    video.Start();
+    EXPECT_TRUE(time.Sleeping(1).has_value());
+    EXPECT_EQ(catchUp(), VideoCtrl::kMaxPosted) << "the worker did not wait at its limit";
+    EXPECT_TRUE(time.Sleeping(1).has_value());
+    EXPECT_EQ(catchUp(), kFrames - VideoCtrl::kMaxPosted) << "the worker was not woken";
+    controller->Shutdown();  // a worker woken only by it may still show a frame into `held`
+    catchUp();
+}
+
 TEST_F(ClockTest, LateWakeUpsDoNotAddUp) {
     Feed({0, 40, 80, 120});
     Start();

@@ -4,9 +4,11 @@
 
 #include <QDebug>
 #include <QStringList>
+#include <algorithm>
 #include <memory>
 #include <mutex>
 
+#include "Command.h"
 #include "EngineDriver.h"
 #include "Limits.h"
 #include "TempDir.h"
@@ -17,6 +19,7 @@ namespace {
 constexpr qint64 kSlow = testsupport::kSanitizerFactor;
 constexpr qint64 kShutdownMs = testsupport::kExitLimitMs;
 constexpr qint64 kUs = 1000;
+constexpr qint64 kFrameMs = 40;  // the fixtures' 25 frames per second
 // 0.2 s of the fixtures' 8000 Hz 16-bit mono sound.
 constexpr qint64 kSomeSound = 3200;
 constexpr int kRecorderNoise = 100000;
@@ -162,6 +165,27 @@ TEST_F(PlaybackFaultTest, ARecordingChosenWhilePausedPlaysWithSound) {
         << "the sound output stayed suspended";
 }
 
+// Backwards every packet of a sound-only recording is dropped; once it has
+// ended, a seek (forwards at 1X) plays it from the start, with sound.
+TEST_F(PlaybackFaultTest, ASeekAfterAnEndWithEveryPacketDroppedPlays) {
+    testsupport::TempDir dir;
+    Recording sound;
+    sound.paths[0] = QString::fromStdString(dir.file("sound.avi"));
+    ASSERT_EQ(testsupport::ffmpeg({"-i", a.paths[0].toStdString(), "-map", "0:a", "-c", "copy",
+                                   sound.paths[0].toStdString()})
+                  .exitCode,
+              0);
+    ASSERT_TRUE(PlayToTheEnd(sound, true)) << "no End";
+    const qint64 before = driver->PcmBytes();
+    // Both set before the seek: sound read while either is on is dropped.
+    engine().reverse.store(false);
+    engine().unpaced.store(false);
+    driver->Seek(0);
+    EXPECT_TRUE(
+        driver->WaitFor([&] { return driver->PcmBytes() > before + kSomeSound; }, 5000 * kSlow))
+        << "the seek after the End did nothing";
+}
+
 // A recording whose files hold nothing playable stops playback: no End (so
 // the list does not move on), and a debug line names the file.
 TEST_F(PlaybackFaultTest, ARecordingThatCannotPlayStopsWithoutAnEnd) {
@@ -203,6 +227,13 @@ TEST_F(PlaybackFaultTest, BackwardsEveryChannelShowsAllItsPictures) {
         SCOPED_TRACE(c.name);
         const qint64 from = driver->Now();
         ASSERT_TRUE(PlayToTheEnd(c.recording, true)) << "no End";
+        // The clock follows the longest channel, from its newest picture: one
+        // shorter would let the longer ones' first pictures run ahead of it.
+        const auto reports = driver->Reports(from);
+        const auto first = std::find_if(reports.begin(), reports.end(),
+                                        [](const auto& r) { return r.position >= 0; });
+        ASSERT_NE(first, reports.end()) << "no position";
+        EXPECT_EQ(first->position, c.recording.durationMs - kFrameMs);
         for (int ch = 0; ch < EngineDriver::kChannels; ++ch) {
             if (!c.recording.readable[size_t(ch)]) {
                 continue;
