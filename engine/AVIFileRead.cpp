@@ -417,7 +417,10 @@ void AVIFileRead::ReportClock(int clockChannel) {
         ReportGroupClock(&completeGroupClock, duration);
         return;
     }
-    if (clockCandidate < 0 || clockCandidate == lastReported) {
+    // When the clock channel ends, the next one may still be behind it: its
+    // earlier times would sort before entries not yet released (a step
+    // would release one the pictures already passed).
+    if (clockCandidate < 0 || clockCandidate <= lastReported) {
         return;
     }
     if (PushSchedule(clockCandidate, duration)) {

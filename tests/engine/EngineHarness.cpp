@@ -3,9 +3,11 @@
 // channel, clock, size, MD5 of the pixels), every time report and status, and
 // how long Shutdown took. A watchdog turns a hang into exit code 3.
 //
-// The actions run in the order of their times (equal times in command-line
-// order), each at or after its time and never after a later one, from one
-// precise timer that walks the sorted list. The run ends at --timeout, at a
+// Action times count from the moment the recording is chosen, after the
+// workers started (as the time-out does). The actions run in the order of
+// their times (equal times in command-line order), each at or after its time
+// and never after a later one, from one precise timer that walks the sorted
+// list. The run ends at --timeout, at a
 // quit action, or (unless --no-end) once no action is left, the latest time
 // report is End, every channel's latest picture signal is a marker (or it
 // showed nothing: a channel without a file only gets markers, and End is the
@@ -60,7 +62,7 @@ std::mutex& QueuedCallMutex() {
 constexpr int kEndCheckMs = 50;
 
 struct Action {
-    qint64 at = 0;      // ms on the harness clock
+    qint64 at = 0;      // ms after the recording was chosen
     QStringList parts;  // MS, KIND, ARG...
 };
 
@@ -148,6 +150,9 @@ public:
         controller.Start();
         result["threads_started"] = Threads();
         controller.On_PlayAVI(options.recordings[0], options.selected);
+        // Starting the workers may take long on a loaded machine: the
+        // actions are meant for a recording that plays.
+        chosenAt = clock.elapsed();
         actionTimer.setSingleShot(true);
         actionTimer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&actionTimer, &QTimer::timeout, [this] { RunDueActions(); });
@@ -273,7 +278,7 @@ private:
     // a few ms apart: one precise timer runs them strictly in list order.
     void RunDueActions() {
         while (nextAction < options.actions.size() &&
-               options.actions[nextAction].at <= clock.elapsed()) {
+               chosenAt + options.actions[nextAction].at <= clock.elapsed()) {
             const QStringList& parts = options.actions[nextAction++].parts;
             Act(parts);
             if (parts.value(1) == "quit") {
@@ -285,7 +290,7 @@ private:
 
     void ArmActionTimer() {
         if (nextAction < options.actions.size()) {
-            const qint64 wait = options.actions[nextAction].at - clock.elapsed();
+            const qint64 wait = chosenAt + options.actions[nextAction].at - clock.elapsed();
             actionTimer.start(int(std::clamp<qint64>(wait, 0, std::numeric_limits<int>::max())));
         }
     }
@@ -351,6 +356,7 @@ private:
     QFile audioFile;  // GUI thread
     QTimer actionTimer;
     size_t nextAction = 0;  // GUI thread
+    qint64 chosenAt = 0;    // GUI thread: when the first recording was chosen
     QElapsedTimer clock;
     std::mutex mutex;
     // Guarded by mutex.
