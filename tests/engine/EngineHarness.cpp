@@ -7,13 +7,13 @@
 // workers started (as the time-out does). The actions run in the order of
 // their times (equal times in command-line order), each at or after its time
 // and never after a later one, from one precise timer that walks the sorted
-// list. The run ends at --timeout, at a
-// quit action, or (unless --no-end) once no action is left, the latest time
-// report is End, every channel's latest picture signal is a marker (or it
-// showed nothing: a channel without a file only gets markers, and End is the
-// last thing a playing channel shows), and no frame, sound or action came for
-// --grace ms. A seek or direction change after End brings new reports, so the
-// run waits for the next End.
+// list. The run ends at --timeout, at a quit action, or (unless --no-end)
+// once no action is left, the latest time report is End, every channel's
+// latest picture signal is a marker (or it showed nothing: a channel without
+// a file only gets markers, and End is the last thing a playing channel
+// shows), and no frame, sound or action came for --grace ms. A seek or
+// direction change after End brings new reports, so the run waits for the
+// next End.
 //
 // engine_harness [--selected N] [--speed INDEX] [--unpaced] [--reverse]
 //                [--timeout MS] [--grace MS] [--no-end] [--audio FILE]
@@ -186,12 +186,6 @@ public:
 private:
     static QCoreApplication& app() { return *QCoreApplication::instance(); }
 
-    static std::array<bool, Controller::kChannels> MarkersOnly() {
-        std::array<bool, Controller::kChannels> all{};
-        all.fill(true);
-        return all;
-    }
-
     void Wire() {
         audioFile.setFileName(options.audioFile);
         if (!options.audioFile.isEmpty() && audioFile.open(QIODevice::WriteOnly)) {
@@ -245,7 +239,7 @@ private:
         std::lock_guard<std::mutex> lock(mutex);
         frames.append(f);
         lastActivityAt = clock.elapsed();
-        showsMarker[size_t(ch)] = !pixels;
+        showsPicture[size_t(ch)] = pixels != nullptr;
     }
 
     void Time(qint64 position, qint64 duration) {
@@ -267,8 +261,8 @@ private:
             return;
         }
         std::lock_guard<std::mutex> lock(mutex);
-        const bool channelsAtEnd =
-            std::all_of(showsMarker.begin(), showsMarker.end(), [](bool marker) { return marker; });
+        const bool channelsAtEnd = std::none_of(showsPicture.begin(), showsPicture.end(),
+                                                [](bool picture) { return picture; });
         if (atEnd && channelsAtEnd && clock.elapsed() - lastActivityAt >= options.graceMs) {
             QCoreApplication::exit(0);
         }
@@ -368,8 +362,8 @@ private:
     qint64 lastPosition = 0;
     qint64 lastActivityAt = 0;  // a frame, a sound take or an action
     bool atEnd = false;         // the latest time report is End
-    // Each channel's latest picture signal was a marker, or it had none yet.
-    std::array<bool, Controller::kChannels> showsMarker = MarkersOnly();
+    // Each channel's latest picture signal carried a picture (not a marker).
+    std::array<bool, Controller::kChannels> showsPicture{};
     QJsonObject result;
 };
 
