@@ -204,6 +204,9 @@ void AVIFileRead::PlayCycle() {
 // few ms instead.
 void AVIFileRead::WaitForRoom() {
     const PlayStatus status = controller->playStatus.load();
+    if (status == PlayStatus::Stop) {
+        return;  // a stop came during this cycle: the next one runs the stop path
+    }
     bool polled = false;
     for (int ch = 0; ch < kChannels; ++ch) {
         const Park& park = parks[size_t(ch)];

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QMetaType>
 #include <QSignalSpy>
+#include <QTest>
 #include <memory>
 #include <thread>
 
 #include "ManualTimeSource.h"
+#include "TestData.h"
 #include "engine/Controller.h"
+#include "engine/DataRecordSink.h"
 #include "engine/QueueLock.h"
 #include "engine/StreamMarker.h"
 #include "engine/Suspend.h"
@@ -203,6 +207,41 @@ TEST_F(ControllerTest, MarkerPushGivesUpOnExit) {
     demux.join();
     EXPECT_FALSE(result.load());
     EXPECT_EQ(controller->packetQueues[1].Count(), 0);
+}
+
+// Stops the playback from inside the demux's cycle, as a user's Stop that
+// lands while a packet is read, and refuses the record.
+class StopOnRecord : public DataRecordSink {
+public:
+    explicit StopOnRecord(Controller* controller) : controller(controller) {}
+    bool InputData(qint64, const unsigned char*, int) override {
+        controller->On_Stop();
+        return false;
+    }
+    void Clear() override {}
+
+private:
+    Controller* controller;
+};
+
+// No virtual time passes: a demux that sleeps on the state it read before the
+// Stop never runs the stop path, and the engine keeps its last pictures.
+TEST_F(ControllerTest, AStopDuringADemuxCycleRunsTheStopPathAtOnce) {
+    const QDir dir(QString::fromStdString(testsupport::testDataDir()) + "/recordings");
+    const QStringList names = dir.entryList({"20230514083000_*_01_*.avi"});
+    ASSERT_EQ(names.size(), 1) << "fixture recording missing";
+    StopOnRecord sink(controller.get());
+    controller->SetRecordSinks(&sink, nullptr);
+    controller->aviFileRead.Start();
+    controller->On_PlayAVI(Slots(1, dir.filePath(names.first())), 1);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return controller->playStatus.load() == PlayStatus::Stop &&
+                   !controller->HasGo(Controller::Reader::Demux);
+        },
+        5000))
+        << "the demux never ran its stop path";
+    controller->SetRecordSinks(nullptr, nullptr);
 }
 
 TEST_F(ControllerTest, ShutdownWakesAnIdleWorker) {

@@ -317,7 +317,7 @@ private:
         driver->Stop();
         ASSERT_TRUE(
             driver->WaitFor([&] { return !engine().HasGo(Controller::Reader::Demux); }, kSettleMs))
-            << "the demux never went idle after Stop";
+            << "the demux never went idle after Stop" << State();
         driver->Pump(kQuietMs);
         const qint64 quiet = driver->Now();
         driver->Pump(kQuietMs);
